@@ -1,0 +1,48 @@
+#include "cli/progress_line.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace zm {
+
+ProgressLine::ProgressLine(const char *what)
+    : m_what(what)
+    , m_tty(::isatty(2))
+{
+    m_clock.start();
+}
+
+ProgressLine::~ProgressLine()
+{
+    finish();
+}
+
+void ProgressLine::update(int64_t done, int64_t total)
+{
+    if (!m_tty)
+        return;
+    const int64_t now = m_clock.elapsed();
+    if (now - m_lastDraw < 100 && done < total)
+        return;
+    m_lastDraw = now;
+    const double seconds = now / 1000.0;
+    const double rate = seconds > 0 ? done / seconds : 0;
+    const int64_t left = rate > 0 ? int64_t((total - done) / rate) : -1;
+    if (left >= 0)
+        std::fprintf(stderr, "\r%s: %lld/%lld bytes  %.1f KiB/s  %lld:%02lld left   ", m_what, (long long)done,
+                     (long long)total, rate / 1024, (long long)left / 60, (long long)left % 60);
+    else
+        std::fprintf(stderr, "\r%s: %lld/%lld bytes   ", m_what, (long long)done, (long long)total);
+    std::fflush(stderr);
+    m_shown = true;
+}
+
+void ProgressLine::finish()
+{
+    if (m_shown) {
+        std::fputc('\n', stderr);
+        m_shown = false;
+    }
+}
+
+} // namespace zm

@@ -1,0 +1,285 @@
+#include "link/command_layer.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace zm {
+
+namespace {
+constexpr size_t kPendingLimit = 4096;
+}
+
+CommandLayer::CommandLayer(QObject *parent)
+    : QObject(parent)
+    , m_link(std::make_unique<SerialLink>())
+{
+    m_raw.resize(kFbufCapacity);
+    m_link->setReceiver([this](const uint8_t *b, size_t k) { received(b, k); });
+    m_link->setLostHandler([this](const QString &reason) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_lost = true;
+        }
+        m_cv.notify_all();
+        emit portLostSignal(reason);
+    });
+}
+
+CommandLayer::~CommandLayer()
+{
+    m_link->close();
+}
+
+bool CommandLayer::open(const QString &port, const QString &settings, QString *error)
+{
+    const bool ok = m_link->open(port, settings, error);
+    if (ok) {
+        std::lock_guard lock(m_mutex);
+        m_lost = false;
+        m_state = ReceiveState::Idle;
+        m_pending.clear();
+    }
+    return ok;
+}
+
+void CommandLayer::close()
+{
+    m_link->close();
+}
+
+uint8_t CommandLayer::lastResult() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastResult;
+}
+
+void CommandLayer::setLastResult(uint8_t r)
+{
+    std::lock_guard lock(m_mutex);
+    m_lastResult = r;
+}
+
+ReceiveState CommandLayer::receiveState() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state;
+}
+
+void CommandLayer::setReceiveState(ReceiveState s)
+{
+    std::lock_guard lock(m_mutex);
+    m_state = s;
+    if (s == ReceiveState::Idle)
+        m_pending.clear();
+}
+
+AnswerRecord CommandLayer::answer() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_answer;
+}
+
+// Link thread: every batch of arriving bytes.
+void CommandLayer::received(const uint8_t *b, size_t k)
+{
+    QByteArray show;
+    bool wake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        switch (m_state) {
+        case ReceiveState::Idle:
+            show = QByteArray(reinterpret_cast<const char *>(b), qsizetype(k));
+            break;
+        case ReceiveState::AwaitingAnswer: {
+            // An answer that a raw phase follows is taken byte-exact, so that picture bytes in the
+            // same batch are not mistaken for an over-long answer.
+            const auto r = m_after == After::Idle ? m_assembly.feed(b, k, m_answer)
+                                                  : m_assembly.feedFrame(b, k, m_answer);
+            if (r.outcome == AnswerAssembly::Outcome::Complete) {
+                const bool good = m_answer.status == 0 && m_answer.serial == m_serial.load();
+                const uint8_t *rest = b + r.used;
+                const size_t n = k - r.used;
+                if (good && m_after == After::RawReceive) {
+                    m_state = ReceiveState::RawReceiving;
+                    appendRaw(rest, n);
+                } else if (good && m_after == After::RawSend) {
+                    m_state = ReceiveState::RawSending;
+                    hold(rest, n);
+                } else {
+                    m_state = ReceiveState::AnswerComplete;
+                    show = QByteArray(reinterpret_cast<const char *>(rest), qsizetype(n));
+                }
+                m_event = true;
+                wake = true;
+            } else if (r.outcome == AnswerAssembly::Outcome::Error) {
+                // Wake the waiter now with the real cause instead of letting it time out.
+                m_lastResult = m_assembly.error();
+                m_state = ReceiveState::AnswerComplete;
+                m_event = true;
+                wake = true;
+            }
+            break;
+        }
+        case ReceiveState::RawReceiving:
+            appendRaw(b, k);
+            wake = true;
+            break;
+        case ReceiveState::RawSending:
+        case ReceiveState::RawComplete:
+            hold(b, k);
+            break;
+        case ReceiveState::AnswerComplete:
+            break;
+        }
+    }
+    if (wake)
+        m_cv.notify_all();
+    if (!show.isEmpty())
+        emit idleBytes(show);
+}
+
+void CommandLayer::appendRaw(const uint8_t *b, size_t k)
+{
+    const size_t room = m_rawExpected > m_rawCount ? m_rawExpected - m_rawCount : 0;
+    const size_t n = std::min(k, room);
+    std::copy(b, b + n, m_raw.begin() + m_rawCount);
+    m_rawCount += uint32_t(n);
+    if (m_rawCount >= m_rawExpected) {
+        m_state = ReceiveState::RawComplete;
+        hold(b + n, k - n);
+    }
+}
+
+void CommandLayer::hold(const uint8_t *b, size_t k)
+{
+    const size_t n = std::min(k, kPendingLimit - std::min(kPendingLimit, m_pending.size()));
+    m_pending.insert(m_pending.end(), b, b + n);
+}
+
+void CommandLayer::arm()
+{
+    m_assembly.reset();
+    m_lastResult = 0;
+    m_event = false;
+    m_state = ReceiveState::AwaitingAnswer;
+}
+
+uint8_t CommandLayer::waitArmed(int timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const bool came = m_cv.wait_until(lock, deadline, [&] { return m_event || m_lost.load(); });
+    uint8_t result;
+    if (came && m_event) {
+        m_event = false;
+        if (m_assembly.error() != 0)
+            result = m_assembly.error();
+        else if (m_answer.serial != m_serial.load())
+            result = rc::InvalidSerial;
+        else
+            result = m_answer.status;
+    } else if (came) {
+        result = rc::Unknown; // the port went away while we waited
+    } else {
+        result = rc::TimeOut;
+    }
+    m_lastResult = result;
+    // A successful answer that opened a raw phase leaves the receive state to that phase.
+    const bool rawPhase = result == 0 && (m_state == ReceiveState::RawReceiving || m_state == ReceiveState::RawComplete
+                                          || m_state == ReceiveState::RawSending);
+    if (!rawPhase) {
+        m_state = ReceiveState::Idle;
+        m_pending.clear();
+    }
+    m_after = After::Idle;
+    return result;
+}
+
+uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
+{
+    uint8_t bytes[kCommandHeader + kMaxData];
+    const int n = frame.encode(bytes);
+    const qint64 written = m_link->discardArmAndWrite(
+        [&] {
+            std::lock_guard lock(m_mutex);
+            arm();
+            m_after = after;
+            m_pending.clear();
+        },
+        bytes, n);
+    if (written != n) {
+        std::lock_guard lock(m_mutex);
+        m_state = ReceiveState::Idle;
+        m_after = After::Idle;
+        m_lastResult = rc::SendFailed;
+        return rc::SendFailed;
+    }
+    return waitArmed(m_timeout.load());
+}
+
+uint8_t CommandLayer::waitForAnswer(int timeoutMs)
+{
+    QByteArray show;
+    {
+        std::lock_guard lock(m_mutex);
+        std::vector<uint8_t> pending;
+        pending.swap(m_pending);
+        arm();
+        m_after = After::Idle;
+        if (!pending.empty()) {
+            const auto r = m_assembly.feedFrame(pending.data(), pending.size(), m_answer);
+            if (r.outcome == AnswerAssembly::Outcome::Complete) {
+                m_state = ReceiveState::AnswerComplete;
+                m_event = true;
+                show = QByteArray(reinterpret_cast<const char *>(pending.data() + r.used),
+                                  qsizetype(pending.size() - r.used));
+            } else if (r.outcome == AnswerAssembly::Outcome::Error) {
+                m_lastResult = m_assembly.error();
+                m_state = ReceiveState::AnswerComplete;
+                m_event = true;
+            }
+        }
+    }
+    if (!show.isEmpty())
+        emit idleBytes(show);
+    return waitArmed(timeoutMs);
+}
+
+bool CommandLayer::prepareRawReceive(uint32_t expected)
+{
+    if (expected > kFbufCapacity)
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_rawExpected = expected;
+    m_rawCount = 0;
+    return true;
+}
+
+uint32_t CommandLayer::rawExpected() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rawExpected;
+}
+
+uint32_t CommandLayer::rawCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rawCount;
+}
+
+uint32_t CommandLayer::waitRawProgress(uint32_t seen, int ms)
+{
+    std::unique_lock lock(m_mutex);
+    m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return m_rawCount != seen || m_state != ReceiveState::RawReceiving || m_lost.load();
+    });
+    return m_rawCount;
+}
+
+QByteArray CommandLayer::rawData() const
+{
+    std::lock_guard lock(m_mutex);
+    return QByteArray(reinterpret_cast<const char *>(m_raw.data()), qsizetype(m_rawCount));
+}
+
+} // namespace zm

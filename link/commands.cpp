@@ -1,0 +1,368 @@
+#include "link/commands.h"
+
+#include <algorithm>
+
+namespace zm {
+
+uint8_t Commands::run(const Frame &frame, CommandLayer::After after)
+{
+    if (!frame) {
+        m_layer.setLastResult(rc::InvalidParameter);
+        return rc::InvalidParameter;
+    }
+    return m_layer.sendAndWait(*frame, after);
+}
+
+uint8_t Commands::query(const Frame &frame, AnswerRecord &a)
+{
+    const uint8_t r = run(frame);
+    if (r == 0)
+        a = m_layer.answer();
+    return r;
+}
+
+uint8_t Commands::getVersion(QByteArray &text)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetVersion), a);
+    if (r == 0)
+        text = QByteArray(reinterpret_cast<const char *>(a.data.data()), std::min<int>(a.length, 11));
+    return r;
+}
+
+uint8_t Commands::setSerialNumber(uint8_t value)
+{
+    const uint8_t r = run(frames::setSerialNumber(sn(), value));
+    if (r == 0)
+        m_layer.setSerialNumber(value);
+    return r;
+}
+
+uint8_t Commands::setBaudRateMcuUart(uint16_t value) { return run(frames::setBaudRateMcuUart(sn(), value)); }
+uint8_t Commands::setBaudRateHuart(uint16_t f, uint16_t i) { return run(frames::setBaudRateHuart(sn(), f, i)); }
+uint8_t Commands::setBaudRateSpi(uint16_t d, uint16_t ss) { return run(frames::setBaudRateSpi(sn(), d, ss)); }
+uint8_t Commands::systemReset() { return run(frames::make(sn(), cmd::SystemReset)); }
+uint8_t Commands::execCommFormula() { return run(frames::make(sn(), cmd::ExecCommFormula)); }
+
+uint8_t Commands::readData(TransferRecord &t)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::readData(sn(), t), a);
+    if (r == 0)
+        std::copy(a.data.begin(), a.data.begin() + a.length, t.data.begin());
+    return r;
+}
+
+uint8_t Commands::writeData(const TransferRecord &t) { return run(frames::writeData(sn(), t)); }
+
+uint8_t Commands::readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint32_t length, uint16_t delay,
+                               bool rawOverThisLine)
+{
+    if (rawOverThisLine && !m_layer.prepareRawReceive(length)) {
+        m_layer.setLastResult(rc::InvalidParameter);
+        return rc::InvalidParameter;
+    }
+    return run(frames::readFbufData(sn(), frame, mode, start, length, delay),
+               rawOverThisLine ? CommandLayer::After::RawReceive : CommandLayer::After::Idle);
+}
+
+uint8_t Commands::writeFbufData(uint8_t mode, uint32_t start, uint32_t length, uint16_t delay, bool rawOverThisLine)
+{
+    return run(frames::writeFbufData(sn(), mode, start, length, delay),
+               rawOverThisLine ? CommandLayer::After::RawSend : CommandLayer::After::Idle);
+}
+
+uint8_t Commands::getFbufLength(uint8_t frame, uint32_t &length)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getFbufLength(sn(), frame), a);
+    if (r == 0)
+        length = getBe32(a.data.data());
+    return r;
+}
+
+uint8_t Commands::setFbufLength(uint32_t length) { return run(frames::setFbufLength(sn(), length)); }
+uint8_t Commands::fbufControl(uint8_t operation) { return run(frames::fbufControl(sn(), operation)); }
+uint8_t Commands::commMotionControl(bool open) { return run(frames::commMotionControl(sn(), open)); }
+
+uint8_t Commands::getCommMotionStatus(uint8_t &status)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetCommMotionStatus), a);
+    if (r == 0)
+        status = a.data[0];
+    return r;
+}
+
+uint8_t Commands::setMirror(uint8_t source, uint8_t mode) { return run(frames::setMirror(sn(), source, mode)); }
+
+uint8_t Commands::getMirror(uint8_t &source, uint8_t &mode)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetMirror), a);
+    if (r == 0) {
+        source = a.data[0];
+        mode = a.data[1];
+    }
+    return r;
+}
+
+uint8_t Commands::setColor(uint8_t source, uint8_t mode) { return run(frames::setColor(sn(), source, mode)); }
+
+uint8_t Commands::getColor(uint8_t &source, uint8_t &mode, uint8_t &extra)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetColor), a);
+    if (r == 0) {
+        source = a.data[0];
+        mode = a.data[1];
+        extra = a.data[2];
+    }
+    return r;
+}
+
+uint8_t Commands::setPowerSave(uint8_t source, uint8_t state) { return run(frames::setPowerSave(sn(), source, state)); }
+uint8_t Commands::setPowerSaveTimer(uint8_t flags, uint16_t time) { return run(frames::setPowerSaveTimer(sn(), flags, time)); }
+
+uint8_t Commands::getPowerSave(uint8_t &source, uint8_t &state)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getPowerSave(sn(), 0), a);
+    if (r == 0) {
+        source = a.data[0];
+        state = a.data[1];
+    }
+    return r;
+}
+
+uint8_t Commands::getPowerSaveTimer(uint8_t &flags, uint16_t &time)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getPowerSave(sn(), 1), a);
+    if (r == 0) {
+        flags = a.data[0];
+        time = getBe16(a.data.data() + 1);
+    }
+    return r;
+}
+
+uint8_t Commands::setAe(uint8_t group, uint8_t source, uint8_t mode) { return run(frames::setAe(sn(), group, source, mode)); }
+
+uint8_t Commands::getAe(uint8_t group, uint8_t &source, uint8_t &mode)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getAe(sn(), group), a);
+    if (r == 0) {
+        source = a.data[1];
+        mode = a.data[2];
+    }
+    return r;
+}
+
+uint8_t Commands::setMotionDetection(uint8_t source, uint8_t flags) { return run(frames::setMotionDetection(sn(), source, flags)); }
+uint8_t Commands::setMotionAlarm(uint8_t flags, uint16_t time) { return run(frames::setMotionAlarm(sn(), flags, time)); }
+uint8_t Commands::enableAlarmOutput(bool enable) { return run(frames::enableAlarmOutput(sn(), enable)); }
+uint8_t Commands::openAlarmOutput(bool open) { return run(frames::openAlarmOutput(sn(), open)); }
+
+uint8_t Commands::getMotionDetection(uint8_t &source, uint8_t &flags)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getMotionControl(sn(), 0), a);
+    if (r == 0) {
+        source = a.data[0];
+        flags = a.data[1];
+    }
+    return r;
+}
+
+uint8_t Commands::getMotionAlarm(uint8_t &flags, uint16_t &time)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getMotionControl(sn(), 1), a);
+    if (r == 0) {
+        flags = a.data[0];
+        time = getBe16(a.data.data() + 1);
+    }
+    return r;
+}
+
+uint8_t Commands::getAlarmOutputEnabled(uint8_t &enabled)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getMotionControl(sn(), 2), a);
+    if (r == 0)
+        enabled = a.data[0];
+    return r;
+}
+
+uint8_t Commands::getAlarmOutputOpened(uint8_t &opened)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::getMotionControl(sn(), 3), a);
+    if (r == 0)
+        opened = a.data[0];
+    return r;
+}
+
+uint8_t Commands::dacControl(bool open) { return run(frames::dacControl(sn(), open)); }
+
+uint8_t Commands::writeOsdCharacters(uint8_t start, const uint8_t *chars, int n)
+{
+    return run(frames::writeOsdCharacters(sn(), start, chars, n));
+}
+
+uint8_t Commands::setTime(const RtcTime &t) { return run(frames::setTime(sn(), t)); }
+
+uint8_t Commands::getTime(RtcTime &t)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetTime), a);
+    if (r == 0) {
+        const uint8_t *d = a.data.data();
+        t = RtcTime{getBe16(d), d[2], d[3], d[4], d[5], d[6]};
+    }
+    return r;
+}
+
+uint8_t Commands::setZoom(const ZoomRect &z) { return run(frames::setZoom(sn(), z)); }
+
+uint8_t Commands::getZoom(ZoomInfo &z)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetZoom), a);
+    if (r == 0) {
+        const uint8_t *d = a.data.data();
+        z.sourceWidth = getBe16(d);
+        z.sourceHeight = getBe16(d + 2);
+        z.zoom = ZoomRect{getBe16(d + 4), getBe16(d + 6), getBe16(d + 8), getBe16(d + 10)};
+    }
+    return r;
+}
+
+uint8_t Commands::setDownSize(uint8_t value) { return run(frames::setDownSize(sn(), value)); }
+
+uint8_t Commands::getDownSize(uint8_t &value)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetDownSize), a);
+    if (r == 0)
+        value = a.data[0];
+    return r;
+}
+
+uint8_t Commands::getFlashSize(uint32_t &size)
+{
+    AnswerRecord a;
+    const uint8_t r = query(frames::make(sn(), cmd::GetFlashSize), a);
+    if (r == 0)
+        size = getBe32(a.data.data());
+    return r;
+}
+
+uint8_t Commands::eraseFlashSector(uint32_t address) { return run(frames::eraseFlashSector(sn(), address)); }
+
+uint8_t Commands::flashChipErase()
+{
+    // The whole chip takes longer than any other command; only this wait gets the long time-out.
+    const int before = m_layer.commandTimeout();
+    m_layer.setCommandTimeout(CommandLayer::kEraseTimeout);
+    const uint8_t r = run(frames::make(sn(), cmd::FlashChipErase));
+    m_layer.setCommandTimeout(before);
+    return r;
+}
+
+uint8_t Commands::logoControl(uint8_t sub, uint16_t value, uint32_t address)
+{
+    return run(frames::logoControl(sn(), sub, value, address));
+}
+
+uint8_t Commands::bitmapControl(uint8_t sub, uint16_t value, uint32_t address)
+{
+    return run(frames::bitmapControl(sn(), sub, value, address));
+}
+
+uint8_t Commands::rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRecord &answer)
+{
+    const uint8_t r = run(frames::make(sn(), code, data, n));
+    // The answer of a failing command still carries what the chip said.
+    if (r != rc::InvalidParameter && r != rc::SendFailed)
+        answer = m_layer.answer();
+    return r;
+}
+
+uint8_t Commands::readChipRegister(uint16_t address)
+{
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.address = address;
+    return readData(t) == 0 ? t.data[0] : 0;
+}
+
+uint8_t Commands::blockRead(BlockDescriptor *blocks, int count, const Progress &progress)
+{
+    return blockRun(blocks, count, false, progress);
+}
+
+uint8_t Commands::blockWrite(const BlockDescriptor *blocks, int count, const Progress &progress)
+{
+    return blockRun(blocks, count, true, progress);
+}
+
+uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write, const Progress &progress)
+{
+    if (count <= 0)
+        return 0;
+    if (!blocks) {
+        m_layer.setLastResult(rc::Unknown);
+        return rc::Unknown;
+    }
+    qint64 total = 0;
+    for (int b = 0; b < count; ++b) {
+        const uint8_t type = blocks[b].type;
+        if (type != 1 && type != 4 && type != 5 && type != 6) {
+            m_layer.setLastResult(rc::Unknown);
+            return rc::Unknown;
+        }
+        if (blocks[b].length > 0 && !blocks[b].data) {
+            m_layer.setLastResult(rc::Unknown);
+            return rc::Unknown;
+        }
+        total += blocks[b].length;
+    }
+    const int page = m_layer.pageSize();
+    qint64 done = 0;
+    for (int b = 0; b < count; ++b) {
+        const BlockDescriptor &d = blocks[b];
+        uint32_t offset = 0;
+        while (offset < d.length) {
+            const uint32_t address = d.address + offset;
+            uint32_t piece = std::min<uint32_t>(kBlockPiece, d.length - offset);
+            if (write && (d.type == 5 || d.type == 6) && page > 0) {
+                const uint32_t inPage = address % uint32_t(page);
+                piece = std::min<uint32_t>(piece, uint32_t(page) - inPage);
+            }
+            TransferRecord t;
+            t.type = d.type;
+            t.count = uint8_t(piece);
+            t.address = address;
+            uint8_t r;
+            if (write) {
+                std::copy(d.data + offset, d.data + offset + piece, t.data.begin());
+                r = writeData(t);
+            } else {
+                r = readData(t);
+                if (r == 0)
+                    std::copy(t.data.begin(), t.data.begin() + piece, d.data + offset);
+            }
+            if (r != 0)
+                return r;
+            offset += piece;
+            done += piece;
+            if (progress)
+                progress(done, total);
+        }
+    }
+    return 0;
+}
+
+} // namespace zm

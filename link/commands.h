@@ -1,0 +1,104 @@
+#pragma once
+// Every command of the chip as an operation named after it. Each builds its frame, sends it and
+// waits for the answer through the command layer, records the result as the last result and
+// returns it (0 is success); out-parameters are written only on success.
+// The caller holds the busy flag.
+
+#include "link/command_layer.h"
+#include "link/frame_builders.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+namespace zm {
+
+// One run of bytes for block read and block write.
+struct BlockDescriptor {
+    uint8_t type = 1;
+    uint32_t address = 0;
+    uint16_t length = 0;
+    uint8_t *data = nullptr;
+};
+
+class Commands
+{
+public:
+    static constexpr int kBlockPiece = 8;
+
+    explicit Commands(CommandLayer &layer) : m_layer(layer) {}
+
+    CommandLayer &layer() { return m_layer; }
+
+    uint8_t getVersion(QByteArray &text);
+    uint8_t setSerialNumber(uint8_t value);
+    uint8_t setBaudRateMcuUart(uint16_t value);
+    uint8_t setBaudRateHuart(uint16_t fraction, uint16_t integer);
+    uint8_t setBaudRateSpi(uint16_t divider, uint16_t ss);
+    uint8_t systemReset();
+    uint8_t execCommFormula();
+    uint8_t readData(TransferRecord &t);
+    uint8_t writeData(const TransferRecord &t);
+    uint8_t readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint32_t length, uint16_t delay,
+                         bool rawOverThisLine);
+    uint8_t writeFbufData(uint8_t mode, uint32_t start, uint32_t length, uint16_t delay, bool rawOverThisLine);
+    uint8_t getFbufLength(uint8_t frame, uint32_t &length);
+    uint8_t setFbufLength(uint32_t length);
+    uint8_t fbufControl(uint8_t operation);
+    uint8_t commMotionControl(bool open);
+    uint8_t getCommMotionStatus(uint8_t &status);
+    uint8_t setMirror(uint8_t source, uint8_t mode);
+    uint8_t getMirror(uint8_t &source, uint8_t &mode);
+    uint8_t setColor(uint8_t source, uint8_t mode);
+    uint8_t getColor(uint8_t &source, uint8_t &mode, uint8_t &extra);
+    uint8_t setPowerSave(uint8_t source, uint8_t state);
+    uint8_t setPowerSaveTimer(uint8_t flags, uint16_t time);
+    uint8_t getPowerSave(uint8_t &source, uint8_t &state);
+    uint8_t getPowerSaveTimer(uint8_t &flags, uint16_t &time);
+    uint8_t setAe(uint8_t group, uint8_t source, uint8_t mode);
+    uint8_t getAe(uint8_t group, uint8_t &source, uint8_t &mode);
+    uint8_t setMotionDetection(uint8_t source, uint8_t flags);
+    uint8_t setMotionAlarm(uint8_t flags, uint16_t time);
+    uint8_t enableAlarmOutput(bool enable);
+    uint8_t openAlarmOutput(bool open);
+    uint8_t getMotionDetection(uint8_t &source, uint8_t &flags);
+    uint8_t getMotionAlarm(uint8_t &flags, uint16_t &time);
+    uint8_t getAlarmOutputEnabled(uint8_t &enabled);
+    uint8_t getAlarmOutputOpened(uint8_t &opened);
+    uint8_t dacControl(bool open);
+    uint8_t writeOsdCharacters(uint8_t start, const uint8_t *chars, int n);
+    uint8_t setTime(const RtcTime &t);
+    uint8_t getTime(RtcTime &t);
+    uint8_t setZoom(const ZoomRect &z);
+    uint8_t getZoom(ZoomInfo &z);
+    uint8_t setDownSize(uint8_t value);
+    uint8_t getDownSize(uint8_t &value);
+    uint8_t getFlashSize(uint32_t &size);
+    uint8_t eraseFlashSector(uint32_t address);
+    uint8_t flashChipErase();
+    uint8_t logoControl(uint8_t sub, uint16_t value, uint32_t address);
+    uint8_t bitmapControl(uint8_t sub, uint16_t value, uint32_t address);
+
+    // Any command code with raw data bytes; the answer is left in `answer`.
+    uint8_t rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRecord &answer);
+
+    // One chip register; 0 when the read fails (the last result tells).
+    uint8_t readChipRegister(uint16_t address);
+
+    // Runs of bytes moved in pieces of at most 8 bytes. Only memory types 1, 4, 5 and 6; for 5
+    // and 6 a written piece never crosses a page of the configured page size. They stop at the
+    // first failing command. `progress` (optional) is told the bytes done so far.
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+    uint8_t blockRead(BlockDescriptor *blocks, int count, const Progress &progress = {});
+    uint8_t blockWrite(const BlockDescriptor *blocks, int count, const Progress &progress = {});
+
+private:
+    uint8_t sn() const { return m_layer.serialNumber(); }
+    uint8_t run(const Frame &frame, CommandLayer::After after = CommandLayer::After::Idle);
+    uint8_t query(const Frame &frame, AnswerRecord &a);
+    uint8_t blockRun(const BlockDescriptor *blocks, int count, bool write, const Progress &progress);
+
+    CommandLayer &m_layer;
+};
+
+} // namespace zm

@@ -1,0 +1,78 @@
+#include "link/hex_text.h"
+
+namespace zm {
+
+namespace {
+
+bool isHexDigit(QChar c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+QString withoutBlanks(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (!c.isSpace())
+            out.append(c);
+    return out;
+}
+
+} // namespace
+
+bool isHexText(const QString &text)
+{
+    for (QChar c : text)
+        if (!isHexDigit(c) && c != ' ')
+            return false;
+    return true;
+}
+
+std::optional<uint32_t> parseHexNumber(const QString &text, int maxDigits)
+{
+    QString t = withoutBlanks(text);
+    if (t.startsWith("0x", Qt::CaseInsensitive))
+        t = t.mid(2);
+    if (t.isEmpty() || t.size() > maxDigits || maxDigits > 8)
+        return std::nullopt;
+    uint32_t v = 0;
+    for (QChar c : t) {
+        if (!isHexDigit(c))
+            return std::nullopt;
+        v = (v << 4) | uint32_t(QString(c).toUInt(nullptr, 16));
+    }
+    return v;
+}
+
+std::optional<QByteArray> parseHexBytes(const QString &text)
+{
+    QString t = withoutBlanks(text);
+    if (t.size() % 2)
+        t.prepend('0');
+    QByteArray out;
+    out.reserve(t.size() / 2);
+    for (int i = 0; i < t.size(); i += 2) {
+        if (!isHexDigit(t[i]) || !isHexDigit(t[i + 1]))
+            return std::nullopt;
+        out.append(char(t.mid(i, 2).toUInt(nullptr, 16)));
+    }
+    return out;
+}
+
+QString toHexText(const QByteArray &bytes, const QString &separator)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    QString out;
+    out.reserve(bytes.size() * (2 + separator.size()));
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (i)
+            out += separator;
+        const auto b = uint8_t(bytes[i]);
+        out += QChar(digits[b >> 4]);
+        out += QChar(digits[b & 15]);
+    }
+    return out;
+}
+
+} // namespace zm
