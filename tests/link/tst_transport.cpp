@@ -1,0 +1,324 @@
+// The transport and the command operations end to end: the real QSerialPort on a
+// pseudo-terminal, against a scripted peer.
+
+#include "scripted_peer.h"
+
+#include "link/commands.h"
+#include "link/hex_text.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <barrier>
+#include <thread>
+
+using namespace zm;
+using zm::test::PeerAction;
+using zm::test::ScriptedPeer;
+
+namespace {
+
+QByteArray bytes(const char *hex)
+{
+    return *parseHexBytes(QString::fromLatin1(hex));
+}
+
+// Answers every frame with status 0 and `data`, echoing the code and the serial number.
+ScriptedPeer::Script answerAll(const QByteArray &data = {})
+{
+    return [data](const QByteArray &f) {
+        return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2]), 0, data, uint8_t(f[1]))}};
+    };
+}
+
+struct Bench {
+    ScriptedPeer peer;
+    CommandLayer layer;
+    Commands c{layer};
+
+    explicit Bench(ScriptedPeer::Script s = answerAll())
+        : peer(std::move(s))
+    {
+        QString error;
+        if (!layer.open(peer.path(), "38400,n,8,1", &error))
+            qFatal("open failed: %s", qPrintable(error));
+    }
+};
+
+} // namespace
+
+class TestTransport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answerInTimeCopiesData()
+    {
+        Bench b(answerAll(bytes("11 22 33 44")));
+        TransferRecord t;
+        t.count = 4;
+        t.address = 0x1A10;
+        QCOMPARE(int(b.c.readData(t)), 0);
+        QCOMPARE(toHexText(QByteArray(reinterpret_cast<const char *>(t.data.data()), 4)), QString("11 22 33 44"));
+        QCOMPARE(b.peer.frames().at(0), bytes("56 00 30 04 01 04 1A 10"));
+        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(int(b.layer.lastResult()), 0);
+    }
+
+    void answerSplitAndLate()
+    {
+        Bench b([](const QByteArray &f) {
+            const QByteArray a = ScriptedPeer::answer(uint8_t(f[2]), 0, "ZM3386 V1.0", 0);
+            return std::vector<PeerAction>{{a.left(2)}, {a.mid(2, 3), 30}, {a.mid(5), 30}};
+        });
+        QByteArray text;
+        QCOMPARE(int(b.c.getVersion(text)), 0);
+        QCOMPARE(text, QByteArray("ZM3386 V1.0"));
+
+        // An answer after the time-out: 6, idle, and the late bytes do not disturb the next command.
+        b.layer.setCommandTimeout(200);
+        b.peer.setScript([](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2]), 0, "LATE"), 400}};
+        });
+        QCOMPARE(int(b.c.systemReset()), int(rc::TimeOut));
+        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        QTest::qWait(400);
+        b.peer.setScript(answerAll("\x01"));
+        uint8_t down = 0;
+        QCOMPARE(int(b.c.getDownSize(down)), 0);
+        QCOMPARE(int(down), 1);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("result");
+        QTest::newRow("no answer") << QByteArray() << int(rc::TimeOut);
+        QTest::newRow("wrong serial") << bytes("76 05 26 00 00") << int(rc::InvalidSerial);
+        QTest::newRow("wrong sign") << bytes("56 00 26 00 00") << int(rc::InvalidSign);
+        QTest::newRow("22 bytes") << (bytes("76 00 26 00 10") + QByteArray(17, '\0')) << int(rc::InvalidLength);
+        QTest::newRow("chip status 5") << bytes("76 00 26 05 00") << 5;
+        QTest::newRow("chip status 22") << bytes("76 00 26 16 00") << 22;
+    }
+    void failures()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, result);
+        Bench b([reply](const QByteArray &) { return std::vector<PeerAction>{{reply}}; });
+        // A frame error must wake the waiter with its own cause, not leave it to the time-out:
+        // with a long time-out, only the real cause can be the result of these.
+        b.layer.setCommandTimeout(result == rc::TimeOut ? 300 : 20000);
+        QCOMPARE(int(b.c.systemReset()), result);
+        QCOMPARE(int(b.layer.lastResult()), result);
+        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        // The link stays usable.
+        b.peer.setScript(answerAll());
+        QCOMPARE(int(b.c.systemReset()), 0);
+    }
+
+    void refusedArgumentsSendNothing()
+    {
+        Bench b;
+        TransferRecord t;
+        t.type = 7;
+        QCOMPARE(int(b.c.readData(t)), int(rc::InvalidParameter));
+        QCOMPARE(int(b.layer.lastResult()), int(rc::InvalidParameter));
+        QCOMPARE(int(b.c.fbufControl(9)), int(rc::InvalidParameter));
+        QTest::qWait(50);
+        QVERIFY(b.peer.frames().empty());
+    }
+
+    void idleAndTrailingBytesGoToTheDataShow()
+    {
+        Bench b([](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2])) + "xyz"}};
+        });
+        QByteArray shown;
+        connect(&b.layer, &CommandLayer::idleBytes, this, [&](const QByteArray &d) { shown += d; }, Qt::DirectConnection);
+        // Something that looks like an answer arrives before any command: it is data, not an answer.
+        b.peer.send(bytes("76 00 30 00 01 EE"));
+        QTRY_COMPARE_WITH_TIMEOUT(shown, bytes("76 00 30 00 01 EE"), 2000);
+        TransferRecord t;
+        QCOMPARE(int(b.c.systemReset()), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(shown, bytes("76 00 30 00 01 EE") + "xyz", 2000);
+    }
+
+    void serialNumberFollowsTheCommand()
+    {
+        Bench b;
+        QCOMPARE(int(b.c.setSerialNumber(9)), 0);
+        QCOMPARE(int(b.layer.serialNumber()), 9);
+        QCOMPARE(int(b.c.systemReset()), 0); // the peer echoes the new number
+        QCOMPARE(b.peer.frames().back(), bytes("56 09 26 00"));
+    }
+
+    void eraseWaitsLongerThenTimeoutComesBack()
+    {
+        Bench b([](const QByteArray &f) {
+            // The erase answers after more than the ordinary time-out.
+            const int delay = uint8_t(f[2]) == cmd::FlashChipErase ? 3500 : 0;
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2])), delay}};
+        });
+        QCOMPARE(int(b.c.flashChipErase()), 0);
+        QCOMPARE(b.layer.commandTimeout(), CommandLayer::kDefaultTimeout);
+        b.peer.setScript([](const QByteArray &) { return std::vector<PeerAction>{}; });
+        QCOMPARE(int(b.c.systemReset()), int(rc::TimeOut));
+    }
+
+    void busyFlagAdmitsOneWorker()
+    {
+        CommandLayer layer;
+        for (int round = 0; round < 200; ++round) {
+            std::atomic<int> winners{0};
+            std::barrier sync(2);
+            auto contender = [&] {
+                sync.arrive_and_wait();
+                if (layer.tryAcquire())
+                    ++winners;
+            };
+            std::thread a(contender), b(contender);
+            a.join();
+            b.join();
+            QCOMPARE(winners.load(), 1);
+            layer.release();
+        }
+    }
+
+    void openRules()
+    {
+        Bench b;
+        QString error;
+        QVERIFY(!b.layer.open(b.peer.path(), "38400,n,8,1", &error));
+        QVERIFY(!error.isEmpty());
+        CommandLayer other;
+        QVERIFY(!other.open("/dev/does-not-exist", "38400,n,8,1", &error));
+        QVERIFY(error.contains("does-not-exist"));
+        QVERIFY(!other.isOpen());
+        // A closed link refuses to send.
+        QCOMPARE(int(Commands(other).systemReset()), int(rc::SendFailed));
+    }
+
+    void peerHangsUpMidCommand()
+    {
+        Bench b([](const QByteArray &) { return std::vector<PeerAction>{{{}, 100, true}}; });
+        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
+        b.layer.setCommandTimeout(20000);
+        // Ends with the failure as soon as the line goes, not after the time-out.
+        QCOMPARE(int(b.c.systemReset()), int(rc::Unknown));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+        QVERIFY(!b.layer.isOpen());
+        QCOMPARE(int(b.c.systemReset()), int(rc::SendFailed));
+        QTest::qWait(100);
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+    }
+
+    void rawReceiveHandOverInOneBatch()
+    {
+        // The answer, the whole picture and the closing answer in one write.
+        QByteArray picture(3000, '\0');
+        for (int i = 0; i < picture.size(); ++i)
+            picture[i] = char(i * 7);
+        Bench b([picture](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2])) + picture + ScriptedPeer::answer(uint8_t(f[2]))}};
+        });
+        QCOMPARE(int(b.c.readFbufData(0, 2, 0, uint32_t(picture.size()), 3000, true)), 0);
+        QCOMPARE(b.layer.receiveState(), ReceiveState::RawComplete);
+        QCOMPARE(b.layer.rawData(), picture);
+        QCOMPARE(int(b.layer.waitForAnswer(200)), 0);
+        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        // Longer than the buffer is refused before anything is sent.
+        QCOMPARE(int(b.c.readFbufData(0, 2, 0, CommandLayer::kFbufCapacity + 1, 3000, true)), int(rc::InvalidParameter));
+        QCOMPARE(int(b.peer.frames().size()), 1);
+    }
+
+    void singleByteWrites()
+    {
+        Bench b;
+        b.peer.expectRaw(200);
+        const quint64 before = b.layer.link().writeCount();
+        qint64 last = 0;
+        const qint64 n = b.layer.link().writeEach([](qint64 i) { return uint8_t(i); }, 200, [&](qint64 d) { last = d; });
+        QCOMPARE(n, 200);
+        QCOMPARE(last, 200);
+        QCOMPARE(b.layer.link().writeCount() - before, quint64(200));
+        QTRY_COMPARE_WITH_TIMEOUT(b.peer.rawReceived().size(), 200, 2000);
+        QCOMPARE(uint8_t(b.peer.rawReceived()[199]), uint8_t(199));
+    }
+
+    void blockWritePieces_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QList<int>>("pieces");
+        QTest::newRow("spi eeprom across a page") << 5 << 0x00FC << 20 << 256 << QList<int>{4, 8, 8};
+        QTest::newRow("spi flash small page") << 6 << 0x0006 << 12 << 8 << QList<int>{2, 8, 2};
+        QTest::newRow("chip ignores the page") << 1 << 0x00FC << 20 << 256 << QList<int>{8, 8, 4};
+        QTest::newRow("page of 1") << 5 << 0 << 3 << 1 << QList<int>{1, 1, 1};
+    }
+    void blockWritePieces()
+    {
+        QFETCH(int, type);
+        QFETCH(int, address);
+        QFETCH(int, length);
+        QFETCH(int, page);
+        QFETCH(QList<int>, pieces);
+        Bench b;
+        b.layer.setPageSize(page);
+        QByteArray data(length, '\0');
+        for (int i = 0; i < length; ++i)
+            data[i] = char(i + 1);
+        BlockDescriptor d{uint8_t(type), uint32_t(address), uint16_t(length), reinterpret_cast<uint8_t *>(data.data())};
+        QCOMPARE(int(b.c.blockWrite(&d, 1)), 0);
+        const auto frames = b.peer.frames();
+        QCOMPARE(int(frames.size()), pieces.size());
+        const int head = frames::transferHead(uint8_t(type));
+        QByteArray sent;
+        uint32_t next = uint32_t(address);
+        for (int i = 0; i < pieces.size(); ++i) {
+            QCOMPARE(int(uint8_t(frames[i][5])), pieces[i]);
+            const uint32_t at = head == 6 ? getBe32(reinterpret_cast<const uint8_t *>(frames[i].constData()) + 6)
+                                          : getBe16(reinterpret_cast<const uint8_t *>(frames[i].constData()) + 6);
+            QCOMPARE(at, next);
+            next += uint32_t(pieces[i]);
+            sent += frames[i].mid(4 + head);
+        }
+        QCOMPARE(sent, data);
+    }
+
+    void blockReadAndItsRefusals()
+    {
+        Bench b([](const QByteArray &f) {
+            const int n = uint8_t(f[5]);
+            QByteArray d;
+            for (int i = 0; i < n; ++i)
+                d.append(char(uint8_t(f[7]) + i)); // the low address byte plus the offset
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2]), 0, d)}};
+        });
+        QByteArray out(20, '\0');
+        BlockDescriptor d{4, 0x0010, 20, reinterpret_cast<uint8_t *>(out.data())};
+        QCOMPARE(int(b.c.blockRead(&d, 1)), 0);
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(int(uint8_t(out[i])), 0x10 + i);
+        QCOMPARE(int(b.peer.frames().size()), 3);
+
+        BlockDescriptor sensor{2, 0, 4, reinterpret_cast<uint8_t *>(out.data())};
+        QCOMPARE(int(b.c.blockRead(&sensor, 1)), int(rc::Unknown));
+        QCOMPARE(int(b.c.blockWrite(nullptr, 1)), int(rc::Unknown));
+        QCOMPARE(int(b.c.blockRead(&d, 0)), 0);
+        QCOMPARE(int(b.peer.frames().size()), 3);
+
+        // Stops at the first failing piece.
+        int calls = 0;
+        b.peer.setScript([&calls](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2]), ++calls == 2 ? 5 : 0, QByteArray(8, '\0'))}};
+        });
+        QCOMPARE(int(b.c.blockRead(&d, 1)), 5);
+        QCOMPARE(int(b.peer.frames().size()), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransport)
+#include "tst_transport.moc"
