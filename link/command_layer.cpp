@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace zm {
 
@@ -110,12 +111,14 @@ void CommandLayer::received(const uint8_t *b, size_t k)
                     show = QByteArray(reinterpret_cast<const char *>(rest), qsizetype(n));
                 }
                 m_event = true;
+                m_signalled.store(true, std::memory_order_release);
                 wake = true;
             } else if (r.outcome == AnswerAssembly::Outcome::Error) {
                 // Wake the waiter now with the real cause instead of letting it time out.
                 m_lastResult = m_assembly.error();
                 m_state = ReceiveState::AnswerComplete;
                 m_event = true;
+                m_signalled.store(true, std::memory_order_release);
                 wake = true;
             }
             break;
@@ -161,17 +164,27 @@ void CommandLayer::arm()
     m_assembly.reset();
     m_lastResult = 0;
     m_event = false;
+    m_signalled.store(false);
     m_state = ReceiveState::AwaitingAnswer;
 }
 
 uint8_t CommandLayer::waitArmed(int timeoutMs)
 {
+    // Most answers come within a few tens of microseconds; looking for them briefly before going
+    // to sleep saves the wake-up, which costs about as much as the exchange itself.
+    const auto spinUntil = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinMicros);
+    while (!m_signalled.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < spinUntil)
+        std::this_thread::yield();
     std::unique_lock lock(m_mutex);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    const bool came = m_cv.wait_until(lock, deadline, [&] { return m_event || m_lost.load(); });
+    const bool came = m_cv.wait_until(lock, deadline, [&] { return m_event || m_writeFailed || m_lost.load(); });
     uint8_t result;
-    if (came && m_event) {
+    if (m_writeFailed) {
+        m_writeFailed = false;
+        result = rc::SendFailed;
+    } else if (came && m_event) {
         m_event = false;
+        m_signalled.store(false);
         if (m_assembly.error() != 0)
             result = m_assembly.error();
         else if (m_answer.serial != m_serial.load())
@@ -197,23 +210,41 @@ uint8_t CommandLayer::waitArmed(int timeoutMs)
 
 uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
 {
-    uint8_t bytes[kCommandHeader + kMaxData];
-    const int n = frame.encode(bytes);
-    const qint64 written = m_link->discardArmAndWrite(
-        [&] {
+    if (!m_link->isOpen()) {
+        std::lock_guard lock(m_mutex);
+        m_state = ReceiveState::Idle;
+        m_lastResult = rc::SendFailed;
+        return rc::SendFailed;
+    }
+    std::vector<uint8_t> bytes(kCommandHeader + kMaxData);
+    bytes.resize(size_t(frame.encode(bytes.data())));
+    {
+        std::lock_guard lock(m_mutex);
+        m_event = false;
+        m_signalled.store(false);
+        m_writeFailed = false;
+        m_state = ReceiveState::Idle; // nothing reaches the assembly before the link thread arms it
+    }
+    // Discarding stale input, arming the assembly and writing happen in one step on the link
+    // thread, so no byte can slip in between; the worker goes straight on to wait, and a failed
+    // write wakes it like an answer would.
+    m_link->post([this, bytes = std::move(bytes), after] {
+        m_link->discardInputOnThread();
+        {
             std::lock_guard lock(m_mutex);
             arm();
             m_after = after;
             m_pending.clear();
-        },
-        bytes, n);
-    if (written != n) {
-        std::lock_guard lock(m_mutex);
-        m_state = ReceiveState::Idle;
-        m_after = After::Idle;
-        m_lastResult = rc::SendFailed;
-        return rc::SendFailed;
-    }
+        }
+        if (m_link->writeOnThread(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_writeFailed = true;
+                m_signalled.store(true, std::memory_order_release);
+            }
+            m_cv.notify_all();
+        }
+    });
     return waitArmed(m_timeout.load());
 }
 
@@ -231,12 +262,14 @@ uint8_t CommandLayer::waitForAnswer(int timeoutMs)
             if (r.outcome == AnswerAssembly::Outcome::Complete) {
                 m_state = ReceiveState::AnswerComplete;
                 m_event = true;
+                m_signalled.store(true, std::memory_order_release);
                 show = QByteArray(reinterpret_cast<const char *>(pending.data() + r.used),
                                   qsizetype(pending.size() - r.used));
             } else if (r.outcome == AnswerAssembly::Outcome::Error) {
                 m_lastResult = m_assembly.error();
                 m_state = ReceiveState::AnswerComplete;
                 m_event = true;
+                m_signalled.store(true, std::memory_order_release);
             }
         }
     }

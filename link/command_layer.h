@@ -113,6 +113,9 @@ private:
     AnswerRecord m_answer;
     uint8_t m_lastResult = 0;
     bool m_event = false;
+    bool m_writeFailed = false;
+    static constexpr int kSpinMicros = 150;
+    std::atomic<bool> m_signalled{false}; // mirrors m_event || m_writeFailed for the brief look
     std::vector<uint8_t> m_raw;
     uint32_t m_rawExpected = 0;
     uint32_t m_rawCount = 0;

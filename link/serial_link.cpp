@@ -176,22 +176,43 @@ void SerialLink::portError(int error)
     emit lost(reason);
 }
 
-// Waits until the port's own buffer and the system's output queue are empty.
+namespace {
+
+// Writes all bytes to a non-blocking descriptor, waiting while the system's buffer is full.
+bool writeAll(int fd, const uint8_t *bytes, qint64 n)
+{
+    qint64 done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(fd, bytes + done, size_t(n - done));
+        if (w > 0) {
+            done += w;
+            continue;
+        }
+        if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        // A slow reader on the other side is fine; a line that takes nothing for this long is not.
+        pollfd pfd{fd, POLLOUT, 0};
+        const int r = ::poll(&pfd, 1, 5000);
+        if (r == 0 || (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Returns when the bytes have left the port's output buffer. The port object's own buffer is
+// always empty between writes, so the bytes can go straight to the descriptor: the same order,
+// without a round through the port's write notifier.
 qint64 SerialLink::writeOnThread(const uint8_t *bytes, qint64 n)
 {
-    if (!m_port || !bytes)
+    if (!m_port || !bytes || m_port->bytesToWrite() > 0)
         return -1;
-    if (m_port->write(reinterpret_cast<const char *>(bytes), n) != n)
+    const int fd = int(m_port->handle());
+    if (!writeAll(fd, bytes, n))
         return -1;
+    ::tcdrain(fd);
     ++m_writes;
-    while (m_port && m_port->bytesToWrite() > 0) {
-        // A slow reader on the other side is fine; a line that takes nothing for this long is not.
-        if (!m_port->waitForBytesWritten(5000))
-            return -1;
-    }
-    if (!m_port)
-        return -1;
-    ::tcdrain(int(m_port->handle()));
     return n;
 }
 
@@ -202,18 +223,17 @@ qint64 SerialLink::write(const uint8_t *bytes, qint64 n)
     return r;
 }
 
-qint64 SerialLink::discardArmAndWrite(const std::function<void()> &armed, const uint8_t *bytes, qint64 n)
+void SerialLink::post(std::function<void()> fn)
 {
-    qint64 r = -1;
-    call([&] {
-        if (m_port) {
-            m_port->clear(QSerialPort::Input);
-            m_port->readAll();
-        }
-        armed();
-        r = writeOnThread(bytes, n);
-    });
-    return r;
+    QMetaObject::invokeMethod(m_context, std::move(fn), Qt::QueuedConnection);
+}
+
+void SerialLink::discardInputOnThread()
+{
+    if (m_port) {
+        m_port->clear(QSerialPort::Input);
+        m_port->readAll();
+    }
 }
 
 qint64 SerialLink::writeEach(const std::function<uint8_t(qint64)> &next, qint64 n,
@@ -230,20 +250,9 @@ qint64 SerialLink::writeEach(const std::function<uint8_t(qint64)> &next, qint64 
         done = 0;
         while (done < n) {
             const uint8_t b = next(done);
-            for (;;) {
-                const ssize_t w = ::write(fd, &b, 1);
-                if (w == 1)
-                    break;
-                if (w < 0 && errno != EAGAIN && errno != EINTR) {
-                    done = -1;
-                    return;
-                }
-                pollfd pfd{fd, POLLOUT, 0};
-                const int r = ::poll(&pfd, 1, 5000);
-                if (r == 0 || (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))) {
-                    done = -1;
-                    return;
-                }
+            if (!writeAll(fd, &b, 1)) {
+                done = -1;
+                return;
             }
             ::tcdrain(fd);
             ++m_writes;

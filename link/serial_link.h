@@ -56,9 +56,13 @@ public:
     // Writes the bytes and returns when they have left the port's output buffer; -1 on failure.
     qint64 write(const uint8_t *bytes, qint64 n);
 
-    // Discards stale input, runs `armed` (on the link thread, before any further byte is
-    // delivered) and writes the frame. This is the start of every command.
-    qint64 discardArmAndWrite(const std::function<void()> &armed, const uint8_t *bytes, qint64 n);
+    // Queues fn to run on the link thread and returns at once.
+    void post(std::function<void()> fn);
+
+    // Link thread only: drops whatever waits in the input.
+    void discardInputOnThread();
+    // Link thread only: the write of write(), for code that already runs there.
+    qint64 writeOnThread(const uint8_t *bytes, qint64 n);
 
     // Writes `n` bytes one byte per write, each taken from `next` as it goes, waiting for each to
     // leave the output buffer. `progress` is told the count now and then. Returns the count
@@ -81,7 +85,6 @@ signals:
 private:
     void readAvailable();
     void portError(int error);
-    qint64 writeOnThread(const uint8_t *bytes, qint64 n);
     void closeOnThread();
 
     QThread m_thread;
