@@ -1,5 +1,6 @@
 // zmctl: the console's command layer from a terminal.
 
+#include "app/fbuf_transfer.h"
 #include "cli/progress_line.h"
 #include "link/commands.h"
 #include "link/hex_text.h"
@@ -40,11 +41,32 @@ Commands:
                                      page of N bytes (default 256) on spi-eeprom and spi-flash
   cmd CODE [HEX]                     any command code with raw data bytes; prints the answer's
                                      data as hex
+  fbuf-len [--next]                  prints the length of the picture in the current (or next)
+                                     frame buffer as 0x%08X (%.2fK)
+  fbuf-read FILE [--next] [--decrypt KEY]
+                                     reads the picture into FILE; FILE is replaced only when the
+                                     whole picture has arrived; --decrypt undoes the chip's
+                                     frame-buffer encryption with KEY
+  fbuf-write FILE [--encrypt KEY] [--video-source]
+                                     writes FILE into the frame buffer, then sets its length;
+                                     --encrypt encrypts it with KEY on the way
+  fbuf-ctl stop-current|stop-next|step|resume
+                                     frame capture control
+
+  Frame-buffer transfers also take:
+    --dma                            DMA operation mode (default MCU)
+    --device mcu-uart|huart|spi      the chip's device for the data (default mcu-uart)
+    --spi-type host|memory           SPI device type (default host)
+    --delay N                        delay value sent to the chip, 0..65535 (default 3000)
+    --pc-uart mcu-uart|huart         the chip's UART this PC is attached to (default mcu-uart);
+                                     when --device is another device, the chip moves the data
+                                     itself and no picture bytes cross this line
 
 MEM is chip, sensor, ccir656, i2c-eeprom, spi-eeprom, spi-flash or a memory type number.
-ADDR and CODE are hexadecimal, with or without 0x; COUNT, LENGTH, W and N are decimal.
+ADDR, CODE and KEY are hexadecimal, with or without 0x; COUNT, LENGTH, W and N are decimal.
 dump and load work on chip, i2c-eeprom, spi-eeprom and spi-flash.
 
+Messages go to stderr; on a terminal, long transfers show a progress line there too.
 Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd time out");
 2 usage error or the port cannot be opened.
 )";
@@ -165,6 +187,88 @@ std::vector<BlockDescriptor> blocksFor(uint8_t type, uint32_t address, QByteArra
         blocks.push_back(d);
     }
     return blocks;
+}
+
+int choose(const QString &text, const char *what, const QStringList &choices)
+{
+    const int i = int(choices.indexOf(text.toLower()));
+    if (i < 0)
+        fail(QStringLiteral("%1 must be one of %2: \"%3\"").arg(what, choices.join('|'), text));
+    return i;
+}
+
+int runFbuf(Commands &c, const Args &a)
+{
+    CommandLayer &layer = c.layer();
+    const QString command = a.positional[0];
+    if (command == "fbuf-ctl") {
+        needArgs(a, 1, 1, "fbuf-ctl stop-current|stop-next|step|resume");
+        allowOptions(a, {});
+        const int op = choose(a.positional[1], "the operation", {"stop-current", "stop-next", "step", "resume"});
+        const uint8_t r = c.fbufControl(uint8_t(op));
+        return r ? commandFailed(layer, r) : 0;
+    }
+
+    FbufOptions o;
+    o.frame = a.option("--next") ? 1 : 0;
+    o.dma = a.option("--dma").has_value();
+    o.device = choose(a.option("--device").value_or("mcu-uart"), "--device", {"mcu-uart", "huart", "spi"});
+    o.spiType = choose(a.option("--spi-type").value_or("host"), "--spi-type", {"host", "memory"});
+    o.delay = uint16_t(toInt(a.option("--delay").value_or("3000"), "--delay", 0, 65535));
+    o.videoSource = a.option("--video-source").has_value();
+    layer.setPcUart(1 + choose(a.option("--pc-uart").value_or("mcu-uart"), "--pc-uart", {"mcu-uart", "huart"}));
+
+    bool failed = false;
+    ProgressLine progressLine(command.toLatin1().constData());
+    FbufReport report;
+    report.progress = [&](qint64 done, qint64 total) { progressLine.update(done, total); };
+    report.message = [&](const QString &text) {
+        progressLine.finish();
+        printError(text);
+    };
+    report.lengthText = [&](const QString &text) {
+        if (command == "fbuf-len")
+            print(text);
+        else
+            printError(QStringLiteral("Image Len: %1").arg(text));
+    };
+    FbufTransfer transfer(c, report);
+
+    if (command == "fbuf-len") {
+        needArgs(a, 0, 0, "fbuf-len [--next]");
+        allowOptions(a, {"--next"});
+        failed = !transfer.getLength(o.frame);
+    } else if (command == "fbuf-read") {
+        needArgs(a, 1, 1, "fbuf-read FILE [--next] [--decrypt KEY]");
+        allowOptions(a, {"--next", "--decrypt", "--dma", "--device", "--spi-type", "--delay", "--pc-uart"});
+        o.path = a.positional[1];
+        if (const auto key = a.option("--decrypt")) {
+            const uint32_t k = toHex(*key, "KEY");
+            if (k > 0xFF)
+                fail(QStringLiteral("KEY must be one byte: \"%1\"").arg(*key));
+            o.crypt = true;
+            o.key = uint8_t(k);
+        }
+        failed = !transfer.readToFile(o);
+    } else if (command == "fbuf-write") {
+        needArgs(a, 1, 1, "fbuf-write FILE [--encrypt KEY] [--video-source]");
+        allowOptions(a, {"--encrypt", "--video-source", "--dma", "--device", "--spi-type", "--delay", "--pc-uart"});
+        o.path = a.positional[1];
+        if (const auto key = a.option("--encrypt")) {
+            const uint32_t k = toHex(*key, "KEY");
+            if (k > 0xFF)
+                fail(QStringLiteral("KEY must be one byte: \"%1\"").arg(*key));
+            o.crypt = true;
+            o.key = uint8_t(k);
+        }
+        failed = !transfer.writeFromFile(o);
+    } else {
+        fail(QStringLiteral("unknown command \"%1\"; see zmctl --help").arg(command));
+    }
+    progressLine.finish();
+    if (failed && layer.portLost())
+        printError(QStringLiteral("The port went away."));
+    return failed ? 1 : 0;
 }
 
 int run(Commands &c, const Args &a)
@@ -305,6 +409,8 @@ int run(Commands &c, const Args &a)
         print(toHexText(QByteArray(reinterpret_cast<const char *>(answer.data.data()), answer.length)));
         return 0;
     }
+    if (command.startsWith("fbuf-"))
+        return runFbuf(c, a);
     fail(QStringLiteral("unknown command \"%1\"; see zmctl --help").arg(command));
     return 2;
 }
@@ -321,7 +427,9 @@ int main(int argc, char **argv)
     Args args;
     try {
         // Options that take a value, wherever they stand.
-        static const QStringList valued = {"--port", "--baud", "--serial", "--width", "-o", "--page-size"};
+        static const QStringList valued = {"--port", "--baud", "--serial", "--width", "-o", "--page-size",
+                                           "--decrypt", "--encrypt", "--device", "--spi-type", "--delay", "--pc-uart"};
+        static const QStringList flags = {"--next", "--dma", "--video-source"};
         for (int i = 0; i < argsIn.size(); ++i) {
             const QString &s = argsIn[i];
             if (s == "--help" || s == "-h") {
@@ -348,6 +456,8 @@ int main(int argc, char **argv)
                     serial = toInt(value, "--serial", 0, 255);
                 else
                     args.options[name] = value;
+            } else if (flags.contains(s)) {
+                args.options[s] = QStringLiteral("1");
             } else if (s.startsWith("--") && s.size() > 2) {
                 fail(QStringLiteral("unknown option %1; see zmctl --help").arg(s));
             } else {
