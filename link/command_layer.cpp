@@ -70,8 +70,10 @@ void CommandLayer::setReceiveState(ReceiveState s)
 {
     std::lock_guard lock(m_mutex);
     m_state = s;
-    if (s == ReceiveState::Idle)
+    if (s == ReceiveState::Idle) {
         m_pending.clear();
+        m_holdForClosing = false;
+    }
 }
 
 AnswerRecord CommandLayer::answer() const
@@ -106,6 +108,10 @@ void CommandLayer::received(const uint8_t *b, size_t k)
                 } else if (good && m_after == After::RawSend) {
                     m_state = ReceiveState::RawSending;
                     hold(rest, n);
+                } else if (good && m_after == After::Closing) {
+                    m_state = ReceiveState::AnswerComplete;
+                    m_holdForClosing = true;
+                    hold(rest, n);
                 } else {
                     m_state = ReceiveState::AnswerComplete;
                     show = QByteArray(reinterpret_cast<const char *>(rest), qsizetype(n));
@@ -132,6 +138,8 @@ void CommandLayer::received(const uint8_t *b, size_t k)
             hold(b, k);
             break;
         case ReceiveState::AnswerComplete:
+            if (m_holdForClosing)
+                hold(b, k);
             break;
         }
     }
@@ -199,10 +207,11 @@ uint8_t CommandLayer::waitArmed(int timeoutMs)
     m_lastResult = result;
     // A successful answer that opened a raw phase leaves the receive state to that phase.
     const bool rawPhase = result == 0 && (m_state == ReceiveState::RawReceiving || m_state == ReceiveState::RawComplete
-                                          || m_state == ReceiveState::RawSending);
+                                          || m_state == ReceiveState::RawSending || m_holdForClosing);
     if (!rawPhase) {
         m_state = ReceiveState::Idle;
         m_pending.clear();
+        m_holdForClosing = false;
     }
     m_after = After::Idle;
     return result;
@@ -235,6 +244,7 @@ uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
             arm();
             m_after = after;
             m_pending.clear();
+            m_holdForClosing = false;
         }
         if (m_link->writeOnThread(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
             {
@@ -255,6 +265,7 @@ uint8_t CommandLayer::waitForAnswer(int timeoutMs)
         std::lock_guard lock(m_mutex);
         std::vector<uint8_t> pending;
         pending.swap(m_pending);
+        m_holdForClosing = false;
         arm();
         m_after = After::Idle;
         if (!pending.empty()) {

@@ -32,6 +32,7 @@ public:
         Idle,       // an ordinary command
         RawReceive, // the chip streams raw bytes next: they go to the frame-buffer buffer
         RawSend,    // the PC streams raw bytes next; the chip then sends a closing answer
+        Closing,    // no raw phase on this line, but a closing answer follows
     };
 
     explicit CommandLayer(QObject *parent = nullptr);
@@ -114,6 +115,7 @@ private:
     uint8_t m_lastResult = 0;
     bool m_event = false;
     bool m_writeFailed = false;
+    bool m_holdForClosing = false; // an answer with a closing answer behind it is in
     static constexpr int kSpinMicros = 150;
     std::atomic<bool> m_signalled{false}; // mirrors m_event || m_writeFailed for the brief look
     std::vector<uint8_t> m_raw;

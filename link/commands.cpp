@@ -63,13 +63,13 @@ uint8_t Commands::readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint
         return rc::InvalidParameter;
     }
     return run(frames::readFbufData(sn(), frame, mode, start, length, delay),
-               rawOverThisLine ? CommandLayer::After::RawReceive : CommandLayer::After::Idle);
+               rawOverThisLine ? CommandLayer::After::RawReceive : CommandLayer::After::Closing);
 }
 
 uint8_t Commands::writeFbufData(uint8_t mode, uint32_t start, uint32_t length, uint16_t delay, bool rawOverThisLine)
 {
     return run(frames::writeFbufData(sn(), mode, start, length, delay),
-               rawOverThisLine ? CommandLayer::After::RawSend : CommandLayer::After::Idle);
+               rawOverThisLine ? CommandLayer::After::RawSend : CommandLayer::After::Closing);
 }
 
 uint8_t Commands::getFbufLength(uint8_t frame, uint32_t &length)
