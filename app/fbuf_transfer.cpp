@@ -184,7 +184,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
     uint8_t r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
     if (r)
         return fail(withResult("Set write fbuf data failed!:", r));
-    QThread::msleep(10);
+    QThread::msleep(kWriteStartPauseMs);
 
     if (overThisLine) {
         // One byte per write, each encrypted as it goes out.
@@ -208,7 +208,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
     if (r)
         return fail(withResult("Read revert CMD failed!:", r));
 
-    QThread::msleep(100);
+    QThread::msleep(kWriteSettleMs);
     r = m_c.setFbufLength(uint32_t(length));
     if (r)
         return fail(withResult("Set fbuf size failed!:", r));

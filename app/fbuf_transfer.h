@@ -58,6 +58,9 @@ public:
     static constexpr int kReadCloseTimeout = 15000;
     static constexpr int kWriteCloseTimeout = 3000;
     static constexpr int kOtherDeviceTimeout = 15000;
+    // Pauses a write gives the chip: before streaming, and before setting the new length.
+    static constexpr int kWriteStartPauseMs = 10;
+    static constexpr int kWriteSettleMs = 100;
 
 private:
     bool fail(const QString &text);

@@ -73,8 +73,14 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     }
     r.lineSeconds = bytes * 10.0 / baud;
     r.efficiency = r.lineSeconds / r.seconds;
-    std::printf("%s %7d bytes at %6d baud: %.3f s, line time %.3f s, efficiency %.3f\n", write ? "write" : "read ",
+    std::printf("%s %7d bytes at %6d baud: %.3f s, line time %.3f s, efficiency %.3f", write ? "write" : "read ",
                 bytes, baud, r.seconds, r.lineSeconds, r.efficiency);
+    if (write) {
+        // A write pauses for the chip before streaming and before setting the length.
+        const double pauses = (FbufTransfer::kWriteStartPauseMs + FbufTransfer::kWriteSettleMs) / 1000.0;
+        std::printf(" (%.3f without its %.0f ms of fixed pauses)", r.lineSeconds / (r.seconds - pauses), pauses * 1000);
+    }
+    std::printf("\n");
     std::fflush(stdout);
     return r;
 }
