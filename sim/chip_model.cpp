@@ -1,0 +1,717 @@
+#include "sim/chip_model.h"
+
+#include "link/protocol.h"
+#include "sim/test_picture.h"
+
+#include <QDate>
+#include <QFile>
+#include <QTime>
+
+#include <algorithm>
+
+namespace zm::sim {
+
+namespace {
+
+using std::chrono::duration_cast;
+using std::chrono::milliseconds;
+
+bool knownCommand(uint8_t code)
+{
+    switch (code) {
+    case cmd::GetVersion: case cmd::SetSerialNumber: case cmd::SetBaudRate:
+    case cmd::SystemReset: case cmd::ExecCommFormula: case cmd::ReadData: case cmd::WriteData:
+    case cmd::ReadFbufData: case cmd::WriteFbufData: case cmd::GetFbufLength:
+    case cmd::SetFbufLength: case cmd::FbufControl: case cmd::CommMotionControl:
+    case cmd::GetCommMotionStatus: case cmd::SetMirror: case cmd::GetMirror: case cmd::SetColor:
+    case cmd::GetColor: case cmd::SetPowerSave: case cmd::GetPowerSave: case cmd::SetAe:
+    case cmd::GetAe: case cmd::SetMotionControl: case cmd::GetMotionControl:
+    case cmd::DacControl: case cmd::WriteOsdCharacters: case cmd::SetTime: case cmd::GetTime:
+    case cmd::SetZoom: case cmd::GetZoom: case cmd::SetDownSize: case cmd::GetDownSize:
+    case cmd::GetFlashSize: case cmd::EraseFlashSector: case cmd::FlashChipErase:
+    case cmd::LogoControl: case cmd::BitmapControl:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// In power save the image pipeline is off: what needs it is refused, the link, the memories,
+// the clock, the queries and power save itself still work.
+bool refusedInPowerSave(uint8_t code)
+{
+    switch (code) {
+    case cmd::ExecCommFormula: case cmd::ReadFbufData: case cmd::WriteFbufData:
+    case cmd::GetFbufLength: case cmd::SetFbufLength: case cmd::FbufControl:
+    case cmd::CommMotionControl: case cmd::SetMirror: case cmd::SetColor: case cmd::SetAe:
+    case cmd::SetMotionControl: case cmd::DacControl: case cmd::WriteOsdCharacters:
+    case cmd::SetZoom: case cmd::SetDownSize: case cmd::LogoControl: case cmd::BitmapControl:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QByteArray be16(uint16_t v)
+{
+    QByteArray b(2, '\0');
+    putBe16(reinterpret_cast<uint8_t *>(b.data()), v);
+    return b;
+}
+
+QByteArray be32(uint32_t v)
+{
+    QByteArray b(4, '\0');
+    putBe32(reinterpret_cast<uint8_t *>(b.data()), v);
+    return b;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+} // namespace
+
+ChipModel::ChipModel(const ChipConfig &config, TimePoint now)
+    : m_config(config)
+    , m_memory(config)
+    , m_fbuf(config.fbufCapacity,
+             config.currentPicture.isEmpty() ? testPicture(0) : config.currentPicture,
+             !config.nextPicture.isEmpty()        ? config.nextPicture
+                 : config.currentPicture.isEmpty() ? testPicture(1)
+                                                   : config.currentPicture)
+    , m_pcUart(config.pcUart)
+    , m_motionIntervalMs(std::max(1, config.motionIntervalMs))
+    , m_start(now)
+    , m_rtcBase(QDateTime::currentDateTime())
+    , m_rtcAt(now)
+{
+    if (!config.traceFile.isEmpty())
+        setTraceFile(config.traceFile);
+}
+
+ChipModel::~ChipModel()
+{
+    if (m_trace)
+        std::fclose(m_trace);
+}
+
+bool ChipModel::setTraceFile(const QString &path)
+{
+    if (m_trace)
+        std::fclose(m_trace);
+    m_trace = nullptr;
+    if (path.isEmpty())
+        return true;
+    m_trace = std::fopen(QFile::encodeName(path).constData(), "a");
+    return m_trace != nullptr;
+}
+
+void ChipModel::record(const QByteArray &frame)
+{
+    m_frames.append(frame);
+    if (m_trace) {
+        std::fprintf(m_trace, "%s\n", frame.toHex(' ').toUpper().constData());
+        std::fflush(m_trace);
+    }
+}
+
+void ChipModel::feed(const QByteArray &data, TimePoint now)
+{
+    feed(reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size()), now);
+}
+
+void ChipModel::feed(const uint8_t *data, size_t size, TimePoint now)
+{
+    for (size_t i = 0; i < size; ++i) {
+        if (m_raw.active)
+            takeRawByte(data[i], now);
+        else
+            takeByte(data[i], now);
+    }
+}
+
+void ChipModel::takeByte(uint8_t byte, TimePoint now)
+{
+    // Between frames only a command sign starts one; anything else is line noise.
+    if (m_partial.isEmpty() && byte != kCommandSign)
+        return;
+    m_partial.append(char(byte));
+    m_partialAt = now;
+    if (m_partial.size() < kCommandHeader)
+        return;
+    const int length = uint8_t(m_partial[3]);
+    if (length > kMaxData) {
+        // The chip cannot know where such a frame ends: it refuses the header and hunts for
+        // the next sign.
+        const QByteArray header = m_partial;
+        m_partial.clear();
+        record(header);
+        const uint8_t code = uint8_t(header[2]);
+        const FaultEffects effects = m_faults.forCommand(code, false, false);
+        if (effects.hangup)
+            push({.bytes = {}, .hangup = true});
+        else if (!effects.noAnswer)
+            push({.bytes = answerFrame(m_serial, code, effects.status.value_or(rc::InvalidDataLength),
+                                       {}, effects),
+                  .answer = true,
+                  .delay = milliseconds(effects.delayMs)});
+        return;
+    }
+    if (m_partial.size() == kCommandHeader + length)
+        handleFrame(now);
+}
+
+void ChipModel::handleFrame(TimePoint now)
+{
+    const QByteArray frame = m_partial;
+    m_partial.clear();
+    record(frame);
+    const auto *d = reinterpret_cast<const uint8_t *>(frame.constData());
+    const uint8_t code = d[2];
+    const int length = d[3];
+    const uint8_t *data = d + kCommandHeader;
+
+    const bool rawPhase = code == cmd::ReadFbufData || code == cmd::WriteFbufData;
+    const bool memoryWrite = code == cmd::WriteData && length >= 1 && data[0] >= 4 && data[0] <= 6;
+    const FaultEffects effects = m_faults.forCommand(code, rawPhase, memoryWrite);
+    if (effects.hangup) {
+        push({.bytes = {}, .hangup = true});
+        return;
+    }
+    if (effects.noAnswer)
+        return;
+
+    const uint8_t serial = m_serial; // the answer goes out under the number the command came with
+    Reply reply;
+    if (effects.status)
+        reply.status = *effects.status;
+    else
+        reply = execute(code, data, length, effects.flaky, now);
+
+    push({.bytes = answerFrame(serial, code, reply.status, reply.data, effects),
+          .answer = true,
+          .delay = milliseconds(effects.delayMs)});
+    if (reply.status != rc::Ok || !reply.closing)
+        return;
+
+    const QByteArray closing = answerFrame(m_serial, code, rc::Ok, {});
+    if (!reply.stream.isEmpty()) {
+        QByteArray stream = reply.stream;
+        const bool stalled = effects.stall && *effects.stall < stream.size();
+        if (stalled)
+            stream.truncate(*effects.stall);
+        if (!stream.isEmpty())
+            push({.bytes = stream, .gap = reply.gap});
+        if (!stalled)
+            push({.bytes = closing});
+    } else if (reply.receive > 0) {
+        m_raw = RawReceive{};
+        m_raw.active = true;
+        m_raw.code = code;
+        m_raw.offset = reply.receiveStart;
+        m_raw.remaining = reply.receive;
+        m_raw.stallAfter = effects.stall ? *effects.stall : -1;
+        m_raw.decrypt = encrypting();
+        m_raw.previous = m_memory.reg(0x131D);
+        m_raw.last = now;
+    } else {
+        push({.bytes = closing});
+    }
+}
+
+void ChipModel::takeRawByte(uint8_t byte, TimePoint now)
+{
+    m_raw.last = now;
+    // A stalled chip still counts the bytes of the phase so that it finds the next frame.
+    if (m_raw.stallAfter >= 0 && m_raw.taken >= m_raw.stallAfter)
+        m_raw.stalled = true;
+    if (!m_raw.stalled) {
+        // Undo the chained XOR: each plain byte is the cipher byte XOR the cipher byte before.
+        const uint8_t value = m_raw.decrypt ? uint8_t(byte ^ m_raw.previous) : byte;
+        m_raw.previous = byte;
+        m_fbuf.writeByte(FrameBuffers::kCurrent, m_raw.offset++, value);
+        ++m_raw.taken;
+    }
+    if (--m_raw.remaining > 0)
+        return;
+    m_raw.active = false;
+    if (!m_raw.stalled)
+        push({.bytes = answerFrame(m_serial, m_raw.code, rc::Ok, {}), .answer = true});
+}
+
+void ChipModel::tick(TimePoint now)
+{
+    if (!m_partial.isEmpty() && now - m_partialAt >= kFrameTimeout)
+        m_partial.clear();
+    if (m_raw.active && now - m_raw.last >= kRawTimeout) {
+        m_raw.active = false;
+        push({.bytes = answerFrame(m_serial, m_raw.code, rc::ExecuteFailed, {}), .answer = true});
+    }
+    if (m_commMotion && now >= m_nextNotification) {
+        sendNotification();
+        m_nextNotification += milliseconds(m_motionIntervalMs);
+        if (m_nextNotification <= now) // far behind: do not send a burst to catch up
+            m_nextNotification = now + milliseconds(m_motionIntervalMs);
+    }
+}
+
+ChipModel::TimePoint ChipModel::nextDeadline() const
+{
+    TimePoint next = TimePoint::max();
+    if (!m_partial.isEmpty())
+        next = std::min(next, m_partialAt + kFrameTimeout);
+    if (m_raw.active)
+        next = std::min(next, m_raw.last + kRawTimeout);
+    if (m_commMotion)
+        next = std::min(next, m_nextNotification);
+    return next;
+}
+
+std::vector<Emission> ChipModel::takeOutput()
+{
+    std::vector<Emission> out;
+    out.swap(m_output);
+    return out;
+}
+
+void ChipModel::setCommMotionOpen(bool open, TimePoint now)
+{
+    if (open && !m_commMotion)
+        m_nextNotification = now + milliseconds(m_motionIntervalMs);
+    m_commMotion = open;
+}
+
+void ChipModel::setMotionInterval(int ms, TimePoint now)
+{
+    m_motionIntervalMs = std::max(1, ms);
+    if (m_commMotion)
+        m_nextNotification = now + milliseconds(m_motionIntervalMs);
+}
+
+void ChipModel::sendNotification()
+{
+    // Motion is not reported into a raw write phase: the chip is busy taking picture bytes.
+    if (m_raw.active)
+        return;
+    const FaultEffects effects = m_faults.forNotification();
+    if (effects.hangup) {
+        push({.bytes = {}, .hangup = true});
+        return;
+    }
+    if (effects.noAnswer)
+        return;
+    ++m_notifications;
+    push({.bytes = answerFrame(m_serial, cmd::MotionNotification, effects.status.value_or(rc::Ok), {},
+                               effects),
+          .delay = milliseconds(effects.delayMs)});
+}
+
+bool ChipModel::encrypting() const
+{
+    return m_memory.reg(0x1318) & 0x80;
+}
+
+QByteArray ChipModel::answerFrame(uint8_t serial, uint8_t code, uint8_t status, const QByteArray &data,
+                                  const FaultEffects &effects) const
+{
+    QByteArray payload = data.left(kMaxData);
+    if (effects.longAnswer)
+        payload = data.leftJustified(kMaxData + 1, '\0', true);
+    QByteArray frame;
+    frame.append(char(effects.wrongSign ? kCommandSign : kAnswerSign));
+    frame.append(char(effects.wrongSerial ? uint8_t(serial + 1) : serial));
+    frame.append(char(code));
+    frame.append(char(status));
+    frame.append(char(payload.size()));
+    frame.append(payload);
+    return frame;
+}
+
+ChipModel::Reply ChipModel::execute(uint8_t code, const uint8_t *d, int n, bool flaky, TimePoint now)
+{
+    auto refuse = [](uint8_t status) {
+        Reply r;
+        r.status = status;
+        return r;
+    };
+    if (!knownCommand(code))
+        return refuse(rc::InvalidCmd);
+    if (m_features.powerSaveState == 1 && refusedInPowerSave(code))
+        return refuse(rc::PowerSave);
+
+    switch (code) {
+    case cmd::ReadData: return readData(d, n);
+    case cmd::WriteData: return writeData(d, n, flaky);
+    case cmd::ReadFbufData: return readFbuf(d, n);
+    case cmd::WriteFbufData: return writeFbuf(d, n);
+    default: return featureCommand(code, d, n, now);
+    }
+}
+
+ChipModel::Reply ChipModel::readData(const uint8_t *d, int n)
+{
+    Reply r;
+    if (n < 1)
+        return r.status = rc::InvalidDataLength, r;
+    const int type = d[0];
+    if (type < 1 || type > 6)
+        return r.status = rc::InvalidDataFormat, r;
+    const bool items = type == 2 || type == 3;
+    const int head = type == 6 ? 6 : items ? 5 : 4;
+    if (n != head)
+        return r.status = rc::InvalidDataLength, r;
+    const uint32_t address = type == 6 ? getBe32(d + 2) : getBe16(d + head - 2);
+    r.status = m_memory.read(MemoryType(type), address, items ? d[2] : 1, d[1], r.data);
+    return r;
+}
+
+ChipModel::Reply ChipModel::writeData(const uint8_t *d, int n, bool flaky)
+{
+    Reply r;
+    if (n < 1)
+        return r.status = rc::InvalidDataLength, r;
+    const int type = d[0];
+    if (type < 1 || type > 6)
+        return r.status = rc::InvalidDataFormat, r;
+    const bool items = type == 2 || type == 3;
+    const int head = type == 6 ? 6 : items ? 5 : 4;
+    if (n < head)
+        return r.status = rc::InvalidDataLength, r;
+    const int count = d[1];
+    const int width = items ? d[2] : 1;
+    if (count < 1 || width < 1 || width > 3)
+        return r.status = rc::InvalidDataFormat, r;
+    if (n != head + width * count)
+        return r.status = rc::InvalidDataLength, r;
+    const uint32_t address = type == 6 ? getBe32(d + 2) : getBe16(d + head - 2);
+    uint8_t data[kMaxData];
+    std::copy(d + head, d + n, data);
+    if (flaky) {
+        // A weak cell: one bit of the first byte comes out wrong, a different bit each time.
+        data[0] ^= uint8_t(1 << (m_flakyBit++ % 8));
+    }
+    r.status = m_memory.write(MemoryType(type), address, width, count, data);
+    return r;
+}
+
+ChipModel::Reply ChipModel::readFbuf(const uint8_t *d, int n)
+{
+    Reply r;
+    if (n != 12)
+        return r.status = rc::InvalidDataLength, r;
+    const int which = d[0];
+    const int device = (d[1] >> 1) & 3;
+    const uint32_t start = getBe32(d + 2);
+    const uint32_t length = getBe32(d + 6);
+    if (which > 1 || device == 0 || uint64_t(start) + length > m_fbuf.capacity())
+        return r.status = rc::InvalidDataFormat, r;
+    r.closing = true;
+    if (device != m_pcUart || length == 0)
+        return r; // the data goes to another device: only the closing answer comes back
+    r.stream = m_fbuf.read(which, start, length);
+    if (encrypting()) {
+        uint8_t previous = m_memory.reg(0x131D);
+        for (char &c : r.stream) {
+            previous = uint8_t(c) ^ previous;
+            c = char(previous);
+        }
+    }
+    // The delay field is the pause before the stream, in microseconds: it gives the PC time to
+    // switch its receive path from the answer to the raw bytes.
+    r.gap = std::chrono::microseconds(getBe16(d + 10));
+    return r;
+}
+
+ChipModel::Reply ChipModel::writeFbuf(const uint8_t *d, int n)
+{
+    Reply r;
+    if (n != 11)
+        return r.status = rc::InvalidDataLength, r;
+    const int device = (d[0] >> 1) & 3;
+    const uint32_t start = getBe32(d + 1);
+    const uint32_t length = getBe32(d + 5);
+    if (device == 0 || uint64_t(start) + length > m_fbuf.capacity())
+        return r.status = rc::InvalidDataFormat, r;
+    r.closing = true;
+    if (device == m_pcUart) {
+        r.receive = length;
+        r.receiveStart = start;
+    }
+    return r;
+}
+
+ChipModel::Reply ChipModel::featureCommand(uint8_t code, const uint8_t *d, int n, TimePoint now)
+{
+    Reply r;
+    auto fail = [&r](uint8_t status) {
+        r.status = status;
+        return r;
+    };
+    // Fixed-length commands first refuse a wrong length, then a wrong value.
+    auto wrongLength = [n](int expected) { return n != expected; };
+    ChipFeatures &f = m_features;
+
+    switch (code) {
+    case cmd::GetVersion:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = m_config.version.leftJustified(11, ' ', true);
+        return r;
+    case cmd::SetSerialNumber:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        m_serial = d[0];
+        return r;
+    case cmd::SetBaudRate: {
+        if (n < 1) return fail(rc::InvalidDataLength);
+        if (d[0] < 1 || d[0] > 3) return fail(rc::InvalidDataFormat);
+        if (wrongLength(d[0] == 1 ? 3 : 5)) return fail(rc::InvalidDataLength);
+        if (d[0] == 1) {
+            f.mcuBaudValue = getBe16(d + 1);
+        } else if (d[0] == 2) {
+            f.huartFrac = getBe16(d + 1);
+            f.huartInter = getBe16(d + 3);
+        } else {
+            f.spiDivider = getBe16(d + 1);
+            f.spiSs = getBe16(d + 3);
+        }
+        return r;
+    }
+    case cmd::SystemReset:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        systemReset();
+        return r;
+    case cmd::ExecCommFormula:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        ++f.commFormulaRuns;
+        return r;
+    case cmd::GetFbufLength:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1) return fail(rc::InvalidDataFormat);
+        r.data = be32(m_fbuf.length(d[0]));
+        return r;
+    case cmd::SetFbufLength:
+        if (wrongLength(4)) return fail(rc::InvalidDataLength);
+        if (!m_fbuf.stopped()) return fail(rc::FbufNotStopped);
+        if (getBe32(d) > m_fbuf.capacity()) return fail(rc::InvalidDataFormat);
+        m_fbuf.setLength(FrameBuffers::kCurrent, getBe32(d));
+        return r;
+    case cmd::FbufControl:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        return fail(m_fbuf.control(d[0]));
+    case cmd::CommMotionControl:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1) return fail(rc::InvalidDataFormat);
+        setCommMotionOpen(d[0] == 1, now);
+        return r;
+    case cmd::GetCommMotionStatus:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = bytes({m_commMotion ? 1 : 0});
+        return r;
+    case cmd::SetMirror:
+        if (wrongLength(2)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1 || d[1] > 1) return fail(rc::InvalidDataFormat);
+        f.mirrorSource = d[0];
+        f.mirrorMode = d[1];
+        return r;
+    case cmd::GetMirror:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = bytes({f.mirrorSource, f.mirrorMode});
+        return r;
+    case cmd::SetColor:
+        if (wrongLength(2)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1 || d[1] > 3) return fail(rc::InvalidDataFormat);
+        f.colorSource = d[0];
+        f.colorMode = d[1];
+        f.colorExtra = d[1] == 3 ? 0 : 1;
+        return r;
+    case cmd::GetColor:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = bytes({f.colorSource, f.colorMode, f.colorExtra});
+        return r;
+    case cmd::SetPowerSave:
+        if (n < 1) return fail(rc::InvalidDataLength);
+        if (d[0] > 1) return fail(rc::InvalidDataFormat);
+        if (wrongLength(d[0] == 0 ? 3 : 4)) return fail(rc::InvalidDataLength);
+        if (d[0] == 0) {
+            if (d[1] > 1 || d[2] > 1) return fail(rc::InvalidDataFormat);
+            f.powerSaveSource = d[1];
+            f.powerSaveState = d[2];
+        } else {
+            if (d[1] > 7) return fail(rc::InvalidDataFormat);
+            f.powerSaveFlags = d[1];
+            f.powerSaveTime = getBe16(d + 2);
+        }
+        return r;
+    case cmd::GetPowerSave:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1) return fail(rc::InvalidDataFormat);
+        r.data = d[0] == 0 ? bytes({f.powerSaveSource, f.powerSaveState})
+                           : bytes({f.powerSaveFlags}) + be16(f.powerSaveTime);
+        return r;
+    case cmd::SetAe:
+        if (wrongLength(3)) return fail(rc::InvalidDataLength);
+        if (d[0] > 2 || d[1] > 1 || d[2] > 1) return fail(rc::InvalidDataFormat);
+        f.ae[d[0]] = {d[1], d[2]};
+        return r;
+    case cmd::GetAe:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if (d[0] > 2) return fail(rc::InvalidDataFormat);
+        r.data = bytes({d[0], f.ae[d[0]].source, f.ae[d[0]].mode});
+        return r;
+    case cmd::SetMotionControl: {
+        if (n < 1) return fail(rc::InvalidDataLength);
+        if (d[0] > 3) return fail(rc::InvalidDataFormat);
+        const int lengths[4] = {3, 4, 2, 2};
+        if (wrongLength(lengths[d[0]])) return fail(rc::InvalidDataLength);
+        switch (d[0]) {
+        case 0:
+            if (d[1] > 1) return fail(rc::InvalidDataFormat);
+            f.motionSource = d[1];
+            f.motionFlags = d[2] & 0x01;
+            break;
+        case 1:
+            if (d[1] > 3) return fail(rc::InvalidDataFormat);
+            f.alarmFlags = d[1];
+            f.alarmTime = getBe16(d + 2);
+            break;
+        case 2:
+            if (d[1] > 1) return fail(rc::InvalidDataFormat);
+            f.alarmEnabled = d[1];
+            break;
+        default:
+            if (d[1] > 1) return fail(rc::InvalidDataFormat);
+            f.alarmOpen = d[1];
+            break;
+        }
+        return r;
+    }
+    case cmd::GetMotionControl: {
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        // The scene moves once per motion interval and stays "moving" for half a second.
+        const auto sinceStart = duration_cast<milliseconds>(now - m_start).count();
+        const bool moving = (f.motionFlags & 1) && sinceStart % m_motionIntervalMs < 500;
+        switch (d[0]) {
+        case 0: r.data = bytes({f.motionSource, f.motionFlags | (moving ? 0x10 : 0)}); break;
+        case 1: r.data = bytes({f.alarmFlags}) + be16(f.alarmTime); break;
+        case 2: r.data = bytes({f.alarmEnabled}); break;
+        case 3: r.data = bytes({f.alarmOpen}); break;
+        default: return fail(rc::InvalidDataFormat);
+        }
+        return r;
+    }
+    case cmd::DacControl:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if (d[0] > 1) return fail(rc::InvalidDataFormat);
+        f.dacOpen = d[0];
+        return r;
+    case cmd::WriteOsdCharacters: {
+        if (n < 2) return fail(rc::InvalidDataLength);
+        const int count = d[0];
+        if (count > 14) return fail(rc::InvalidDataFormat);
+        if (wrongLength(count + 2)) return fail(rc::InvalidDataLength);
+        const int start = d[1];
+        if (start + count > int(f.osdCharacters.size())
+            || std::any_of(d + 2, d + 2 + count, [](uint8_t c) { return c > 79; }))
+            return fail(rc::InvalidDataFormat);
+        std::copy(d + 2, d + 2 + count, f.osdCharacters.begin() + start);
+        return r;
+    }
+    case cmd::SetTime: {
+        if (wrongLength(7)) return fail(rc::InvalidDataLength);
+        const QDate date(getBe16(d), d[2], d[3]);
+        const QTime time(d[4], d[5], d[6]);
+        if (!date.isValid() || !time.isValid()) return fail(rc::InvalidDataFormat);
+        m_rtcBase = QDateTime(date, time);
+        m_rtcAt = now;
+        return r;
+    }
+    case cmd::GetTime: {
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        const QDateTime t = m_rtcBase.addMSecs(duration_cast<milliseconds>(now - m_rtcAt).count());
+        r.data = be16(uint16_t(t.date().year()))
+            + bytes({t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
+                     t.time().second()});
+        return r;
+    }
+    case cmd::SetZoom: {
+        if (wrongLength(8)) return fail(rc::InvalidDataLength);
+        const uint32_t w = getBe16(d), h = getBe16(d + 2), x = getBe16(d + 4), y = getBe16(d + 6);
+        if (w == 0 || h == 0 || x + w > f.sourceWidth || y + h > f.sourceHeight)
+            return fail(rc::InvalidDataFormat);
+        f.zoomWidth = uint16_t(w);
+        f.zoomHeight = uint16_t(h);
+        f.hStart = uint16_t(x);
+        f.vStart = uint16_t(y);
+        return r;
+    }
+    case cmd::GetZoom:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = be16(f.sourceWidth) + be16(f.sourceHeight) + be16(f.zoomWidth) + be16(f.zoomHeight)
+            + be16(f.hStart) + be16(f.vStart);
+        return r;
+    case cmd::SetDownSize:
+        if (wrongLength(1)) return fail(rc::InvalidDataLength);
+        if ((d[0] & 0xCC) || (d[0] & 3) > 2 || ((d[0] >> 4) & 3) > 2)
+            return fail(rc::InvalidDataFormat);
+        f.downSize = d[0];
+        return r;
+    case cmd::GetDownSize:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = bytes({f.downSize});
+        return r;
+    case cmd::GetFlashSize:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        r.data = be32(m_memory.size(MemoryType::SpiFlash) / 128); // bytes * 8 / 1024: kilobits
+        return r;
+    case cmd::EraseFlashSector:
+        if (wrongLength(4)) return fail(rc::InvalidDataLength);
+        return fail(m_memory.eraseSector(getBe32(d)));
+    case cmd::FlashChipErase:
+        if (wrongLength(0)) return fail(rc::InvalidDataLength);
+        m_memory.eraseFlash();
+        return r;
+    case cmd::LogoControl:
+        if (n < 1) return fail(rc::InvalidDataLength);
+        if (wrongLength(d[0] == 3 ? 7 : 3)) return fail(rc::InvalidDataLength);
+        f.logoFunction = d[0];
+        f.logoValue = getBe16(d + 1);
+        f.logoAddress = d[0] == 3 ? getBe32(d + 3) : 0;
+        return r;
+    case cmd::BitmapControl:
+        if (n == 0) { // the request without a sub-function
+            f.bitmapFunction = 0;
+            return r;
+        }
+        if (d[0] < 1 || d[0] > 3) return fail(rc::InvalidDataFormat);
+        if (wrongLength(d[0] == 1 ? 1 : d[0] == 2 ? 7 : 3)) return fail(rc::InvalidDataLength);
+        f.bitmapFunction = d[0];
+        if (d[0] == 1) {
+            // Stopping the bitmap switches its OSD channel off.
+            m_memory.setReg(0x2500, m_memory.reg(0x2500) & ~0x08);
+        } else {
+            f.bitmapValue = getBe16(d + 1);
+            if (d[0] == 2)
+                f.bitmapAddress = getBe32(d + 3);
+        }
+        return r;
+    default:
+        return fail(rc::InvalidCmd);
+    }
+}
+
+void ChipModel::systemReset()
+{
+    // Volatile state starts over; the serial memories, the frame-buffer memory, the clock and
+    // the link's serial number survive.
+    m_memory.resetRegisters();
+    m_features = ChipFeatures{};
+    m_commMotion = false;
+    m_fbuf.control(3);
+    m_partial.clear();
+}
+
+} // namespace zm::sim

@@ -1,0 +1,200 @@
+// zmsim: a simulated camera chip on a pseudo-terminal.
+
+#include "sim/pty_chip.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kDescription[] =
+    "A simulated ZM3386 on a pseudo-terminal. The first line of output is\n"
+    "'zmsim: <path>', the serial port to open. The chip serves until SIGINT or SIGTERM.\n"
+    "Its memories: I2C EEPROM 64 KiB, SPI EEPROM 32 KiB, SPI flash 512 KiB in 4 KiB\n"
+    "sectors; two frame buffers of 1 MiB. The delay of a frame-buffer read is the pause\n"
+    "in microseconds between the answer and the picture bytes.\n"
+    "\n"
+    "Faults (--fault, repeatable): KIND[=VALUE][,cmd=CODE][,times=N]\n"
+    "  noanswer      the command is dropped, nothing is sent\n"
+    "  serial        the answer carries a wrong serial number\n"
+    "  sign          the answer starts with a wrong sign byte\n"
+    "  long          the answer is 22 bytes long\n"
+    "  status=S      the command is answered with status S\n"
+    "  delay=MS      the answer is held back MS milliseconds\n"
+    "  stall=N       a raw frame-buffer phase stops after N bytes, no closing answer\n"
+    "  flaky=N       the next N writes into an EEPROM or the flash store one bit flipped\n"
+    "  hangup        the chip closes the line; zmsim then opens a new pseudo-terminal,\n"
+    "                prints its 'zmsim: <path>' line and points --link at it\n"
+    "CODE is hexadecimal (0x26 or 26); without cmd a rule applies to every command\n"
+    "(cmd=0x39 applies it to the motion notifications). Without times it stays.";
+
+bool pointLink(const QString &link, const QString &target)
+{
+    const QByteArray l = QFile::encodeName(link);
+    struct stat st{};
+    if (::lstat(l.constData(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::fprintf(stderr, "zmsim: %s exists and is not a symbolic link\n", l.constData());
+            return false;
+        }
+        ::unlink(l.constData());
+    }
+    if (::symlink(QFile::encodeName(target).constData(), l.constData()) != 0) {
+        std::perror("zmsim: symlink");
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it still points at our line.
+void removeLink(const QString &link, const QString &target)
+{
+    if (!link.isEmpty() && QFile::symLinkTarget(link) == target)
+        ::unlink(QFile::encodeName(link).constData());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zmsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption linkOpt(QStringLiteral("link"),
+        QStringLiteral("Also make PATH a symbolic link to the pseudo-terminal; removed at exit."), QStringLiteral("PATH"));
+    const QCommandLineOption baudOpt(QStringLiteral("baud"),
+        QStringLiteral("Pace both directions at N/10 bytes per second (default: unpaced)."), QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption turnaroundOpt(QStringLiteral("turnaround"),
+        QStringLiteral("Delay every answer by MS milliseconds (default 0)."), QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption faultOpt(QStringLiteral("fault"),
+        QStringLiteral("Inject a fault, see above; repeatable."), QStringLiteral("RULE"));
+    const QCommandLineOption traceOpt(QStringLiteral("trace"),
+        QStringLiteral("Append every command frame received to FILE, one line of hex per frame."), QStringLiteral("FILE"));
+    const QCommandLineOption fbufOpt(QStringLiteral("fbuf"),
+        QStringLiteral("Fill both frame buffers with this JPEG file (default: a 640x480 test picture)."), QStringLiteral("FILE"));
+    const QCommandLineOption ctrlOpt(QStringLiteral("ctrlinfo"),
+        QStringLiteral("Memory holding the control info: i2c, spi-eeprom, spi-flash or none (default i2c)."),
+        QStringLiteral("MEMORY"), QStringLiteral("i2c"));
+    const QCommandLineOption motionOpt(QStringLiteral("motion-interval"),
+        QStringLiteral("Milliseconds between motion notifications while comm motion is open (default 1500)."),
+        QStringLiteral("MS"), QStringLiteral("1500"));
+    const QCommandLineOption uartOpt(QStringLiteral("uart"),
+        QStringLiteral("The chip UART the PC is on: mcu or huart (default mcu). Frame-buffer transfers for "
+                       "another device send no raw bytes."), QStringLiteral("UART"), QStringLiteral("mcu"));
+    const QCommandLineOption serialOpt(QStringLiteral("serial"),
+        QStringLiteral("The chip's serial number at start, 0 to 255 (default 0)."), QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOptions({linkOpt, baudOpt, turnaroundOpt, faultOpt, traceOpt, fbufOpt, ctrlOpt, motionOpt, uartOpt,
+                       serialOpt});
+    parser.process(app);
+
+    auto bad = [](const QString &message) {
+        std::fprintf(stderr, "zmsim: %s\n", qPrintable(message));
+        return 2;
+    };
+    auto number = [&parser](const QCommandLineOption &o, int min, int max, int *out) {
+        bool ok = false;
+        *out = parser.value(o).toInt(&ok);
+        return ok && *out >= min && *out <= max;
+    };
+
+    zm::sim::PtyChip::Options options;
+    int serial = 0;
+    if (!number(baudOpt, 0, 20'000'000, &options.baud))
+        return bad(QStringLiteral("bad --baud"));
+    if (!number(turnaroundOpt, 0, 600'000, &options.turnaroundMs))
+        return bad(QStringLiteral("bad --turnaround"));
+    if (!number(motionOpt, 1, 3'600'000, &options.chip.motionIntervalMs))
+        return bad(QStringLiteral("bad --motion-interval"));
+    if (!number(serialOpt, 0, 255, &serial))
+        return bad(QStringLiteral("bad --serial"));
+    const QString place = parser.value(ctrlOpt);
+    if (place == u"i2c")
+        options.chip.ctrlInfo = zm::sim::CtrlInfoPlace::I2cEeprom;
+    else if (place == u"spi-eeprom")
+        options.chip.ctrlInfo = zm::sim::CtrlInfoPlace::SpiEeprom;
+    else if (place == u"spi-flash")
+        options.chip.ctrlInfo = zm::sim::CtrlInfoPlace::SpiFlash;
+    else if (place == u"none")
+        options.chip.ctrlInfo = zm::sim::CtrlInfoPlace::None;
+    else
+        return bad(QStringLiteral("bad --ctrlinfo '%1'").arg(place));
+    const QString uart = parser.value(uartOpt);
+    if (uart != u"mcu" && uart != u"huart")
+        return bad(QStringLiteral("bad --uart '%1'").arg(uart));
+    options.chip.pcUart = uart == u"mcu" ? 1 : 2;
+    if (parser.isSet(fbufOpt)) {
+        QFile file(parser.value(fbufOpt));
+        if (!file.open(QIODevice::ReadOnly))
+            return bad(QStringLiteral("cannot read %1").arg(file.fileName()));
+        options.chip.currentPicture = file.readAll();
+        if (options.chip.currentPicture.isEmpty())
+            return bad(QStringLiteral("%1 is empty").arg(file.fileName()));
+    }
+    options.chip.traceFile = parser.value(traceOpt);
+    QList<zm::sim::FaultRule> rules;
+    for (const QString &text : parser.values(faultOpt)) {
+        QString error;
+        const auto rule = zm::sim::FaultRule::parse(text, &error);
+        if (!rule)
+            return bad(QStringLiteral("--fault %1: %2").arg(text, error));
+        rules.append(*rule);
+    }
+
+    // A reader of our output that goes away must not take the chip with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    // The chip thread inherits this mask, so the stopSignals reach sigtimedwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    zm::sim::PtyChip chip(options);
+    if (!chip.isOpen())
+        return bad(chip.errorString());
+    chip.setSerialNumber(uint8_t(serial));
+    for (const auto &rule : rules)
+        chip.addFault(rule);
+
+    const QString link = parser.value(linkOpt);
+    QString path = chip.slavePath();
+    // The link first: whoever waits for our first line may use it at once.
+    if (!link.isEmpty() && !pointLink(link, path))
+        return 1;
+    std::printf("zmsim: %s\n", qPrintable(path));
+    std::fflush(stdout);
+
+    int hangups = 0;
+    const timespec tick{0, 100'000'000};
+    for (;;) {
+        const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+        if (sig == SIGINT || sig == SIGTERM)
+            break;
+        if (chip.hangupCount() != hangups) {
+            hangups = chip.hangupCount();
+            const QString fresh = chip.reopen();
+            if (fresh.isEmpty()) {
+                removeLink(link, path);
+                return bad(chip.errorString());
+            }
+            if (!link.isEmpty() && !pointLink(link, fresh))
+                return 1;
+            std::printf("zmsim: %s\n", qPrintable(fresh));
+            std::fflush(stdout);
+            path = fresh;
+        }
+    }
+    removeLink(link, path);
+    return 0;
+}
