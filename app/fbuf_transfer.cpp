@@ -1,6 +1,8 @@
 #include "app/fbuf_transfer.h"
 
 #include <QElapsedTimer>
+
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -52,10 +54,10 @@ FbufTransfer::FbufTransfer(Commands &commands, FbufReport report)
 {
 }
 
-void FbufTransfer::say(const QString &text)
+void FbufTransfer::say(const QString &text, bool failure)
 {
     if (m_report.message)
-        m_report.message(text);
+        m_report.message(text, failure);
 }
 
 void FbufTransfer::progress(qint64 done, qint64 total)
@@ -123,7 +125,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
             return fail(withResult("Read revert CMD failed!:", r));
         m_layer.setLastResult(0);
         m_layer.setReceiveState(ReceiveState::Idle);
-        say(QStringLiteral("Fbuf read finished!"));
+        say(QStringLiteral("Fbuf read finished!"), false);
         return true;
     }
 
@@ -161,7 +163,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
     m_layer.setReceiveState(ReceiveState::Idle);
     if (m_report.readDone)
         m_report.readDone(o.path);
-    say(QStringLiteral("Fbuf read finished!"));
+    say(QStringLiteral("Fbuf read finished!"), false);
     return true;
 }
 
@@ -189,18 +191,23 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
     if (overThisLine) {
         // One byte per write, each encrypted as it goes out.
         uint8_t prev = o.key;
-        const qint64 sent = m_layer.link().writeEach(
-            [&](qint64 i) {
-                uint8_t b = uint8_t(data[i]);
-                if (o.crypt) {
-                    b ^= prev;
-                    prev = b;
-                }
-                return b;
-            },
-            length, [&](qint64 done) { progress(done, length); });
-        if (sent != length)
-            return fail(withResult("Write fbuf data failed!:", rc::SendFailed));
+        for (qint64 done = 0; done < length;) {
+            const qint64 run = std::min<qint64>(kWriteRun, length - done);
+            const qint64 sent = m_layer.link().writeEach(
+                [&](qint64 i) {
+                    uint8_t b = uint8_t(data[done + i]);
+                    if (o.crypt) {
+                        b ^= prev;
+                        prev = b;
+                    }
+                    return b;
+                },
+                run, {});
+            if (sent != run)
+                return fail(withResult("Write fbuf data failed!:", rc::SendFailed));
+            done += run;
+            progress(done, length);
+        }
         r = m_layer.waitForAnswer(kWriteCloseTimeout);
     } else {
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
@@ -214,7 +221,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
         return fail(withResult("Set fbuf size failed!:", r));
     m_layer.setReceiveState(ReceiveState::Idle);
     m_layer.setLastResult(0);
-    say(QStringLiteral("Fbuf write finished!"));
+    say(QStringLiteral("Fbuf write finished!"), false);
     return true;
 }
 

@@ -33,7 +33,8 @@ struct FbufOptions {
 struct FbufReport {
     std::function<void(qint64 done, qint64 total)> progress;
     std::function<void(const QString &text)> lengthText; // "Image Len:"
-    std::function<void(const QString &text)> message;    // a message box, in order
+    // A message box, in order; `failure` tells a failure from the closing "finished" message.
+    std::function<void(const QString &text, bool failure)> message;
     std::function<void(const QString &path)> readDone;   // before "Fbuf read finished!"
 };
 
@@ -61,10 +62,13 @@ public:
     // Pauses a write gives the chip: before streaming, and before setting the new length.
     static constexpr int kWriteStartPauseMs = 10;
     static constexpr int kWriteSettleMs = 100;
+    // Single-byte writes are handed to the link in runs of this many, so that progress is told
+    // from the worker's thread between runs.
+    static constexpr int kWriteRun = 1024;
 
 private:
     bool fail(const QString &text);
-    void say(const QString &text);
+    void say(const QString &text, bool failure = true);
     void progress(qint64 done, qint64 total);
 
     Commands &m_c;

@@ -222,7 +222,7 @@ int runFbuf(Commands &c, const Args &a)
     ProgressLine progressLine(command.toLatin1().constData());
     FbufReport report;
     report.progress = [&](qint64 done, qint64 total) { progressLine.update(done, total); };
-    report.message = [&](const QString &text) {
+    report.message = [&](const QString &text, bool) {
         progressLine.finish();
         printError(text);
     };

@@ -45,8 +45,8 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     Commands c(layer);
     QString failure;
     FbufReport report;
-    report.message = [&](const QString &m) {
-        if (!m.contains("finished"))
+    report.message = [&](const QString &m, bool isFailure) {
+        if (isFailure)
             failure = m;
     };
     FbufTransfer transfer(c, report);

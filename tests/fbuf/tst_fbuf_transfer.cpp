@@ -59,7 +59,7 @@ struct Rig {
     FbufReport report()
     {
         FbufReport r;
-        r.message = [this](const QString &m) { messages << m; };
+        r.message = [this](const QString &m, bool) { messages << m; };
         r.lengthText = [this](const QString &t) { lengths << t; };
         r.progress = [this](qint64 done, qint64 total) { percents << int(done * 100 / total); };
         return r;

@@ -1,0 +1,297 @@
+#include "tools/fbuf_dlg.h"
+
+#include "res/messages.h"
+#include "tools/fbuf_settings.h"
+#include "ui/message_box.h"
+#include "ui_fbuf_dlg.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QIntValidator>
+#include <QPixmap>
+
+namespace zm {
+
+namespace {
+
+// Reads one chip register; the worker shows the failure.
+bool readRegister(Worker &w, uint16_t address, uint8_t &value)
+{
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.address = address;
+    const uint8_t r = w.commands().readData(t);
+    if (r) {
+        w.failure(r, QString::fromLatin1(msg::kReadRegisterFailed));
+        return false;
+    }
+    value = t.data[0];
+    return true;
+}
+
+bool writeRegister(Worker &w, uint16_t address, uint8_t value)
+{
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.address = address;
+    t.data[0] = value;
+    const uint8_t r = w.commands().writeData(t);
+    if (r) {
+        w.failure(r, QString::fromLatin1(msg::kWriteRegisterFailed));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CFbufDlg::CFbufDlg(CommandLayer &layer, QWidget *parent)
+    : ToolDialog(layer, parent)
+    , ui(std::make_unique<Ui::CFbufDlg>())
+{
+    ui->setupUi(this);
+    m_chooseFile = [this](bool save, const QString &name, const QString &filter) {
+        return save ? QFileDialog::getSaveFileName(this, QString(), name, filter)
+                    : QFileDialog::getOpenFileName(this, QString(), name, filter);
+    };
+
+    ui->frameTypeCombo->addItems({"Current Fbuf", "Next Fbuf"});
+    ui->opModeCombo->addItems({"MCU", "DMA"});
+    ui->deviceCombo->addItems({"MCU UART", "HUART", "SPI"});
+    ui->spiTypeCombo->addItems({"Host", "Memory"});
+    for (QComboBox *c : {ui->decryptKeyCombo, ui->encryptKeyCombo, ui->cryptKeyCombo, ui->tcrCombo})
+        for (int i = 0; i < 256; ++i)
+            c->addItem(byteEntry(i));
+    ui->tcrCombo->setCurrentIndex(kDefaultTcr);
+    ui->delayEdit->setValidator(new QIntValidator(0, 65535, ui->delayEdit));
+    ui->delayEdit->setText(QStringLiteral("3000"));
+    ui->showImageCheck->setChecked(true);
+    showRatio();
+
+    connect(ui->stopCurrentButton, &QPushButton::clicked, this, [this] { frameControl(0); });
+    connect(ui->stopNextButton, &QPushButton::clicked, this, [this] { frameControl(1); });
+    connect(ui->stepButton, &QPushButton::clicked, this, [this] { frameControl(2); });
+    connect(ui->resumeButton, &QPushButton::clicked, this, [this] { frameControl(3); });
+    connect(ui->selFileButton, &QPushButton::clicked, this, &CFbufDlg::onSelFile);
+    connect(ui->readFileButton, &QPushButton::clicked, this, &CFbufDlg::onReadFile);
+    connect(ui->readButton, &QPushButton::clicked, this, &CFbufDlg::onRead);
+    connect(ui->writeButton, &QPushButton::clicked, this, &CFbufDlg::onWrite);
+    connect(ui->getLenButton, &QPushButton::clicked, this, &CFbufDlg::onGetLen);
+    connect(ui->cryptGetButton, &QPushButton::clicked, this, &CFbufDlg::onCryptGet);
+    connect(ui->cryptSetButton, &QPushButton::clicked, this, &CFbufDlg::onCryptSet);
+    connect(ui->tcrGetButton, &QPushButton::clicked, this, &CFbufDlg::onTcrGet);
+    connect(ui->tcrSetButton, &QPushButton::clicked, this, &CFbufDlg::onTcrSet);
+    connect(ui->tcrCombo, &QComboBox::currentIndexChanged, this, [this] { showRatio(); });
+    connect(ui->showImageCheck, &QCheckBox::toggled, this, [this](bool on) {
+        if (!on)
+            m_preview = QImage();
+        showPreview();
+    });
+}
+
+CFbufDlg::~CFbufDlg() = default;
+
+FbufOptions CFbufDlg::options(bool write) const
+{
+    FbufOptions o;
+    o.frame = uint8_t(ui->frameTypeCombo->currentIndex());
+    o.dma = ui->opModeCombo->currentIndex() == 1;
+    o.device = ui->deviceCombo->currentIndex();
+    o.spiType = ui->spiTypeCombo->currentIndex();
+    o.videoSource = ui->videoSourceCheck->isChecked();
+    o.delay = uint16_t(ui->delayEdit->text().toUInt());
+    o.crypt = write ? ui->encryptCheck->isChecked() : ui->decryptCheck->isChecked();
+    o.key = uint8_t(write ? ui->encryptKeyCombo->currentIndex() : ui->decryptKeyCombo->currentIndex());
+    o.path = write ? m_writePath : m_readPath;
+    return o;
+}
+
+// What a transfer tells the window: widgets and boxes go through the worker to the GUI thread.
+FbufReport CFbufDlg::report(Worker &w)
+{
+    FbufReport r;
+    auto lastPercent = std::make_shared<int>(-1);
+    r.progress = [this, &w, lastPercent](qint64 done, qint64 total) {
+        const int percent = total > 0 ? int(done * 100 / total) : 0;
+        if (percent == *lastPercent)
+            return;
+        *lastPercent = percent;
+        w.gui([this, percent] { ui->progressBar->setValue(percent); });
+    };
+    r.lengthText = [this, &w](const QString &text) { w.gui([this, text] { ui->imageLenEdit->setText(text); }); };
+    r.message = [&w](const QString &text, bool failure) {
+        w.message(text, failure ? QMessageBox::Warning : QMessageBox::Information);
+    };
+    r.readDone = [this, &w](const QString &path) {
+        w.gui([this, path] {
+            if (ui->showImageCheck->isChecked())
+                loadPreview(path);
+        });
+    };
+    return r;
+}
+
+void CFbufDlg::frameControl(uint8_t operation)
+{
+    runWorker([operation](Worker &w) {
+        const uint8_t r = w.commands().fbufControl(operation);
+        if (r)
+            w.failure(r);
+    });
+}
+
+void CFbufDlg::onSelFile()
+{
+    const QString path = m_chooseFile(true, QStringLiteral("tmp.jpg"), QStringLiteral("(*.jpg)"));
+    if (path.isNull())
+        return; // cancelled
+    if (path.trimmed().isEmpty()) {
+        showMessage(this, QString::fromLatin1(msg::kFilePathError), QMessageBox::Critical, QMessageBox::Ok,
+                    QStringLiteral("Error"));
+        return;
+    }
+    m_readPath = path;
+    ui->readPathEdit->setText(path);
+}
+
+void CFbufDlg::onReadFile()
+{
+    const QString path = m_chooseFile(false, QStringLiteral("tmp.jpg"), QStringLiteral("(*.jpg)"));
+    if (path.isNull())
+        return;
+    if (path.trimmed().isEmpty()) {
+        showMessage(this, QString::fromLatin1(msg::kFilePathError), QMessageBox::Critical, QMessageBox::Ok,
+                    QStringLiteral("Error"));
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showMessage(this, QString::fromLatin1(msg::kOpenFileFailed));
+        return;
+    }
+    m_writePath = path;
+    m_writeLength = file.size();
+    ui->writePathEdit->setText(path);
+    ui->imageLenEdit->setText(fbufLengthText(uint32_t(m_writeLength)));
+    if (ui->showImageCheck->isChecked())
+        loadPreview(path);
+}
+
+void CFbufDlg::onRead()
+{
+    if (m_readPath.isEmpty()) {
+        showMessage(this, QString::fromLatin1(msg::kSelectReadFile));
+        return;
+    }
+    const FbufOptions o = options(false);
+    runWorker([this, o](Worker &w) { FbufTransfer(w.commands(), report(w)).readToFile(o); });
+}
+
+void CFbufDlg::onWrite()
+{
+    if (m_writePath.isEmpty()) {
+        showMessage(this, QString::fromLatin1(msg::kOpenWriteFile));
+        return;
+    }
+    const FbufOptions o = options(true);
+    runWorker([this, o](Worker &w) { FbufTransfer(w.commands(), report(w)).writeFromFile(o); });
+}
+
+void CFbufDlg::onGetLen()
+{
+    const uint8_t frame = uint8_t(ui->frameTypeCombo->currentIndex());
+    runWorker([this, frame](Worker &w) { FbufTransfer(w.commands(), report(w)).getLength(frame); });
+}
+
+void CFbufDlg::onCryptGet()
+{
+    runWorker([this](Worker &w) {
+        uint8_t control = 0, key = 0;
+        if (!readRegister(w, kFbufCryptRegister, control))
+            return;
+        w.gui([this, control] { ui->cryptEnableCheck->setChecked(control & 0x80); });
+        if (!readRegister(w, kFbufKeyRegister, key))
+            return;
+        w.gui([this, key] { ui->cryptKeyCombo->setCurrentIndex(key); });
+    });
+}
+
+void CFbufDlg::onCryptSet()
+{
+    const bool enable = ui->cryptEnableCheck->isChecked();
+    const uint8_t key = uint8_t(ui->cryptKeyCombo->currentIndex());
+    runWorker([enable, key](Worker &w) {
+        uint8_t control = 0;
+        if (!readRegister(w, kFbufCryptRegister, control))
+            return;
+        if (const auto update = cryptRegisterUpdate(control, enable))
+            if (!writeRegister(w, kFbufCryptRegister, *update))
+                return;
+        writeRegister(w, kFbufKeyRegister, key);
+    });
+}
+
+void CFbufDlg::onTcrGet()
+{
+    runWorker([this](Worker &w) {
+        uint8_t tcr = 0;
+        if (readRegister(w, kTcrRegister, tcr))
+            w.gui([this, tcr] {
+                ui->tcrCombo->setCurrentIndex(tcr);
+                showRatio();
+            });
+    });
+}
+
+void CFbufDlg::onTcrSet()
+{
+    const uint8_t tcr = uint8_t(ui->tcrCombo->currentIndex());
+    runWorker([tcr](Worker &w) { writeRegister(w, kTcrRegister, tcr); });
+}
+
+void CFbufDlg::showRatio()
+{
+    ui->ratioEdit->setText(tcrRatioText(uint8_t(ui->tcrCombo->currentIndex())));
+}
+
+void CFbufDlg::loadPreview(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    m_preview = reader.read(); // a file that is no picture leaves the frame empty
+    showPreview();
+}
+
+QSize CFbufDlg::previewDrawSize() const
+{
+    return m_preview.isNull() ? QSize() : previewSize(m_preview.size());
+}
+
+void CFbufDlg::showPreview()
+{
+    if (isMinimized())
+        return;
+    if (m_preview.isNull()) {
+        ui->pictureLabel->clear();
+        ui->pictureLabel->resize(0, 0);
+        ui->pictureHolder->resize(0, 0);
+        return;
+    }
+    ui->sizeEdit->setText(QStringLiteral("(%1*%2)").arg(m_preview.width()).arg(m_preview.height()));
+    const QSize size = previewDrawSize();
+    ui->pictureLabel->setPixmap(QPixmap::fromImage(m_preview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    ui->pictureLabel->resize(size);
+    ui->pictureHolder->resize(size);
+}
+
+void CFbufDlg::changeEvent(QEvent *event)
+{
+    // Coming back from minimised draws the preview again.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        showPreview();
+    ToolDialog::changeEvent(event);
+}
+
+} // namespace zm
