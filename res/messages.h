@@ -1,0 +1,33 @@
+#pragma once
+// Every fixed text that a message box of the program shows, in one place.
+
+namespace zm::msg {
+
+// The caption of the program's message boxes.
+inline constexpr char kTitle[] = "ZM3386 Comm Tool";
+
+// The fixed string table.
+inline constexpr char kCommunicationTimeOut[] = "Communication time out!";
+inline constexpr char kBusy[] = "Be processing command, please try later!";
+inline constexpr char kInvalidChar[] = "Invalid char, please input: 0~9,A~Z,a~z";
+inline constexpr char kInvalidCharSpace[] = "Invalid char, please input: Space,0~9,A~Z,a~z";
+inline constexpr char kPortNotOpened[] = "Comm port not be opened!";
+
+// Console.
+inline constexpr char kOpenPortFailed[] = "Open port failed!";
+// Followed by the reason the link gives, on a line of its own.
+inline constexpr char kPortLost[] = "The comm port was lost and has been closed.";
+inline constexpr char kVersionFormat[] = "Version:\"%1\"";
+// Followed by the program path and the reason.
+inline constexpr char kConverterNotStarted[] = "The image converter could not be started.";
+inline constexpr char kDemoSimulatorFailed[] = "The simulated chip could not be started.";
+
+// Fbuf window.
+inline constexpr char kReadRegisterFailed[] = "Read chip register failed!:";
+inline constexpr char kWriteRegisterFailed[] = "Write chip register failed!:";
+inline constexpr char kFilePathError[] = "File path error!";
+inline constexpr char kOpenFileFailed[] = "Open file failed!";
+inline constexpr char kSelectReadFile[] = "Please select the image file to write first!";
+inline constexpr char kOpenWriteFile[] = "Please open image file first!";
+
+} // namespace zm::msg

@@ -1,0 +1,141 @@
+// The data show's store and its two forms, line by line and whole.
+
+#include "app/data_show.h"
+#include "app/data_show_view.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+using namespace zm;
+
+class TestDataShow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void forms_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QString>("chars");
+        QTest::newRow("zero byte adds no character") << QByteArray::fromHex("410042") << "41 00 42 " << "AB";
+        QTest::newRow("all zero") << QByteArray::fromHex("0000") << "00 00 " << "";
+        QTest::newRow("line feed kept") << QByteArray("a\r\nb") << "61 0D 0A 62 " << "a\r\nb";
+        QTest::newRow("latin-1") << QByteArray::fromHex("E9FF") << "E9 FF " << QString::fromLatin1("\xE9\xFF");
+        QTest::newRow("empty") << QByteArray() << "" << "";
+    }
+    void forms()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, hex);
+        QFETCH(QString, chars);
+        DataShow show;
+        show.append(bytes);
+        QCOMPARE(show.hexText(), hex);
+        QCOMPARE(show.charText(), chars);
+    }
+
+    // Appends in pieces that cross the store's block boundaries read back byte for byte.
+    void acrossBlocks()
+    {
+        DataShow show;
+        QByteArray all;
+        for (int piece : {1000, 65536, 3, 70000, 1})
+        {
+            QByteArray b(piece, Qt::Uninitialized);
+            for (int i = 0; i < piece; ++i)
+                b[i] = char((all.size() + i) * 7 + 3);
+            show.append(b);
+            all += b;
+        }
+        QCOMPARE(show.size(), qint64(all.size()));
+        for (qint64 i : {qint64(0), qint64(65535), qint64(65536), qint64(66535), qint64(131071), qint64(131072), show.size() - 1})
+            QCOMPARE(show.at(i), uint8_t(all[i]));
+        QCOMPARE(show.hexLine(65536 / 16, 16).left(3), QStringLiteral("%1 ").arg(uint8_t(all[65536]), 2, 16, QChar('0')).toUpper());
+        show.clear();
+        QCOMPARE(show.size(), qint64(0));
+        QCOMPARE(show.hexText(), QString());
+        QCOMPARE(show.charLineCount(), qint64(0));
+    }
+
+    void hexLines()
+    {
+        DataShow show;
+        show.append(QByteArray::fromHex("000102030405060708090A"));
+        QCOMPARE(show.hexLineCount(4), qint64(3));
+        QCOMPARE(show.hexLine(0, 4), QString("00 01 02 03 "));
+        QCOMPARE(show.hexLine(2, 4), QString("08 09 0A "));
+        QCOMPARE(show.hexLine(3, 4), QString());
+        // The lines together are the hex form.
+        QString joined;
+        for (qint64 i = 0; i < show.hexLineCount(3); ++i)
+            joined += show.hexLine(i, 3);
+        QCOMPARE(joined, show.hexText());
+    }
+
+    // Character lines break after a line feed and wrap at the width; zero bytes and carriage
+    // returns take no place; the index follows a change of width.
+    void charLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("wrap") << QByteArray("abcdefg") << 3 << QStringList{"abc", "def", "g"};
+        QTest::newRow("exact width") << QByteArray("abcdef") << 3 << QStringList{"abc", "def"};
+        QTest::newRow("line feeds") << QByteArray("ab\r\ncd\n\nef") << 10 << QStringList{"ab", "cd", "", "ef"};
+        QTest::newRow("zero bytes take no place") << QByteArray("a\0b\0c\0d", 7) << 2 << QStringList{"ab", "cd"};
+        QTest::newRow("control characters marked") << QByteArray("a\x01\tb") << 8 << QStringList{QString("a\u00B7 b")};
+        QTest::newRow("trailing line feed") << QByteArray("ab\n") << 8 << QStringList{"ab", ""};
+    }
+    void charLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, columns);
+        QFETCH(QStringList, lines);
+        // Fed at once, byte by byte, and indexed at another width first: the same lines.
+        for (int way = 0; way < 3; ++way) {
+            DataShow show;
+            show.setCharColumns(way == 2 ? columns + 5 : columns);
+            if (way == 1)
+                for (char c : bytes)
+                    show.append(&c, 1);
+            else
+                show.append(bytes);
+            show.setCharColumns(columns);
+            QStringList got;
+            for (qint64 i = 0; i < show.charLineCount(); ++i)
+                got << show.charLine(i);
+            QCOMPARE(got, lines);
+        }
+    }
+
+    // The box shows the form chosen and scrolls to the end on new bytes.
+    void viewFollowsEnd()
+    {
+        DataShowView view;
+        view.resize(300, 120);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setHexShow(true);
+        for (int i = 0; i < 200; ++i)
+            view.appendBytes(QByteArray(16, char(i)));
+        QScrollBar *bar = view.verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(view.lineCount(), DataShow::hexLineCount(3200, view.bytesPerHexLine()));
+        bar->setValue(0);
+        view.appendBytes("x");
+        QCOMPARE(bar->value(), bar->maximum());
+        // Toggling the form changes what is shown, not what is kept.
+        view.setHexShow(false);
+        QCOMPARE(view.data().size(), qint64(3201));
+        view.setHexShow(true);
+        QVERIFY(view.shownText().endsWith("C7 78 "));
+        const quint64 paints = view.paintCount();
+        view.repaint();
+        QVERIFY(view.paintCount() > paints);
+    }
+};
+
+QTEST_MAIN(TestDataShow)
+#include "tst_data_show.moc"

@@ -1,0 +1,124 @@
+#include "tools/read_write_data.h"
+
+#include "ui/hex_field.h"
+
+namespace zm {
+
+namespace {
+
+bool hexOrBlank(const QString &text)
+{
+    for (QChar c : text)
+        if (!isHexDigitChar(c) && c != QChar(' '))
+            return false;
+    return true;
+}
+
+} // namespace
+
+const std::array<ReadWriteDevice, 6> &ReadWriteData::devices()
+{
+    static const std::array<ReadWriteDevice, 6> table{{
+        {"Chip Reg", false, 8, 4, "Chip Reg:   Data Width = 1 ;    Address = [0x00,0xFFFF]"},
+        {"Sensor Reg", true, 4, 4, "Sensor Reg: Data Width = [1,3]; Address = [0x00,0xFFFF]"},
+        {"CCIR656 Reg", true, 4, 4, nullptr},
+        {"I2C E2prom", false, 8, 4, "I2C E2prom: Data Width = 1 ;    Address = [0x00,0xFFFF]"},
+        {"SPI E2prom", false, 8, 4, "SPI E2prom: Data Width = 1 ;    Address = [0x00,0xFFFF]"},
+        {"SPI Flash", false, 8, 8, "SPI Flash:  Data Width = 1 ;    Address = [0x00,0xFFFFFFFF]"},
+    }};
+    return table;
+}
+
+QStringList ReadWriteData::operationNames()
+{
+    return {"Read", "Write"};
+}
+
+QStringList ReadWriteData::deviceNames()
+{
+    QStringList names;
+    for (const auto &d : devices())
+        names.append(QString::fromLatin1(d.name));
+    return names;
+}
+
+QStringList ReadWriteData::widthNames()
+{
+    return {"1Byte", "2Byte", "3Byte"};
+}
+
+QStringList ReadWriteData::helpLines()
+{
+    QStringList lines;
+    for (const auto &d : devices())
+        if (d.help)
+            lines.append(QString::fromLatin1(d.help));
+    return lines;
+}
+
+void ReadWriteData::setDevice(int index)
+{
+    device = index >= 0 && index < int(devices().size()) ? index : ChipReg;
+    width = 0;
+    count = 0;
+}
+
+QStringList ReadWriteData::countNames() const
+{
+    QStringList names;
+    for (int i = 1; i <= devices()[device].maxCount; ++i)
+        names.append(QString::number(i));
+    return names;
+}
+
+bool ReadWriteData::widthSelectable() const
+{
+    return devices()[device].widthSelectable;
+}
+
+int ReadWriteData::addressMaxLength() const
+{
+    return devices()[device].addressDigits;
+}
+
+QString ReadWriteData::sendCaption() const
+{
+    return operation == Write ? QStringLiteral("Write") : QStringLiteral("Read");
+}
+
+QString ReadWriteData::filterAddress(const QString &before, const QString &after) const
+{
+    return hexOrBlank(after) && after.size() <= addressMaxLength() ? after : before;
+}
+
+QString ReadWriteData::filterValue(const QString &before, const QString &after) const
+{
+    // In Read mode the box only shows what a read returned.
+    if (operation == Read || !hexOrBlank(after))
+        return before;
+    if (after.size() <= valueMaxLength())
+        return after;
+    return before.size() <= valueMaxLength() ? before : QStringLiteral("00");
+}
+
+TransferRecord ReadWriteData::record(const QString &addressText, const QString &valueText) const
+{
+    TransferRecord t;
+    t.type = uint8_t(device + 1);
+    t.width = uint8_t(width + 1);
+    t.count = uint8_t(count + 1);
+    t.address = hexFieldNumber(addressText);
+    t.data.fill(0);
+    if (operation == Write) {
+        const QByteArray bytes = hexFieldBytes(valueText, int(t.data.size()));
+        std::copy(bytes.begin(), bytes.end(), t.data.begin());
+    }
+    return t;
+}
+
+QString ReadWriteData::readText(const TransferRecord &t)
+{
+    return hexByteText(t.data.data(), qMin(t.bytes(), int(t.data.size())));
+}
+
+} // namespace zm

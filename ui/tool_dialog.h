@@ -1,0 +1,44 @@
+#pragma once
+// Base of every modal window that runs commands. While a command is in flight (the command
+// layer's busy flag) it ignores Cancel, Escape and the close box, so the window cannot vanish
+// under the worker that uses it. It carries the program's icon.
+//
+//     class CFbufDlg : public zm::ToolDialog {
+//     public:
+//         CFbufDlg(zm::CommandLayer &layer, QWidget *parent) : ToolDialog(layer, parent) { ... }
+//     private:
+//         void onRead() { runWorker([this](zm::Worker &w) { ... }); }
+//     };
+//     CFbufDlg dlg(layer, console);  dlg.exec();
+
+#include "ui/worker_runner.h"
+
+#include <QDialog>
+
+namespace zm {
+
+class CommandLayer;
+
+class ToolDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ToolDialog(CommandLayer &layer, QWidget *parent = nullptr);
+
+    CommandLayer &layer() const { return m_layer; }
+
+    // Cancel and Escape end here; ignored while a command is in flight.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // Starts a worker for this window (see WorkerRunner); false when the busy flag was taken.
+    bool runWorker(WorkerRunner::Body body, WorkerRunner::Options options = {});
+
+private:
+    CommandLayer &m_layer;
+};
+
+} // namespace zm
