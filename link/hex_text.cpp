@@ -2,11 +2,21 @@
 
 namespace zm {
 
-namespace {
-
 bool isHexDigit(QChar c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return 0;
 }
 
 QString withoutBlanks(const QString &text)
@@ -18,8 +28,6 @@ QString withoutBlanks(const QString &text)
             out.append(c);
     return out;
 }
-
-} // namespace
 
 bool isHexText(const QString &text)
 {
@@ -40,7 +48,7 @@ std::optional<uint32_t> parseHexNumber(const QString &text, int maxDigits)
     for (QChar c : t) {
         if (!isHexDigit(c))
             return std::nullopt;
-        v = (v << 4) | uint32_t(QString(c).toUInt(nullptr, 16));
+        v = (v << 4) | uint32_t(hexDigitValue(c));
     }
     return v;
 }
@@ -55,7 +63,7 @@ std::optional<QByteArray> parseHexBytes(const QString &text)
     for (int i = 0; i < t.size(); i += 2) {
         if (!isHexDigit(t[i]) || !isHexDigit(t[i + 1]))
             return std::nullopt;
-        out.append(char(t.mid(i, 2).toUInt(nullptr, 16)));
+        out.append(char((hexDigitValue(t[i]) << 4) | hexDigitValue(t[i + 1])));
     }
     return out;
 }

@@ -9,6 +9,13 @@
 
 namespace zm {
 
+// 0-9, A-F, a-f.
+bool isHexDigit(QChar c);
+// The digit's value; 0 for any other character.
+int hexDigitValue(QChar c);
+// The text with every blank taken out.
+QString withoutBlanks(const QString &text);
+
 // True when the text holds only hexadecimal digits and blanks.
 bool isHexText(const QString &text);
 
