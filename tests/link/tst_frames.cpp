@@ -158,7 +158,6 @@ private slots:
         const QByteArray refused;
         QTest::newRow("read 4 chip regs") << frames::readData(0, transfer(1, 1, 4, 0x1A10)) << bytes("56 00 30 04 01 04 1A 10");
         QTest::newRow("read sensor w2") << frames::readData(7, transfer(2, 2, 2, 0x0012)) << bytes("56 07 30 05 02 02 02 00 12");
-        QTest::newRow("read flash") << frames::readData(0, transfer(6, 1, 8, 0x12345678)) << bytes("56 00 30 06 06 08 12 34 56 78");
         QTest::newRow("write flash byte") << frames::writeData(0, transfer(6, 1, 1, 0x12345, "5A")) << bytes("56 00 31 07 06 01 00 01 23 45 5A");
         QTest::newRow("write 12 chip bytes") << frames::writeData(0, transfer(1, 1, 12, 0x10, "0102030405060708090A0B0C"))
                                             << bytes("56 00 31 10 01 0C 00 10 01 02 03 04 05 06 07 08 09 0A 0B 0C");
@@ -174,31 +173,21 @@ private slots:
         QTest::newRow("count 0") << frames::readData(0, transfer(1, 1, 0, 0)) << refused;
         QTest::newRow("fbuf read") << frames::readFbufData(0, 1, 0x07, 0, 0x96000, 3000) << bytes("56 00 32 0C 01 07 00 00 00 00 00 09 60 00 0B B8");
         QTest::newRow("fbuf write") << frames::writeFbufData(0, 0x12, 0, 200, 3000) << bytes("56 00 33 0B 12 00 00 00 00 00 00 00 C8 0B B8");
-        QTest::newRow("fbuf len") << frames::getFbufLength(0, 1) << bytes("56 00 34 01 01");
         QTest::newRow("fbuf set len") << frames::setFbufLength(0, 200) << bytes("56 00 35 04 00 00 00 C8");
-        QTest::newRow("fbuf resume") << frames::fbufControl(0, 3) << bytes("56 00 36 01 03");
         QTest::newRow("fbuf control 4") << frames::fbufControl(0, 4) << refused;
         QTest::newRow("baud mcu") << frames::setBaudRateMcuUart(0, 0x1234) << bytes("56 00 24 03 01 12 34");
-        QTest::newRow("baud huart") << frames::setBaudRateHuart(0, 1, 2) << bytes("56 00 24 05 02 00 01 00 02");
-        QTest::newRow("baud spi") << frames::setBaudRateSpi(0, 3, 4) << bytes("56 00 24 05 03 00 03 00 04");
-        QTest::newRow("power save 0") << frames::setPowerSave(0, 1, 1) << bytes("56 00 3E 03 00 01 01");
         QTest::newRow("power save timer") << frames::setPowerSaveTimer(0, 3, 600) << bytes("56 00 3E 04 01 03 02 58");
         QTest::newRow("get power save 2") << frames::getPowerSave(0, 2) << refused;
         QTest::newRow("motion alarm") << frames::setMotionAlarm(0, 3, 100) << bytes("56 00 42 04 01 03 00 64");
         QTest::newRow("get motion 4") << frames::getMotionControl(0, 4) << refused;
         const uint8_t chars[14] = {'A', 'B'};
-        QTest::newRow("osd 2 chars") << frames::writeOsdCharacters(0, 5, chars, 2) << bytes("56 00 45 04 02 05 41 42");
         QTest::newRow("osd 14 chars") << frames::writeOsdCharacters(0, 0, chars, 14) << (bytes("56 00 45 10 0E 00 41 42") + QByteArray(12, '\0'));
         QTest::newRow("osd 15 chars") << frames::writeOsdCharacters(0, 0, chars, 15) << refused;
         QTest::newRow("set time") << frames::setTime(0, RtcTime{2026, 12, 6, 9, 30, 5}) << bytes("56 00 50 07 07 EA 0C 06 09 1E 05");
         QTest::newRow("set zoom") << frames::setZoom(0, ZoomRect{320, 240, 16, 8}) << bytes("56 00 52 08 01 40 00 F0 00 10 00 08");
         QTest::newRow("logo 3") << frames::logoControl(0, 3, 0x0102, 0x00030405) << bytes("56 00 70 07 03 01 02 00 03 04 05");
-        QTest::newRow("logo 1") << frames::logoControl(0, 1, 0x0102, 0xFFFF) << bytes("56 00 70 03 01 01 02");
         QTest::newRow("bitmap 1") << frames::bitmapControl(0, 1, 9, 9) << bytes("56 00 71 01 01");
         QTest::newRow("bitmap 2") << frames::bitmapControl(0, 2, 0x0A0B, 0x01020304) << bytes("56 00 71 07 02 0A 0B 01 02 03 04");
-        QTest::newRow("bitmap 3") << frames::bitmapControl(0, 3, 0x0A0B, 0) << bytes("56 00 71 03 03 0A 0B");
-        QTest::newRow("bitmap 0") << frames::bitmapControl(0, 0, 1, 1) << bytes("56 00 71 00");
-        QTest::newRow("erase sector") << frames::eraseFlashSector(0, 0x10000) << bytes("56 00 61 04 00 01 00 00");
         QTest::newRow("serial number") << frames::setSerialNumber(3, 9) << bytes("56 03 21 01 09");
     }
     void builders()
