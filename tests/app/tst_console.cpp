@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "tests/common/chip_test.h"
 #include <QTimer>
 
 #include <pty.h>
@@ -62,28 +64,23 @@ private:
 
 } // namespace
 
-class TestConsole : public QObject
+class TestConsole : public test::ChipTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_chip = std::make_unique<sim::PtyChip>();
-        QVERIFY2(m_chip->isOpen(), qPrintable(m_chip->errorString()));
-        m_layer = std::make_unique<CommandLayer>();
+        QVERIFY2(startChip(false), qPrintable(m_error));
         m_console = std::make_unique<CCommToolDlg>(*m_layer);
         m_console->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_console.get()));
-        m_messages = std::make_unique<MessageRecorder>();
     }
     void cleanup()
     {
-        QVERIFY(WorkerRunner::waitForAll(10000));
-        m_messages.reset();
+        QVERIFY(WorkerRunner::waitForAll(20000));
         m_console.reset();
-        m_layer.reset();
-        m_chip.reset();
+        QVERIFY(stopChip());
     }
 
     // The closed state, the port list, the command column in its order and the menus.
@@ -312,10 +309,7 @@ private:
         QCOMPARE(image(m_console->findChild<QLabel *>("stateIcon")->pixmap()), image(portStateIcon(open).pixmap(32, 32)));
     }
 
-    std::unique_ptr<sim::PtyChip> m_chip;
-    std::unique_ptr<CommandLayer> m_layer;
     std::unique_ptr<CCommToolDlg> m_console;
-    std::unique_ptr<MessageRecorder> m_messages;
 };
 
 QTEST_MAIN(TestConsole)

@@ -19,17 +19,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/common/chip_test.h"
+
 using namespace zm;
 
-class TestFbufDlg : public QObject
+class TestFbufDlg : public test::ChipTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<sim::PtyChip> m_chip;
-    std::unique_ptr<CommandLayer> m_layer;
     std::unique_ptr<CFbufDlg> m_dlg;
-    std::unique_ptr<MessageRecorder> m_messages;
     QTemporaryDir m_dir;
     QString m_chosen;
 
@@ -60,23 +59,17 @@ private:
 private slots:
     void init()
     {
-        m_chip = std::make_unique<sim::PtyChip>();
-        m_layer = std::make_unique<CommandLayer>();
-        QString error;
-        QVERIFY2(m_layer->open(m_chip->slavePath(), "38400,n,8,1", &error), qPrintable(error));
+        QVERIFY2(startChip(), qPrintable(m_error));
         m_dlg = std::make_unique<CFbufDlg>(*m_layer);
         m_dlg->setFileChooser([this](bool, const QString &, const QString &) { return m_chosen; });
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_messages = std::make_unique<MessageRecorder>();
     }
     void cleanup()
     {
         settle();
-        m_messages.reset();
         m_dlg.reset();
-        m_layer.reset();
-        m_chip.reset();
+        QVERIFY(stopChip());
     }
 
     void opensWithDefaults()

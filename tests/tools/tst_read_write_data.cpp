@@ -12,35 +12,30 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/common/chip_test.h"
+
 using namespace zm;
 
 // Indexes of Device, Operation, Data Width and Data Num.
 using Choices = QList<int>;
 
-class TestReadWriteData : public QObject
+class TestReadWriteData : public test::ChipTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_chip = std::make_unique<sim::PtyChip>();
-        QVERIFY2(m_chip->isOpen(), qPrintable(m_chip->errorString()));
-        m_layer = std::make_unique<CommandLayer>();
-        QString error;
-        QVERIFY2(m_layer->open(m_chip->slavePath(), "38400,n,8,1", &error), qPrintable(error));
+        QVERIFY2(startChip(), qPrintable(m_error));
         m_dlg = std::make_unique<CReadWriteDataDlg>(*m_layer);
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        m_messages = std::make_unique<MessageRecorder>();
     }
     void cleanup()
     {
-        QVERIFY(WorkerRunner::waitForAll(10000));
-        m_messages.reset();
+        QVERIFY(WorkerRunner::waitForAll(20000));
         m_dlg.reset();
-        m_layer.reset();
-        m_chip.reset();
+        QVERIFY(stopChip());
     }
 
     // Choosing a device resets the fields and sets what may be chosen.
@@ -219,10 +214,7 @@ private:
         QCOMPARE(e->text(), text);
     }
 
-    std::unique_ptr<sim::PtyChip> m_chip;
-    std::unique_ptr<CommandLayer> m_layer;
     std::unique_ptr<CReadWriteDataDlg> m_dlg;
-    std::unique_ptr<MessageRecorder> m_messages;
 };
 
 QTEST_MAIN(TestReadWriteData)

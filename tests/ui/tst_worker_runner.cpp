@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/common/chip_test.h"
+
 #include <atomic>
 #include <stdexcept>
 
@@ -27,26 +29,18 @@ public:
 
 } // namespace
 
-class TestWorkerRunner : public QObject
+class TestWorkerRunner : public test::ChipTest
 {
     Q_OBJECT
 
 private slots:
     void init()
     {
-        m_chip = std::make_unique<sim::PtyChip>();
-        QVERIFY2(m_chip->isOpen(), qPrintable(m_chip->errorString()));
-        m_layer = std::make_unique<CommandLayer>();
-        QString error;
-        QVERIFY2(m_layer->open(m_chip->slavePath(), "38400,n,8,1", &error), qPrintable(error));
-        m_messages = std::make_unique<MessageRecorder>();
+        QVERIFY2(startChip(), qPrintable(m_error));
     }
     void cleanup()
     {
-        QVERIFY(WorkerRunner::waitForAll(10000));
-        m_messages.reset();
-        m_layer.reset();
-        m_chip.reset();
+        QVERIFY(stopChip());
     }
 
     // The window is disabled while the worker runs, its GUI calls and messages arrive in order,
@@ -147,9 +141,6 @@ private slots:
     }
 
 private:
-    std::unique_ptr<sim::PtyChip> m_chip;
-    std::unique_ptr<CommandLayer> m_layer;
-    std::unique_ptr<MessageRecorder> m_messages;
 };
 
 QTEST_MAIN(TestWorkerRunner)
