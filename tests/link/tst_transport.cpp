@@ -232,20 +232,6 @@ private slots:
         QCOMPARE(int(b.peer.frames().size()), 1);
     }
 
-    void singleByteWrites()
-    {
-        Bench b;
-        b.peer.expectRaw(200);
-        const quint64 before = b.layer.link().writeCount();
-        qint64 last = 0;
-        const qint64 n = b.layer.link().writeEach([](qint64 i) { return uint8_t(i); }, 200, [&](qint64 d) { last = d; });
-        QCOMPARE(n, 200);
-        QCOMPARE(last, 200);
-        QCOMPARE(b.layer.link().writeCount() - before, quint64(200));
-        QTRY_COMPARE_WITH_TIMEOUT(b.peer.rawReceived().size(), 200, 2000);
-        QCOMPARE(uint8_t(b.peer.rawReceived()[199]), uint8_t(199));
-    }
-
     void blockWritePieces_data()
     {
         QTest::addColumn<int>("type");
