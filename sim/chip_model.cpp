@@ -353,16 +353,39 @@ ChipModel::Reply ChipModel::execute(uint8_t code, const uint8_t *d, int n, bool 
     }
 }
 
+namespace {
+
+// The head of a read-data or write-data payload: memory type, whether it counts items of a
+// width (sensor and CCIR656), and its size. Status 0 when the payload holds at least the head.
+struct TransferHead {
+    int type = 0;
+    bool items = false;
+    int size = 0;
+};
+
+uint8_t parseTransferHead(const uint8_t *d, int n, TransferHead &h)
+{
+    if (n < 1)
+        return rc::InvalidDataLength;
+    h.type = d[0];
+    if (h.type < 1 || h.type > 6)
+        return rc::InvalidDataFormat;
+    h.items = h.type == 2 || h.type == 3;
+    h.size = h.type == 6 ? 6 : h.items ? 5 : 4;
+    return n < h.size ? rc::InvalidDataLength : rc::Ok;
+}
+
+} // namespace
+
 ChipModel::Reply ChipModel::readData(const uint8_t *d, int n)
 {
     Reply r;
-    if (n < 1)
-        return r.status = rc::InvalidDataLength, r;
-    const int type = d[0];
-    if (type < 1 || type > 6)
-        return r.status = rc::InvalidDataFormat, r;
-    const bool items = type == 2 || type == 3;
-    const int head = type == 6 ? 6 : items ? 5 : 4;
+    TransferHead h;
+    if ((r.status = parseTransferHead(d, n, h)) != rc::Ok)
+        return r;
+    const int type = h.type;
+    const bool items = h.items;
+    const int head = h.size;
     if (n != head)
         return r.status = rc::InvalidDataLength, r;
     const uint32_t address = type == 6 ? getBe32(d + 2) : getBe16(d + head - 2);
@@ -373,15 +396,12 @@ ChipModel::Reply ChipModel::readData(const uint8_t *d, int n)
 ChipModel::Reply ChipModel::writeData(const uint8_t *d, int n, bool flaky)
 {
     Reply r;
-    if (n < 1)
-        return r.status = rc::InvalidDataLength, r;
-    const int type = d[0];
-    if (type < 1 || type > 6)
-        return r.status = rc::InvalidDataFormat, r;
-    const bool items = type == 2 || type == 3;
-    const int head = type == 6 ? 6 : items ? 5 : 4;
-    if (n < head)
-        return r.status = rc::InvalidDataLength, r;
+    TransferHead h;
+    if ((r.status = parseTransferHead(d, n, h)) != rc::Ok)
+        return r;
+    const int type = h.type;
+    const bool items = h.items;
+    const int head = h.size;
     const int count = d[1];
     const int width = items ? d[2] : 1;
     if (count < 1 || width < 1 || width > 3)
