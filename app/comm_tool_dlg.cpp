@@ -3,7 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/data_show_view.h"
 #include "link/command_layer.h"
-#include "res/messages.h"
+#include "link/messages.h"
 #include "tools/fbuf_dlg.h"
 #include "tools/read_write_data_dlg.h"
 #include "ui/message_box.h"

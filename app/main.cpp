@@ -3,7 +3,7 @@
 #include "app/comm_tool_dlg.h"
 #include "app/demo_simulator.h"
 #include "link/command_layer.h"
-#include "res/messages.h"
+#include "link/messages.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
 #include "ui/worker_runner.h"
@@ -50,8 +50,8 @@ int main(int argc, char **argv)
                 zm::showMessage(&console, QString::fromLatin1(zm::msg::kDemoSimulatorFailed) + "\n" + error);
         }
         console.exec();
-        // A worker may still be giving its window back.
-        zm::WorkerRunner::waitForAll(5000);
+        // Every worker is asked to stop and joined before the windows and the layer go.
+        zm::WorkerRunner::shutdown(layer);
         layer.close();
     }
     simulator.stop();

@@ -5,7 +5,7 @@
 
 namespace zm {
 
-ProgressLine::ProgressLine(const char *what)
+ProgressLine::ProgressLine(const QString &what)
     : m_what(what)
     , m_tty(::isatty(2))
 {
@@ -29,12 +29,19 @@ void ProgressLine::update(int64_t done, int64_t total)
     const double rate = seconds > 0 ? done / seconds : 0;
     const int64_t left = rate > 0 ? int64_t((total - done) / rate) : -1;
     if (left >= 0)
-        std::fprintf(stderr, "\r%s: %lld/%lld bytes  %.1f KiB/s  %lld:%02lld left   ", m_what, (long long)done,
+        std::fprintf(stderr, "\r%s: %lld/%lld bytes  %.1f KiB/s  %lld:%02lld left   ", qPrintable(m_what), (long long)done,
                      (long long)total, rate / 1024, (long long)left / 60, (long long)left % 60);
     else
-        std::fprintf(stderr, "\r%s: %lld/%lld bytes   ", m_what, (long long)done, (long long)total);
+        std::fprintf(stderr, "\r%s: %lld/%lld bytes   ", qPrintable(m_what), (long long)done, (long long)total);
     std::fflush(stderr);
     m_shown = true;
+}
+
+void ProgressLine::message(const QString &text)
+{
+    finish();
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
 }
 
 void ProgressLine::finish()

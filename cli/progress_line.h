@@ -1,8 +1,10 @@
 #pragma once
-// A progress line on a terminal's stderr: bytes, rate and time left. Silent when stderr is not a
-// terminal, so scripts and logs get only the result.
+// A progress line on a terminal's stderr: what runs, bytes, rate and time left. Silent when
+// stderr is not a terminal, so scripts and logs get only the result. Anything else printed
+// while the line stands goes through message(), which ends the line first.
 
 #include <QElapsedTimer>
+#include <QString>
 
 #include <cstdint>
 
@@ -11,14 +13,16 @@ namespace zm {
 class ProgressLine
 {
 public:
-    explicit ProgressLine(const char *what);
+    explicit ProgressLine(const QString &what);
     ~ProgressLine();
 
     void update(int64_t done, int64_t total);
+    // Prints a line of its own on stderr, below the progress line.
+    void message(const QString &text);
     void finish();
 
 private:
-    const char *m_what;
+    QString m_what;
     bool m_tty;
     bool m_shown = false;
     QElapsedTimer m_clock;

@@ -11,64 +11,45 @@ void AnswerAssembly::reset()
     m_error = 0;
 }
 
-AnswerAssembly::Result AnswerAssembly::feed(const uint8_t *bytes, size_t k, AnswerRecord &answer)
+AnswerAssembly::Result AnswerAssembly::feed(const uint8_t *bytes, size_t k)
 {
     if (m_error != 0)
-        return {Outcome::Ignored, 0};
-    if (size_t(m_count) + k > size_t(kMaxAnswer)) {
-        m_error = rc::InvalidLength;
         return {Outcome::Error, 0};
-    }
-    return take(bytes, k, answer);
-}
-
-AnswerAssembly::Result AnswerAssembly::feedFrame(const uint8_t *bytes, size_t k, AnswerRecord &answer)
-{
-    if (m_error != 0)
-        return {Outcome::Ignored, 0};
-    size_t pos = 0;
-    while (pos < k) {
+    if (m_count == 0)
+        m_frame = AnswerRecord{};
+    size_t used = 0;
+    while (used < k) {
         // Until the header is in, take only the header; then exactly the data it announces.
-        size_t want = m_count < kAnswerHeader ? size_t(kAnswerHeader - m_count)
-                                              : size_t(kAnswerHeader + m_buffer[4] - m_count);
-        size_t n = std::min(k - pos, want);
-        Result r = take(bytes + pos, n, answer);
-        pos += n;
-        if (r.outcome != Outcome::Incomplete)
-            return {r.outcome, pos};
+        const int want = m_count < kAnswerHeader ? kAnswerHeader - m_count
+                                                 : kAnswerHeader + m_buffer[4] - m_count;
+        const size_t n = std::min(k - used, size_t(want));
+        std::memcpy(m_buffer + m_count, bytes + used, n);
+        m_count += int(n);
+        used += n;
+        if (m_buffer[0] != kAnswerSign) {
+            m_error = rc::InvalidSign;
+            return {Outcome::Error, used};
+        }
+        if (m_count >= 2)
+            m_frame.serial = m_buffer[1];
+        if (m_count >= 3)
+            m_frame.code = m_buffer[2];
+        if (m_count >= 4)
+            m_frame.status = m_buffer[3];
+        if (m_count < kAnswerHeader)
+            continue;
+        if (m_buffer[4] > kMaxData) {
+            // No frame carries that much: waiting for its data would only end in a time-out.
+            m_error = rc::InvalidLength;
+            return {Outcome::Error, used};
+        }
+        m_frame.length = m_buffer[4];
+        if (m_count == kAnswerHeader + m_frame.length) {
+            std::memcpy(m_frame.data.data(), m_buffer + kAnswerHeader, m_frame.length);
+            return {Outcome::Complete, used};
+        }
     }
-    return {Outcome::Incomplete, pos};
-}
-
-AnswerAssembly::Result AnswerAssembly::take(const uint8_t *bytes, size_t k, AnswerRecord &answer)
-{
-    std::memcpy(m_buffer + m_count, bytes, k);
-    m_count += int(k);
-    if (m_count > 0 && m_buffer[0] != kAnswerSign) {
-        m_error = rc::InvalidSign;
-        return {Outcome::Error, 0};
-    }
-    if (m_count >= 2)
-        answer.serial = m_buffer[1];
-    if (m_count >= 3)
-        answer.code = m_buffer[2];
-    if (m_count >= 4)
-        answer.status = m_buffer[3];
-    if (m_count < kAnswerHeader)
-        return {Outcome::Incomplete, k};
-    answer.length = m_buffer[4];
-    if (answer.length > kMaxData) {
-        // Such a frame cannot fit the 21-byte buffer; waiting for it would only end in a time-out.
-        m_error = rc::InvalidLength;
-        return {Outcome::Error, 0};
-    }
-    const int frame = kAnswerHeader + answer.length;
-    if (m_count < frame)
-        return {Outcome::Incomplete, k};
-    std::memcpy(answer.data.data(), m_buffer + kAnswerHeader, answer.length);
-    const size_t trailing = size_t(m_count - frame);
-    m_count = 0;
-    return {Outcome::Complete, k - trailing};
+    return {Outcome::Incomplete, used};
 }
 
 } // namespace zm

@@ -1,10 +1,13 @@
 #pragma once
 // The command layer: the one serial link, the frame in flight and its answer, the receive state
-// that routes arriving bytes, the busy flag that keeps one command in flight, and the raw
-// frame-buffer buffer. The program has one; tests make their own.
+// that routes arriving bytes, the busy flag that keeps one command in flight, and the raw phases
+// of the frame-buffer transfer. The program has one; tests make their own.
+//
+// Only the link thread changes the receive state: a worker asks for a change and the link thread
+// makes it, in order with the bytes that arrive.
 
-#include "link/answer_assembly.h"
 #include "link/protocol.h"
+#include "link/receive_router.h"
 #include "link/serial_link.h"
 
 #include <QByteArray>
@@ -14,7 +17,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 namespace zm {
 
@@ -25,24 +27,20 @@ class CommandLayer : public QObject
 public:
     static constexpr int kDefaultTimeout = 3000;
     static constexpr int kEraseTimeout = 10000;
-    static constexpr uint32_t kFbufCapacity = 614400;
+    static constexpr uint32_t kFbufCapacity = ReceiveRouter::kRawCapacity;
+    // Single-byte writes of a raw send phase go to the link in runs of this many, so that the
+    // caller can report progress and look at its stop request between runs.
+    static constexpr int kRawRun = 1024;
 
-    // What the receive path does once the answer of a command is in and says success.
-    enum class After {
-        Idle,       // an ordinary command
-        RawReceive, // the chip streams raw bytes next: they go to the frame-buffer buffer
-        RawSend,    // the PC streams raw bytes next; the chip then sends a closing answer
-        Closing,    // no raw phase on this line, but a closing answer follows
-    };
+    using After = ReceiveRouter::After;
 
     explicit CommandLayer(QObject *parent = nullptr);
     ~CommandLayer() override;
 
-    SerialLink &link() { return *m_link; }
-
     bool open(const QString &port, const QString &settings, QString *error = nullptr);
     void close();
     bool isOpen() const { return m_link->isOpen(); }
+    bool portLost() const { return m_lost.load(); }
 
     // One command (or chain of commands) in flight: an atomic test-and-set.
     bool tryAcquire() { return !m_busy.exchange(true); }
@@ -54,9 +52,11 @@ public:
     uint8_t lastResult() const;
     void setLastResult(uint8_t r);
     ReceiveState receiveState() const;
-    void setReceiveState(ReceiveState s);
     int commandTimeout() const { return m_timeout.load(); }
     void setCommandTimeout(int ms) { m_timeout.store(ms); }
+    // The time-out a command waits with: the erase of the whole flash gets its own, however it
+    // is sent.
+    int timeoutFor(uint8_t code) const;
     AnswerRecord answer() const;
 
     // Page size of the serial memories for block writes; set by the configuration.
@@ -66,35 +66,52 @@ public:
     int pcUart() const { return m_pcUart.load(); }
     void setPcUart(int uart) { m_pcUart.store(uart); }
 
-    // Sends the frame and waits for its answer with the command time-out. Returns the result
-    // code and records it as the last result.
+    // Sends the frame and waits for the answer that carries its command code. Returns the
+    // result code and records it as the last result.
     uint8_t sendAndWait(const CommandRecord &frame, After after = After::Idle);
-    // Waits for one answer frame without sending anything (the closing answer of a raw phase).
-    uint8_t waitForAnswer(int timeoutMs);
 
-    // Frame-buffer receive: the expected length and the count so far.
+    // Raw phases of the frame-buffer transfer.
+    // The closing answer of a raw phase: any frame but a motion notification.
+    uint8_t waitForAnswer(int timeoutMs);
+    // Sets the expected raw length before a read-fbuf-data whose picture comes over this line.
     bool prepareRawReceive(uint32_t expected);
     uint32_t rawExpected() const;
     uint32_t rawCount() const;
-    // Waits until the raw count differs from `seen`, the phase completes or `ms` pass; returns the
-    // count then.
+    // Waits until the raw count differs from `seen`, the phase completes or `ms` pass; returns
+    // the count then.
     uint32_t waitRawProgress(uint32_t seen, int ms);
     // The received raw bytes (valid once the phase is complete).
     QByteArray rawData() const;
+    // Sends bytes one per write, each gone from the output buffer before the next; at most
+    // kRawRun of them in one call. Returns false when the line failed.
+    bool sendRawBytes(const uint8_t *bytes, int n);
+    // Ends a raw phase, or a wait given up: the receive state goes back to idle.
+    void endRawPhase();
 
-    bool portLost() const { return m_lost.load(); }
+    // Notifications: the assembly stays armed for frames of `code` until stopListening(), so
+    // that no frame is cut by the listener's own timing. waitNotification() takes the next one:
+    // 0 with the frame, its status when not 0, 242 for another serial number, 6 when none came
+    // within `ms`, 255 when the port went away or the wait was interrupted.
+    void startListening(uint8_t code);
+    uint8_t waitNotification(int ms, AnswerRecord &frame);
+    void stopListening();
+
+    // Ends the wait in progress now, with 255 (an interrupted program, or one that is closing).
+    void interruptWait();
+
+    // How many writes went out since the port was opened (for tests and diagnostics).
+    quint64 writeCount() const { return m_link->writeCount(); }
 
 signals:
-    // Bytes that arrived while no command was waiting, or that trailed an answer.
+    // Bytes that arrived while no command was waiting, that trailed an answer, or frames that
+    // were not the awaited answer.
     void idleBytes(const QByteArray &bytes);
-    // The open port went away under us; the link is closed.
+    // The open port went away under us; the link is closed. Emitted once, on the link thread.
     void portLostSignal(const QString &reason);
 
 private:
     void received(const uint8_t *bytes, size_t k);
-    void appendRaw(const uint8_t *bytes, size_t k);
-    void hold(const uint8_t *bytes, size_t k);
-    void arm();
+    void deliver(const ReceiveRouter::Output &out);
     uint8_t waitArmed(int timeoutMs);
 
     std::unique_ptr<SerialLink> m_link;
@@ -108,23 +125,14 @@ private:
     // Shared between the link thread (receive path) and the worker in flight.
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
-    ReceiveState m_state = ReceiveState::Idle;
-    After m_after = After::Idle;
-    AnswerAssembly m_assembly;
-    AnswerRecord m_answer;
+    ReceiveRouter m_router;
     uint8_t m_lastResult = 0;
     bool m_event = false;
     bool m_writeFailed = false;
-    bool m_holdForClosing = false; // an answer with a closing answer behind it is in
+    bool m_waiting = false;
+    bool m_interrupted = false;
     static constexpr int kSpinMicros = 150;
     std::atomic<bool> m_signalled{false}; // mirrors m_event || m_writeFailed for the brief look
-    std::vector<uint8_t> m_raw;
-    uint32_t m_rawExpected = 0;
-    uint32_t m_rawCount = 0;
-    // Bytes that came while a raw phase was running or had just ended: the chip's closing
-    // answer can be among them, and it must not be lost before the wait for it is armed.
-    std::vector<uint8_t> m_pending;
-    QByteArray m_trailing; // collected under the lock, emitted after it
 };
 
 } // namespace zm

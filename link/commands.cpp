@@ -4,29 +4,39 @@
 
 namespace zm {
 
+uint8_t Commands::fail(uint8_t result)
+{
+    m_layer.setLastResult(result);
+    return result;
+}
+
 uint8_t Commands::run(const Frame &frame, CommandLayer::After after)
 {
-    if (!frame) {
-        m_layer.setLastResult(rc::InvalidParameter);
-        return rc::InvalidParameter;
-    }
+    if (!frame)
+        return fail(rc::InvalidParameter);
     return m_layer.sendAndWait(*frame, after);
 }
 
-uint8_t Commands::query(const Frame &frame, AnswerRecord &a)
+uint8_t Commands::query(const Frame &frame, int need, const Decode &decode)
 {
     const uint8_t r = run(frame);
-    if (r == 0)
-        a = m_layer.answer();
-    return r;
+    if (r != 0)
+        return r;
+    const AnswerRecord a = m_layer.answer();
+    if (a.length < need)
+        return fail(rc::InvalidReceivedData);
+    decode(a.data.data());
+    return 0;
 }
 
 uint8_t Commands::getVersion(QByteArray &text)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetVersion), a);
-    if (r == 0)
+    // The chip sends 11 characters; a shorter answer shows what came.
+    const uint8_t r = run(frames::make(sn(), cmd::GetVersion));
+    if (r == 0) {
+        const AnswerRecord a = m_layer.answer();
         text = QByteArray(reinterpret_cast<const char *>(a.data.data()), std::min<int>(a.length, 11));
+    }
     return r;
 }
 
@@ -46,11 +56,9 @@ uint8_t Commands::execCommFormula() { return run(frames::make(sn(), cmd::ExecCom
 
 uint8_t Commands::readData(TransferRecord &t)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::readData(sn(), t), a);
-    if (r == 0)
-        std::copy(a.data.begin(), a.data.begin() + a.length, t.data.begin());
-    return r;
+    // Exactly the bytes asked for: a longer answer is cut, a shorter one is no answer to this.
+    const int need = t.bytes();
+    return query(frames::readData(sn(), t), need, [&](const uint8_t *d) { std::copy(d, d + need, t.data.begin()); });
 }
 
 uint8_t Commands::writeData(const TransferRecord &t) { return run(frames::writeData(sn(), t)); }
@@ -58,10 +66,8 @@ uint8_t Commands::writeData(const TransferRecord &t) { return run(frames::writeD
 uint8_t Commands::readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint32_t length, uint16_t delay,
                                bool rawOverThisLine)
 {
-    if (rawOverThisLine && !m_layer.prepareRawReceive(length)) {
-        m_layer.setLastResult(rc::InvalidParameter);
-        return rc::InvalidParameter;
-    }
+    if (rawOverThisLine && !m_layer.prepareRawReceive(length))
+        return fail(rc::InvalidParameter);
     return run(frames::readFbufData(sn(), frame, mode, start, length, delay),
                rawOverThisLine ? CommandLayer::After::RawReceive : CommandLayer::After::Closing);
 }
@@ -74,11 +80,7 @@ uint8_t Commands::writeFbufData(uint8_t mode, uint32_t start, uint32_t length, u
 
 uint8_t Commands::getFbufLength(uint8_t frame, uint32_t &length)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getFbufLength(sn(), frame), a);
-    if (r == 0)
-        length = getBe32(a.data.data());
-    return r;
+    return query(frames::getFbufLength(sn(), frame), 4, [&](const uint8_t *d) { length = getBe32(d); });
 }
 
 uint8_t Commands::setFbufLength(uint32_t length) { return run(frames::setFbufLength(sn(), length)); }
@@ -87,38 +89,28 @@ uint8_t Commands::commMotionControl(bool open) { return run(frames::commMotionCo
 
 uint8_t Commands::getCommMotionStatus(uint8_t &status)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetCommMotionStatus), a);
-    if (r == 0)
-        status = a.data[0];
-    return r;
+    return query(frames::make(sn(), cmd::GetCommMotionStatus), 1, [&](const uint8_t *d) { status = d[0]; });
 }
 
 uint8_t Commands::setMirror(uint8_t source, uint8_t mode) { return run(frames::setMirror(sn(), source, mode)); }
 
 uint8_t Commands::getMirror(uint8_t &source, uint8_t &mode)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetMirror), a);
-    if (r == 0) {
-        source = a.data[0];
-        mode = a.data[1];
-    }
-    return r;
+    return query(frames::make(sn(), cmd::GetMirror), 2, [&](const uint8_t *d) {
+        source = d[0];
+        mode = d[1];
+    });
 }
 
 uint8_t Commands::setColor(uint8_t source, uint8_t mode) { return run(frames::setColor(sn(), source, mode)); }
 
 uint8_t Commands::getColor(uint8_t &source, uint8_t &mode, uint8_t &extra)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetColor), a);
-    if (r == 0) {
-        source = a.data[0];
-        mode = a.data[1];
-        extra = a.data[2];
-    }
-    return r;
+    return query(frames::make(sn(), cmd::GetColor), 3, [&](const uint8_t *d) {
+        source = d[0];
+        mode = d[1];
+        extra = d[2];
+    });
 }
 
 uint8_t Commands::setPowerSave(uint8_t source, uint8_t state) { return run(frames::setPowerSave(sn(), source, state)); }
@@ -126,37 +118,28 @@ uint8_t Commands::setPowerSaveTimer(uint8_t flags, uint16_t time) { return run(f
 
 uint8_t Commands::getPowerSave(uint8_t &source, uint8_t &state)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getPowerSave(sn(), 0), a);
-    if (r == 0) {
-        source = a.data[0];
-        state = a.data[1];
-    }
-    return r;
+    return query(frames::getPowerSave(sn(), 0), 2, [&](const uint8_t *d) {
+        source = d[0];
+        state = d[1];
+    });
 }
 
 uint8_t Commands::getPowerSaveTimer(uint8_t &flags, uint16_t &time)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getPowerSave(sn(), 1), a);
-    if (r == 0) {
-        flags = a.data[0];
-        time = getBe16(a.data.data() + 1);
-    }
-    return r;
+    return query(frames::getPowerSave(sn(), 1), 3, [&](const uint8_t *d) {
+        flags = d[0];
+        time = getBe16(d + 1);
+    });
 }
 
 uint8_t Commands::setAe(uint8_t group, uint8_t source, uint8_t mode) { return run(frames::setAe(sn(), group, source, mode)); }
 
 uint8_t Commands::getAe(uint8_t group, uint8_t &source, uint8_t &mode)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getAe(sn(), group), a);
-    if (r == 0) {
-        source = a.data[1];
-        mode = a.data[2];
-    }
-    return r;
+    return query(frames::getAe(sn(), group), 3, [&](const uint8_t *d) {
+        source = d[1];
+        mode = d[2];
+    });
 }
 
 uint8_t Commands::setMotionDetection(uint8_t source, uint8_t flags) { return run(frames::setMotionDetection(sn(), source, flags)); }
@@ -166,42 +149,28 @@ uint8_t Commands::openAlarmOutput(bool open) { return run(frames::openAlarmOutpu
 
 uint8_t Commands::getMotionDetection(uint8_t &source, uint8_t &flags)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getMotionControl(sn(), 0), a);
-    if (r == 0) {
-        source = a.data[0];
-        flags = a.data[1];
-    }
-    return r;
+    return query(frames::getMotionControl(sn(), 0), 2, [&](const uint8_t *d) {
+        source = d[0];
+        flags = d[1];
+    });
 }
 
 uint8_t Commands::getMotionAlarm(uint8_t &flags, uint16_t &time)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getMotionControl(sn(), 1), a);
-    if (r == 0) {
-        flags = a.data[0];
-        time = getBe16(a.data.data() + 1);
-    }
-    return r;
+    return query(frames::getMotionControl(sn(), 1), 3, [&](const uint8_t *d) {
+        flags = d[0];
+        time = getBe16(d + 1);
+    });
 }
 
 uint8_t Commands::getAlarmOutputEnabled(uint8_t &enabled)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getMotionControl(sn(), 2), a);
-    if (r == 0)
-        enabled = a.data[0];
-    return r;
+    return query(frames::getMotionControl(sn(), 2), 1, [&](const uint8_t *d) { enabled = d[0]; });
 }
 
 uint8_t Commands::getAlarmOutputOpened(uint8_t &opened)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::getMotionControl(sn(), 3), a);
-    if (r == 0)
-        opened = a.data[0];
-    return r;
+    return query(frames::getMotionControl(sn(), 3), 1, [&](const uint8_t *d) { opened = d[0]; });
 }
 
 uint8_t Commands::dacControl(bool open) { return run(frames::dacControl(sn(), open)); }
@@ -215,61 +184,38 @@ uint8_t Commands::setTime(const RtcTime &t) { return run(frames::setTime(sn(), t
 
 uint8_t Commands::getTime(RtcTime &t)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetTime), a);
-    if (r == 0) {
-        const uint8_t *d = a.data.data();
-        t = RtcTime{getBe16(d), d[2], d[3], d[4], d[5], d[6]};
-    }
-    return r;
+    return query(frames::make(sn(), cmd::GetTime), 7,
+                 [&](const uint8_t *d) { t = RtcTime{getBe16(d), d[2], d[3], d[4], d[5], d[6]}; });
 }
 
 uint8_t Commands::setZoom(const ZoomRect &z) { return run(frames::setZoom(sn(), z)); }
 
 uint8_t Commands::getZoom(ZoomInfo &z)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetZoom), a);
-    if (r == 0) {
-        const uint8_t *d = a.data.data();
+    return query(frames::make(sn(), cmd::GetZoom), 12, [&](const uint8_t *d) {
         z.sourceWidth = getBe16(d);
         z.sourceHeight = getBe16(d + 2);
         z.zoom = ZoomRect{getBe16(d + 4), getBe16(d + 6), getBe16(d + 8), getBe16(d + 10)};
-    }
-    return r;
+    });
 }
 
 uint8_t Commands::setDownSize(uint8_t value) { return run(frames::setDownSize(sn(), value)); }
 
 uint8_t Commands::getDownSize(uint8_t &value)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetDownSize), a);
-    if (r == 0)
-        value = a.data[0];
-    return r;
+    return query(frames::make(sn(), cmd::GetDownSize), 1, [&](const uint8_t *d) { value = d[0]; });
 }
 
 uint8_t Commands::getFlashSize(uint32_t &size)
 {
-    AnswerRecord a;
-    const uint8_t r = query(frames::make(sn(), cmd::GetFlashSize), a);
-    if (r == 0)
-        size = getBe32(a.data.data());
-    return r;
+    return query(frames::make(sn(), cmd::GetFlashSize), 4, [&](const uint8_t *d) { size = getBe32(d); });
 }
 
 uint8_t Commands::eraseFlashSector(uint32_t address) { return run(frames::eraseFlashSector(sn(), address)); }
 
-uint8_t Commands::flashChipErase()
-{
-    // The whole chip takes longer than any other command; only this wait gets the long time-out.
-    const int before = m_layer.commandTimeout();
-    m_layer.setCommandTimeout(CommandLayer::kEraseTimeout);
-    const uint8_t r = run(frames::make(sn(), cmd::FlashChipErase));
-    m_layer.setCommandTimeout(before);
-    return r;
-}
+// The whole chip takes longer than any other command; the command layer gives its code the long
+// time-out.
+uint8_t Commands::flashChipErase() { return run(frames::make(sn(), cmd::FlashChipErase)); }
 
 uint8_t Commands::logoControl(uint8_t sub, uint16_t value, uint32_t address)
 {
@@ -290,43 +236,30 @@ uint8_t Commands::rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRec
     return r;
 }
 
-uint8_t Commands::readChipRegister(uint16_t address)
+uint8_t Commands::blockRead(BlockDescriptor *blocks, int count, const Report *report, uint32_t *stoppedAt)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.address = address;
-    return readData(t) == 0 ? t.data[0] : 0;
+    return blockRun(blocks, count, false, report, stoppedAt);
 }
 
-uint8_t Commands::blockRead(BlockDescriptor *blocks, int count, const Progress &progress)
+uint8_t Commands::blockWrite(const BlockDescriptor *blocks, int count, const Report *report, uint32_t *stoppedAt)
 {
-    return blockRun(blocks, count, false, progress);
+    return blockRun(blocks, count, true, report, stoppedAt);
 }
 
-uint8_t Commands::blockWrite(const BlockDescriptor *blocks, int count, const Progress &progress)
-{
-    return blockRun(blocks, count, true, progress);
-}
-
-uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write, const Progress &progress)
+uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write, const Report *report,
+                           uint32_t *stoppedAt)
 {
     if (count <= 0)
         return 0;
-    if (!blocks) {
-        m_layer.setLastResult(rc::Unknown);
-        return rc::Unknown;
-    }
+    if (!blocks)
+        return fail(rc::Unknown);
     qint64 total = 0;
     for (int b = 0; b < count; ++b) {
         const uint8_t type = blocks[b].type;
-        if (type != 1 && type != 4 && type != 5 && type != 6) {
-            m_layer.setLastResult(rc::Unknown);
-            return rc::Unknown;
-        }
-        if (blocks[b].length > 0 && !blocks[b].data) {
-            m_layer.setLastResult(rc::Unknown);
-            return rc::Unknown;
-        }
+        if (type != 1 && type != 4 && type != 5 && type != 6)
+            return fail(rc::Unknown);
+        if (blocks[b].length > 0 && !blocks[b].data)
+            return fail(rc::Unknown);
         total += blocks[b].length;
     }
     const int page = m_layer.pageSize();
@@ -336,6 +269,10 @@ uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write,
         uint32_t offset = 0;
         while (offset < d.length) {
             const uint32_t address = d.address + offset;
+            if (stoppedAt)
+                *stoppedAt = address;
+            if (report && report->stopRequested())
+                return fail(rc::Stopped);
             uint32_t piece = std::min<uint32_t>(kBlockPiece, d.length - offset);
             if (write && (d.type == 5 || d.type == 6) && page > 0) {
                 const uint32_t inPage = address % uint32_t(page);
@@ -358,10 +295,12 @@ uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write,
                 return r;
             offset += piece;
             done += piece;
-            if (progress)
-                progress(done, total);
+            if (report)
+                report->setProgress(done, total);
         }
     }
+    if (stoppedAt && count > 0)
+        *stoppedAt = blocks[count - 1].address + blocks[count - 1].length;
     return 0;
 }
 

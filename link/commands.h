@@ -1,11 +1,13 @@
 #pragma once
 // Every command of the chip as an operation named after it. Each builds its frame, sends it and
-// waits for the answer through the command layer, records the result as the last result and
-// returns it (0 is success); out-parameters are written only on success.
+// waits for the answer through the command layer, checks that the answer carries the data it
+// needs (243 when it is short), records the result as the last result and returns it (0 is
+// success); out-parameters are written only on success.
 // The caller holds the busy flag.
 
 #include "link/command_layer.h"
 #include "link/frame_builders.h"
+#include "link/report.h"
 
 #include <QByteArray>
 
@@ -39,6 +41,8 @@ public:
     uint8_t execCommFormula();
     uint8_t readData(TransferRecord &t);
     uint8_t writeData(const TransferRecord &t);
+    // With `rawOverThisLine` the picture comes back over this line: the raw length is set up
+    // first and the receive state moves to raw receiving with the answer.
     uint8_t readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint32_t length, uint16_t delay,
                          bool rawOverThisLine);
     uint8_t writeFbufData(uint8_t mode, uint32_t start, uint32_t length, uint16_t delay, bool rawOverThisLine);
@@ -79,24 +83,28 @@ public:
     uint8_t logoControl(uint8_t sub, uint16_t value, uint32_t address);
     uint8_t bitmapControl(uint8_t sub, uint16_t value, uint32_t address);
 
-    // Any command code with raw data bytes; the answer is left in `answer`.
+    // Any command code with raw data bytes; the answer (also of a failing command) is left in
+    // `answer`.
     uint8_t rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRecord &answer);
-
-    // One chip register; 0 when the read fails (the last result tells).
-    uint8_t readChipRegister(uint16_t address);
 
     // Runs of bytes moved in pieces of at most 8 bytes. Only memory types 1, 4, 5 and 6; for 5
     // and 6 a written piece never crosses a page of the configured page size. They stop at the
-    // first failing command. `progress` (optional) is told the bytes done so far.
-    using Progress = std::function<void(qint64 done, qint64 total)>;
-    uint8_t blockRead(BlockDescriptor *blocks, int count, const Progress &progress = {});
-    uint8_t blockWrite(const BlockDescriptor *blocks, int count, const Progress &progress = {});
+    // first failing command, or with 252 when the report's stop was requested between pieces;
+    // `stoppedAt` then holds the address of the piece that was not done. The report (optional)
+    // is told the bytes done so far.
+    uint8_t blockRead(BlockDescriptor *blocks, int count, const Report *report = nullptr, uint32_t *stoppedAt = nullptr);
+    uint8_t blockWrite(const BlockDescriptor *blocks, int count, const Report *report = nullptr,
+                       uint32_t *stoppedAt = nullptr);
 
 private:
+    using Decode = std::function<void(const uint8_t *data)>;
+
     uint8_t sn() const { return m_layer.serialNumber(); }
+    uint8_t fail(uint8_t result);
     uint8_t run(const Frame &frame, CommandLayer::After after = CommandLayer::After::Idle);
-    uint8_t query(const Frame &frame, AnswerRecord &a);
-    uint8_t blockRun(const BlockDescriptor *blocks, int count, bool write, const Progress &progress);
+    // The query pattern: send, check the answer carries `need` data bytes, decode them.
+    uint8_t query(const Frame &frame, int need, const Decode &decode);
+    uint8_t blockRun(const BlockDescriptor *blocks, int count, bool write, const Report *report, uint32_t *stoppedAt);
 
     CommandLayer &m_layer;
 };

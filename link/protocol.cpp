@@ -18,6 +18,7 @@ const char *resultText(uint8_t code)
     case 241: return "Invalid cmd sign";
     case 242: return "Invalid cmd serial number";
     case 243: return "Invalid received data format";
+    case 252: return "Stopped";
     case 253: return "Invalid parameter";
     case 254: return "Send data failed";
     case 255: return "Unknow error";

@@ -70,6 +70,8 @@ inline constexpr uint8_t InvalidLength = 240;
 inline constexpr uint8_t InvalidSign = 241;
 inline constexpr uint8_t InvalidSerial = 242;
 inline constexpr uint8_t InvalidReceivedData = 243;
+// The caller asked a long procedure to stop; the procedure says so itself, never with this text.
+inline constexpr uint8_t Stopped = 252;
 inline constexpr uint8_t InvalidParameter = 253;
 inline constexpr uint8_t SendFailed = 254;
 inline constexpr uint8_t Unknown = 255;

@@ -1,13 +1,22 @@
 #include "link/serial_link.h"
 
-#include <QSerialPort>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace zm {
 
@@ -52,6 +61,118 @@ QString systemPortName(const QString &port)
     return port.trimmed();
 }
 
+namespace {
+
+// "COM20 (/dev/ttyS19)" for the COM names, the path itself otherwise.
+QString portLabel(const QString &port, const QString &path)
+{
+    return port.trimmed() == path ? path : QStringLiteral("%1 (%2)").arg(port.trimmed(), path);
+}
+
+#ifdef Q_OS_UNIX
+// The process named by a lock file of the usual kind ("LCK..ttyUSB0" holding its pid).
+QString lockHolder(const QString &path)
+{
+    const QString name = QStringLiteral("LCK..") + QFileInfo(path).fileName();
+    for (const char *dir : {"/var/lock", "/run/lock", "/tmp"}) {
+        QFile lock(QDir(QString::fromLatin1(dir)).filePath(name));
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qint64 pid = QString::fromLatin1(lock.readLine()).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0 || pid == qint64(::getpid()))
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue; // a stale lock of a process that is gone
+        return QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(comm.readAll()).trimmed());
+    }
+    return {};
+}
+
+QString groupOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    if (const group *g = ::getgrgid(st.st_gid))
+        return QString::fromLocal8Bit(g->gr_name);
+    return QString::number(st.st_gid);
+}
+#endif
+
+// Why a port would not open, in words that say what to do about it.
+QString openFailure(const QString &port, const QString &path, QSerialPort::SerialPortError error,
+                    const QString &systemText)
+{
+    const QString label = portLabel(port, path);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1 does not exist.").arg(label);
+    if (info.isDir() || info.isFile())
+        return QStringLiteral("%1 is not a serial port.").arg(label);
+#ifdef Q_OS_UNIX
+    if (error == QSerialPort::PermissionError) {
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
+            const QString group = groupOf(path);
+            return QStringLiteral("No permission to open %1. It belongs to the group \"%2\": add your user to it "
+                                  "(sudo usermod -aG %2 $USER) and log in again.")
+                .arg(label, group.isEmpty() ? QStringLiteral("?") : group);
+        }
+        const QString holder = lockHolder(path);
+        return holder.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(label)
+                                : QStringLiteral("%1 is in use by %2.").arg(label, holder);
+    }
+#endif
+    if (error == QSerialPort::DeviceNotFoundError)
+        return QStringLiteral("%1 does not exist.").arg(label);
+    return QStringLiteral("Cannot open %1: %2").arg(label, systemText);
+}
+
+// Writes all bytes and returns when they have left the port's output buffer. The port object's
+// own buffer is always empty between our writes, so on a system with descriptors the bytes go
+// straight to the descriptor: the same order, without a round through the port's write
+// notifier, which costs more than a byte's line time at 921600 baud.
+bool writeAndDrain(QSerialPort *port, const uint8_t *bytes, qint64 n, int *systemError)
+{
+    *systemError = 0;
+#ifdef Q_OS_UNIX
+    if (port->bytesToWrite() > 0)
+        return false;
+    const int fd = int(port->handle());
+    qint64 done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(fd, bytes + done, size_t(n - done));
+        if (w > 0) {
+            done += w;
+            continue;
+        }
+        if (w < 0 && errno != EAGAIN && errno != EINTR) {
+            *systemError = errno;
+            return false;
+        }
+        // A slow reader on the other side is fine; a line that takes nothing for this long is not.
+        pollfd pfd{fd, POLLOUT, 0};
+        const int r = ::poll(&pfd, 1, 5000);
+        if (r == 0 || (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))) {
+            *systemError = r == 0 ? ETIMEDOUT : EIO;
+            return false;
+        }
+    }
+    ::tcdrain(fd);
+    return true;
+#else
+    if (port->write(reinterpret_cast<const char *>(bytes), n) != n)
+        return false;
+    while (port->bytesToWrite() > 0)
+        if (!port->waitForBytesWritten(5000))
+            return false;
+    return true;
+#endif
+}
+
+} // namespace
+
 SerialLink::SerialLink()
 {
     m_thread.setObjectName(QStringLiteral("serial link"));
@@ -76,11 +197,9 @@ void SerialLink::call(const std::function<void()> &fn)
         QMetaObject::invokeMethod(m_context, fn, Qt::BlockingQueuedConnection);
 }
 
-QString SerialLink::portName() const
+void SerialLink::post(std::function<void()> fn)
 {
-    QString name;
-    const_cast<SerialLink *>(this)->call([&] { name = m_portName; });
-    return name;
+    QMetaObject::invokeMethod(m_context, std::move(fn), Qt::QueuedConnection);
 }
 
 bool SerialLink::open(const QString &port, const QString &settings, QString *error)
@@ -97,11 +216,16 @@ bool SerialLink::open(const QString &port, const QString &settings, QString *err
             message = QStringLiteral("Invalid port settings \"%1\".").arg(settings);
             return;
         }
+        const QString path = systemPortName(port);
+        if (path.isEmpty()) {
+            message = QStringLiteral("No port given.");
+            return;
+        }
         auto *p = new QSerialPort(m_context);
-        p->setPortName(systemPortName(port));
+        p->setPortName(path);
         if (!p->open(QIODevice::ReadWrite)) {
-            message = QStringLiteral("Cannot open %1: %2").arg(port, p->errorString());
-            delete p;
+            message = openFailure(port, path, p->error(), p->errorString());
+            delete p; // not open, so none of its signals can be running
             return;
         }
         // A pseudo-terminal or a simple adapter refuses some of these (modem lines); that does
@@ -121,11 +245,12 @@ bool SerialLink::open(const QString &port, const QString &settings, QString *err
         // Whatever waited in the input belongs to nobody.
         p->clear(QSerialPort::Input);
         p->readAll();
+        p->clearError();
         connect(p, &QSerialPort::readyRead, m_context, [this] { readAvailable(); });
         connect(p, &QSerialPort::errorOccurred, m_context, [this](QSerialPort::SerialPortError e) { portError(int(e)); });
         m_port = p;
-        m_portName = port;
-        m_lostReported = false;
+        m_portName = port.trimmed();
+        m_devicePath = path;
         m_writes = 0;
         m_open = true;
         ok = true;
@@ -145,10 +270,12 @@ void SerialLink::closeOnThread()
     if (!m_port)
         return;
     m_open = false;
-    m_port->disconnect(m_context);
-    m_port->close();
-    delete m_port;
+    QSerialPort *p = m_port;
     m_port = nullptr;
+    p->disconnect(m_context);
+    p->close();
+    // We may be inside one of the port's own signals: it goes once they have returned.
+    p->deleteLater();
 }
 
 void SerialLink::readAvailable()
@@ -160,108 +287,70 @@ void SerialLink::readAvailable()
         m_receiver(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
 }
 
+bool SerialLink::lineIsGone() const
+{
+    if (!m_port)
+        return true;
+    if (!QFileInfo::exists(m_devicePath))
+        return true;
+#ifdef Q_OS_UNIX
+    pollfd pfd{int(m_port->handle()), POLLIN, 0};
+    if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+#endif
+    return false;
+}
+
 void SerialLink::portError(int error)
 {
     const auto e = QSerialPort::SerialPortError(error);
-    // Errors after which the port cannot go on: the device went away or stopped answering reads.
-    if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError)
+    if (!m_port || (e != QSerialPort::ResourceError && e != QSerialPort::ReadError && e != QSerialPort::WriteError))
         return;
-    if (!m_port || m_lostReported)
+    if (lineIsGone()) {
+        reportLost(QFileInfo::exists(m_devicePath) ? QStringLiteral("the line was hung up")
+                                                   : QStringLiteral("the device is no longer there"));
         return;
-    m_lostReported = true;
-    const QString reason = QStringLiteral("The port %1 was lost: %2").arg(m_portName, m_port->errorString());
+    }
+    // A read that found nothing, typically right after the input was discarded: the port stopped
+    // listening for input, so start it again.
+    m_port->clearError();
+    m_port->setReadBufferSize(m_port->readBufferSize());
+}
+
+void SerialLink::reportLost(const QString &why)
+{
+    if (!m_port)
+        return;
+    const QString reason = QStringLiteral("%1: %2.").arg(portLabel(m_portName, m_devicePath), why);
     closeOnThread();
     if (m_lostHandler)
         m_lostHandler(reason);
-    emit lost(reason);
-}
-
-namespace {
-
-// Writes all bytes to a non-blocking descriptor, waiting while the system's buffer is full.
-bool writeAll(int fd, const uint8_t *bytes, qint64 n)
-{
-    qint64 done = 0;
-    while (done < n) {
-        const ssize_t w = ::write(fd, bytes + done, size_t(n - done));
-        if (w > 0) {
-            done += w;
-            continue;
-        }
-        if (w < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        // A slow reader on the other side is fine; a line that takes nothing for this long is not.
-        pollfd pfd{fd, POLLOUT, 0};
-        const int r = ::poll(&pfd, 1, 5000);
-        if (r == 0 || (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-// Returns when the bytes have left the port's output buffer. The port object's own buffer is
-// always empty between writes, so the bytes can go straight to the descriptor: the same order,
-// without a round through the port's write notifier.
-qint64 SerialLink::writeOnThread(const uint8_t *bytes, qint64 n)
-{
-    if (!m_port || !bytes || m_port->bytesToWrite() > 0)
-        return -1;
-    const int fd = int(m_port->handle());
-    if (!writeAll(fd, bytes, n))
-        return -1;
-    ::tcdrain(fd);
-    ++m_writes;
-    return n;
-}
-
-qint64 SerialLink::write(const uint8_t *bytes, qint64 n)
-{
-    qint64 r = -1;
-    call([&] { r = writeOnThread(bytes, n); });
-    return r;
-}
-
-void SerialLink::post(std::function<void()> fn)
-{
-    QMetaObject::invokeMethod(m_context, std::move(fn), Qt::QueuedConnection);
 }
 
 void SerialLink::discardInputOnThread()
 {
-    if (m_port) {
-        m_port->clear(QSerialPort::Input);
+    if (!m_port)
+        return;
+    m_port->clear(QSerialPort::Input);
+    // clear() can report an error, and the error can close the port.
+    if (m_port)
         m_port->readAll();
-    }
 }
 
-qint64 SerialLink::writeEach(const std::function<uint8_t(qint64)> &next, qint64 n,
-                             const std::function<void(qint64)> &progress)
+bool SerialLink::writeOnThread(const uint8_t *bytes, qint64 n)
 {
-    qint64 done = -1;
-    call([&] {
-        if (!m_port || m_port->bytesToWrite() > 0)
-            return;
-        // The port's own buffer is empty, so single bytes can go straight to the descriptor;
-        // going through the port object per byte would cost more than the byte's line time on
-        // a fast line.
-        const int fd = int(m_port->handle());
-        done = 0;
-        while (done < n) {
-            const uint8_t b = next(done);
-            if (!writeAll(fd, &b, 1)) {
-                done = -1;
-                return;
-            }
-            ::tcdrain(fd);
-            ++m_writes;
-            ++done;
-            if (progress)
-                progress(done);
-        }
-    });
-    return done;
+    if (!m_port || !bytes)
+        return false;
+    int systemError = 0;
+    if (writeAndDrain(m_port, bytes, n, &systemError)) {
+        ++m_writes;
+        return true;
+    }
+    if (lineIsGone() || systemError == EIO || systemError == ENXIO || systemError == ENODEV)
+        reportLost(QStringLiteral("writing to it failed (%1)")
+                       .arg(systemError ? QString::fromLocal8Bit(std::strerror(systemError))
+                                        : QStringLiteral("the line is gone")));
+    return false;
 }
 
 } // namespace zm

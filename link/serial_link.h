@@ -1,7 +1,10 @@
 #pragma once
 // The one serial port of the program. A long-lived link thread owns the QSerialPort; every other
-// thread reaches it through blocking calls into that thread, and arriving bytes are handed to the
+// thread reaches it through calls into that thread, and arriving bytes are handed to the
 // receiver on the link thread as they come.
+//
+// Only a real loss closes the port: the line hung up, the device node went away, or a write
+// failed for good. A read that finds nothing (the input was just discarded) is not a loss.
 
 #include <QObject>
 #include <QString>
@@ -51,51 +54,38 @@ public:
     bool open(const QString &port, const QString &settings, QString *error = nullptr);
     void close();
     bool isOpen() const { return m_open.load(); }
-    QString portName() const;
-
-    // Writes the bytes and returns when they have left the port's output buffer; -1 on failure.
-    qint64 write(const uint8_t *bytes, qint64 n);
 
     // Queues fn to run on the link thread and returns at once.
     void post(std::function<void()> fn);
+    // Runs fn on the link thread and waits for it.
+    void call(const std::function<void()> &fn);
+    bool onLinkThread() const { return QThread::currentThread() == &m_thread; }
 
     // Link thread only: drops whatever waits in the input.
     void discardInputOnThread();
-    // Link thread only: the write of write(), for code that already runs there.
-    qint64 writeOnThread(const uint8_t *bytes, qint64 n);
+    // Link thread only: writes the bytes and returns when they have left the port's output
+    // buffer. A failure that is a loss of the line is reported as such.
+    bool writeOnThread(const uint8_t *bytes, qint64 n);
 
-    // Writes `n` bytes one byte per write, each taken from `next` as it goes, waiting for each to
-    // leave the output buffer. `progress` is told the count now and then. Returns the count
-    // written, or -1 when the port failed.
-    qint64 writeEach(const std::function<uint8_t(qint64 index)> &next, qint64 n,
-                     const std::function<void(qint64 done)> &progress);
-
-    // Runs fn on the link thread and waits for it.
-    void call(const std::function<void()> &fn);
-
-    bool onLinkThread() const { return QThread::currentThread() == &m_thread; }
-
-    // How many single writes went out since the port was opened (for tests and diagnostics).
+    // How many writes went out since the port was opened (for tests and diagnostics).
     quint64 writeCount() const { return m_writes.load(); }
-
-signals:
-    // Emitted once (from the link thread) when an open port goes away under us.
-    void lost(const QString &reason);
 
 private:
     void readAvailable();
     void portError(int error);
+    bool lineIsGone() const;
+    void reportLost(const QString &why);
     void closeOnThread();
 
     QThread m_thread;
-    QObject *m_context = nullptr; // lives on the link thread
-    QSerialPort *m_port = nullptr; // created, used and destroyed on the link thread only
+    QObject *m_context = nullptr;  // lives on the link thread
+    QSerialPort *m_port = nullptr; // created, used and released on the link thread only
     Receiver m_receiver;
     LostHandler m_lostHandler;
     std::atomic<bool> m_open{false};
     std::atomic<quint64> m_writes{0};
-    bool m_lostReported = false;
     QString m_portName;
+    QString m_devicePath;
 };
 
 } // namespace zm

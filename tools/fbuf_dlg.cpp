@@ -1,8 +1,9 @@
 #include "tools/fbuf_dlg.h"
 
-#include "res/messages.h"
+#include "link/messages.h"
 #include "tools/fbuf_settings.h"
 #include "ui/message_box.h"
+#include "ui/one_command.h"
 #include "ui_fbuf_dlg.h"
 
 #include <QEvent>
@@ -108,38 +109,23 @@ FbufOptions CFbufDlg::options(bool write) const
     return o;
 }
 
-// What a transfer tells the window: widgets and boxes go through the worker to the GUI thread.
-FbufReport CFbufDlg::report(Worker &w)
+// What a transfer tells the window: progress, the length text and the picture to preview.
+Report CFbufDlg::report(Worker &w)
 {
-    FbufReport r;
-    auto lastPercent = std::make_shared<int>(-1);
-    r.progress = [this, &w, lastPercent](qint64 done, qint64 total) {
-        const int percent = total > 0 ? int(done * 100 / total) : 0;
-        if (percent == *lastPercent)
-            return;
-        *lastPercent = percent;
-        w.gui([this, percent] { ui->progressBar->setValue(percent); });
+    Worker::ReportTargets targets;
+    targets.progress = ui->progressBar;
+    targets.value = [this](const QString &name, const QString &text) {
+        if (name == QLatin1String("length"))
+            ui->imageLenEdit->setText(text);
+        else if (name == QLatin1String("picture") && ui->showImageCheck->isChecked())
+            loadPreview(text);
     };
-    r.lengthText = [this, &w](const QString &text) { w.gui([this, text] { ui->imageLenEdit->setText(text); }); };
-    r.message = [&w](const QString &text, bool failure) {
-        w.message(text, failure ? QMessageBox::Warning : QMessageBox::Information);
-    };
-    r.readDone = [this, &w](const QString &path) {
-        w.gui([this, path] {
-            if (ui->showImageCheck->isChecked())
-                loadPreview(path);
-        });
-    };
-    return r;
+    return w.report(targets);
 }
 
 void CFbufDlg::frameControl(uint8_t operation)
 {
-    runWorker([operation](Worker &w) {
-        const uint8_t r = w.commands().fbufControl(operation);
-        if (r)
-            w.failure(r);
-    });
+    runCommand(this, layer(), QString(), [operation](Commands &c) { return c.fbufControl(operation); });
 }
 
 void CFbufDlg::onSelFile()
@@ -186,7 +172,10 @@ void CFbufDlg::onRead()
         return;
     }
     const FbufOptions o = options(false);
-    runWorker([this, o](Worker &w) { FbufTransfer(w.commands(), report(w)).readToFile(o); });
+    runWorker([this, o](Worker &w) {
+        const Report r = report(w);
+        FbufTransfer(w.commands(), r).readToFile(o);
+    });
 }
 
 void CFbufDlg::onWrite()
@@ -196,13 +185,19 @@ void CFbufDlg::onWrite()
         return;
     }
     const FbufOptions o = options(true);
-    runWorker([this, o](Worker &w) { FbufTransfer(w.commands(), report(w)).writeFromFile(o); });
+    runWorker([this, o](Worker &w) {
+        const Report r = report(w);
+        FbufTransfer(w.commands(), r).writeFromFile(o);
+    });
 }
 
 void CFbufDlg::onGetLen()
 {
     const uint8_t frame = uint8_t(ui->frameTypeCombo->currentIndex());
-    runWorker([this, frame](Worker &w) { FbufTransfer(w.commands(), report(w)).getLength(frame); });
+    runWorker([this, frame](Worker &w) {
+        const Report r = report(w);
+        FbufTransfer(w.commands(), r).getLength(frame);
+    });
 }
 
 void CFbufDlg::onCryptGet()

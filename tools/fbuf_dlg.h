@@ -2,7 +2,7 @@
 // The "Fbuf" window: frame capture control, frame-buffer length, picture read and write,
 // the chip's frame-buffer encryption and compression ratio, and a preview of the picture.
 
-#include "app/fbuf_transfer.h"
+#include "tools/fbuf_transfer.h"
 #include "ui/tool_dialog.h"
 
 #include <QImage>
@@ -41,7 +41,7 @@ protected:
 
 private:
     FbufOptions options(bool write) const;
-    FbufReport report(Worker &w);
+    Report report(Worker &w);
     void frameControl(uint8_t operation);
     void onSelFile();
     void onReadFile();

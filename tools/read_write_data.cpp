@@ -1,20 +1,8 @@
 #include "tools/read_write_data.h"
 
-#include "ui/hex_field.h"
+#include "link/hex_text.h"
 
 namespace zm {
-
-namespace {
-
-bool hexOrBlank(const QString &text)
-{
-    for (QChar c : text)
-        if (!isHexDigitChar(c) && c != QChar(' '))
-            return false;
-    return true;
-}
-
-} // namespace
 
 const std::array<ReadWriteDevice, 6> &ReadWriteData::devices()
 {
@@ -88,13 +76,13 @@ QString ReadWriteData::sendCaption() const
 
 QString ReadWriteData::filterAddress(const QString &before, const QString &after) const
 {
-    return hexOrBlank(after) && after.size() <= addressMaxLength() ? after : before;
+    return isHexText(after) && after.size() <= addressMaxLength() ? after : before;
 }
 
 QString ReadWriteData::filterValue(const QString &before, const QString &after) const
 {
     // In Read mode the box only shows what a read returned.
-    if (operation == Read || !hexOrBlank(after))
+    if (operation == Read || !isHexText(after))
         return before;
     if (after.size() <= valueMaxLength())
         return after;
@@ -118,7 +106,7 @@ TransferRecord ReadWriteData::record(const QString &addressText, const QString &
 
 QString ReadWriteData::readText(const TransferRecord &t)
 {
-    return hexByteText(t.data.data(), qMin(t.bytes(), int(t.data.size())));
+    return toHexText(QByteArray(reinterpret_cast<const char *>(t.data.data()), qMin(t.bytes(), int(t.data.size()))), QString());
 }
 
 } // namespace zm

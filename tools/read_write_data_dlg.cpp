@@ -1,6 +1,6 @@
 #include "tools/read_write_data_dlg.h"
 
-#include "ui/hex_edit_filter.h"
+#include "ui/edit_filter.h"
 #include "ui_read_write_data_dlg.h"
 
 #include <QFontDatabase>
@@ -23,10 +23,10 @@ CReadWriteDataDlg::CReadWriteDataDlg(CommandLayer &layer, QWidget *parent)
     ui->widthCombo->setEnabled(false);
     fillCounts();
 
-    m_address = new HexEditFilter(ui->addressEdit, [this](const QString &before, const QString &after) {
+    m_address = new EditFilter(ui->addressEdit, [this](const QString &before, const QString &after) {
         return m_state.filterAddress(before, after);
     });
-    m_value = new HexEditFilter(ui->valueEdit, [this](const QString &before, const QString &after) {
+    m_value = new EditFilter(ui->valueEdit, [this](const QString &before, const QString &after) {
         return m_state.filterValue(before, after);
     });
     m_address->setText(QStringLiteral("00"));

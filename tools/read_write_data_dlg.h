@@ -13,7 +13,7 @@ class CReadWriteDataDlg;
 
 namespace zm {
 
-class HexEditFilter;
+class EditFilter;
 
 class CReadWriteDataDlg : public ToolDialog
 {
@@ -36,8 +36,8 @@ private:
 
     std::unique_ptr<Ui::CReadWriteDataDlg> ui;
     ReadWriteData m_state;
-    HexEditFilter *m_address = nullptr;
-    HexEditFilter *m_value = nullptr;
+    EditFilter *m_address = nullptr;
+    EditFilter *m_value = nullptr;
     // Filled on the GUI thread before the worker starts; the window is disabled while it runs.
     TransferRecord m_record;
 };

@@ -1,6 +1,6 @@
 #include "ui/message_box.h"
 
-#include "res/messages.h"
+#include "link/messages.h"
 #include "ui/gui_thread.h"
 #include "ui/message_recorder.h"
 

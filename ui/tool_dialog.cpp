@@ -30,7 +30,7 @@ void ToolDialog::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-bool ToolDialog::runWorker(WorkerRunner::Body body, WorkerRunner::Options options)
+std::shared_ptr<WorkerJob> ToolDialog::runWorker(WorkerRunner::Body body, WorkerRunner::Options options)
 {
     return WorkerRunner::start(this, m_layer, std::move(body), options);
 }

@@ -34,8 +34,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-    // Starts a worker for this window (see WorkerRunner); false when the busy flag was taken.
-    bool runWorker(WorkerRunner::Body body, WorkerRunner::Options options = {});
+    // Starts a worker for this window (see WorkerRunner); null when the busy flag was taken.
+    std::shared_ptr<WorkerJob> runWorker(WorkerRunner::Body body, WorkerRunner::Options options = {});
 
 private:
     CommandLayer &m_layer;

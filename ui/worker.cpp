@@ -2,13 +2,20 @@
 
 #include "ui/gui_thread.h"
 #include "ui/message_box.h"
+#include "ui/worker_runner.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+
+#include <memory>
 
 namespace zm {
 
-Worker::Worker(QWidget *window, CommandLayer &layer)
+Worker::Worker(QWidget *window, CommandLayer &layer, std::stop_token stop)
     : m_window(window)
     , m_layer(layer)
     , m_commands(layer)
+    , m_stop(std::move(stop))
 {
 }
 
@@ -23,6 +30,8 @@ void Worker::gui(const std::function<void()> &fn)
 QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons)
 {
+    if (WorkerRunner::shuttingDown())
+        return QMessageBox::NoButton;
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
     runOnGuiThread([&] { answer = showMessage(m_window.data(), text, icon, buttons); });
     return answer;
@@ -31,6 +40,60 @@ QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Ic
 void Worker::failure(uint8_t result, const QString &prefix)
 {
     message(prefix + QString::fromLatin1(resultText(result)));
+}
+
+Report Worker::report(const ReportTargets &targets)
+{
+    Report r;
+    r.stop = m_stop;
+    if (QPointer<QProgressBar> bar = targets.progress) {
+        auto last = std::make_shared<int>(-1);
+        r.progress = [this, bar, last](qint64 done, qint64 total) {
+            // Computed here, drawn only when the bar would move: a transfer reports far more
+            // often than a bar can change.
+            const int maximum = bar ? bar->maximum() : 100;
+            const int value = total > 0 ? int(done * maximum / total) : 0;
+            if (value == *last)
+                return;
+            *last = value;
+            gui([bar, value] {
+                if (bar)
+                    bar->setValue(value);
+            });
+        };
+    }
+    auto textTarget = [this](QLineEdit *edit) -> std::function<void(const QString &)> {
+        if (!edit)
+            return {};
+        QPointer<QLineEdit> guarded(edit);
+        return [this, guarded](const QString &text) {
+            gui([guarded, text] {
+                if (guarded && guarded->text() != text)
+                    guarded->setText(text);
+            });
+        };
+    };
+    r.status = textTarget(targets.status);
+    r.counter = textTarget(targets.counter);
+    if (targets.value) {
+        r.value = [this, value = targets.value](const QString &name, const QString &text) {
+            gui([&] { value(name, text); });
+        };
+    }
+    r.message = [this](const QString &text, MessageKind kind) {
+        switch (kind) {
+        case MessageKind::Question:
+            return message(text, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        case MessageKind::Information:
+            message(text, QMessageBox::Information);
+            return true;
+        case MessageKind::Failure:
+            break;
+        }
+        message(text, QMessageBox::Warning);
+        return true;
+    };
+    return r;
 }
 
 } // namespace zm

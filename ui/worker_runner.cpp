@@ -1,7 +1,7 @@
 #include "ui/worker_runner.h"
 
 #include "link/command_layer.h"
-#include "res/messages.h"
+#include "link/messages.h"
 #include "ui/gui_thread.h"
 #include "ui/message_box.h"
 
@@ -13,19 +13,58 @@
 
 #include <atomic>
 #include <exception>
+#include <list>
+#include <mutex>
 #include <thread>
 
 namespace zm {
 
 namespace {
-std::atomic<int> g_running{0};
+
+class Job : public WorkerJob
+{
+public:
+    void requestStop() override { thread.request_stop(); }
+    bool finished() const override { return done.load(); }
+
+    std::jthread thread;
+    std::atomic<bool> done{false};
+};
+
+std::mutex g_mutex;
+std::list<std::shared_ptr<Job>> g_jobs;
+std::atomic<bool> g_shuttingDown{false};
+
+// Joins the workers that have ended; a finished thread joins at once.
+void reapFinished()
+{
+    std::list<std::shared_ptr<Job>> ended;
+    {
+        std::lock_guard lock(g_mutex);
+        for (auto it = g_jobs.begin(); it != g_jobs.end();) {
+            if ((*it)->done.load()) {
+                ended.push_back(*it);
+                it = g_jobs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto &job : ended)
+        if (job->thread.joinable())
+            job->thread.join();
 }
 
-bool WorkerRunner::start(QWidget *window, CommandLayer &layer, Body body, Options options)
+} // namespace
+
+std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &layer, Body body, Options options)
 {
+    reapFinished();
+    if (g_shuttingDown.load())
+        return nullptr;
     if (!layer.tryAcquire()) {
         showMessage(window, QString::fromLatin1(msg::kBusy), QMessageBox::Warning);
-        return false;
+        return nullptr;
     }
     // Disabled before the thread exists, so no second press can reach the window meanwhile.
     QPointer<QWidget> guarded(window);
@@ -41,11 +80,13 @@ bool WorkerRunner::start(QWidget *window, CommandLayer &layer, Body body, Option
         layer.release();
     };
 
-    ++g_running;
+    auto job = std::make_shared<Job>();
+    std::weak_ptr<Job> weak = job;
     try {
-        std::thread([guarded, &layer, body = std::move(body), finish] {
+        std::lock_guard lock(g_mutex);
+        job->thread = std::jthread([guarded, &layer, body = std::move(body), finish, weak](std::stop_token stop) {
             {
-                Worker worker(guarded.data(), layer);
+                Worker worker(guarded.data(), layer, stop);
                 try {
                     body(worker);
                 } catch (const std::exception &e) {
@@ -55,31 +96,62 @@ bool WorkerRunner::start(QWidget *window, CommandLayer &layer, Body body, Option
                 }
             }
             finish();
-            --g_running;
-        }).detach();
+            if (auto self = weak.lock())
+                self->done.store(true);
+        });
+        g_jobs.push_back(job);
     } catch (const std::exception &) {
         // No thread: nothing ran, give everything back at once.
         finish();
-        --g_running;
         showMessage(window, QString::fromLatin1(resultText(rc::Unknown)));
-        return false;
+        return nullptr;
     }
-    return true;
+    return job;
 }
 
 int WorkerRunner::running()
 {
-    return g_running.load();
+    std::lock_guard lock(g_mutex);
+    int n = 0;
+    for (const auto &job : g_jobs)
+        n += job->done.load() ? 0 : 1;
+    return n;
 }
 
 bool WorkerRunner::waitForAll(int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (g_running.load() > 0 && !deadline.hasExpired()) {
+    while (running() > 0 && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
-    return g_running.load() == 0;
+    const bool none = running() == 0;
+    reapFinished();
+    return none;
+}
+
+void WorkerRunner::shutdown(CommandLayer &layer)
+{
+    g_shuttingDown.store(true);
+    {
+        std::lock_guard lock(g_mutex);
+        for (auto &job : g_jobs)
+            job->requestStop();
+    }
+    // Waits are cut short until every worker has gone; a worker may issue one more command on
+    // its way out (closing what it opened), which must not hang the exit either.
+    while (running() > 0) {
+        layer.interruptWait();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    reapFinished();
+    g_shuttingDown.store(false);
+}
+
+bool WorkerRunner::shuttingDown()
+{
+    return g_shuttingDown.load();
 }
 
 } // namespace zm

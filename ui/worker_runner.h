@@ -3,31 +3,44 @@
 //
 // start() is called on the GUI thread, typically from a button handler. In one atomic
 // test-and-set it takes the command layer's busy flag; when another command is in flight it
-// shows "Be processing command, please try later!" and returns false, and nothing is sent.
-// Otherwise it disables the window (unless told not to) and runs the body on a new thread.
-// However the body ends (returning early, failing, throwing), the window is enabled again on the
-// GUI thread and then the busy flag is given back.
+// shows "Be processing command, please try later!" and returns null, and nothing is sent.
+// Otherwise it disables the window (unless told not to) and runs the body on a new joinable
+// thread that carries a stop request. However the body ends (returning early, failing,
+// throwing), the window is enabled again on the GUI thread and then the busy flag is given back.
 //
-//     zm::WorkerRunner::start(this, layer, [this](zm::Worker &w) {
+//     auto job = zm::WorkerRunner::start(this, layer, [this](zm::Worker &w) {
 //         QByteArray text;
 //         const uint8_t r = w.commands().getVersion(text);
 //         if (r != 0)
 //             return w.failure(r);                       // result text alone
 //         w.gui([&] { ui->label->setText(text); });      // widgets on the GUI thread only
 //     });
+//     ...
+//     if (job) job->requestStop();                       // long bodies look at w.stopRequested()
 //
 // Everything the body shares with the window must outlive the worker: tool windows refuse to
-// close while the busy flag is set (ToolDialog), so members of the window are safe.
+// close while the busy flag is set (ToolDialog), and the program stops and joins every worker
+// before the command layer goes (shutdown()).
 
 #include "ui/worker.h"
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
 namespace zm {
 
 class CommandLayer;
+
+// A running (or finished) worker, for asking it to stop.
+class WorkerJob
+{
+public:
+    virtual ~WorkerJob() = default;
+    virtual void requestStop() = 0;
+    virtual bool finished() const = 0;
+};
 
 class WorkerRunner
 {
@@ -38,14 +51,23 @@ public:
         bool disableWindow = true;
     };
 
-    static bool start(QWidget *window, CommandLayer &layer, Body body, Options options);
-    static bool start(QWidget *window, CommandLayer &layer, Body body) { return start(window, layer, std::move(body), Options{}); }
+    static std::shared_ptr<WorkerJob> start(QWidget *window, CommandLayer &layer, Body body, Options options);
+    static std::shared_ptr<WorkerJob> start(QWidget *window, CommandLayer &layer, Body body)
+    {
+        return start(window, layer, std::move(body), Options{});
+    }
 
     // Worker threads still running.
     static int running();
     // Lets events run until no worker is left or `timeoutMs` passed; true when none is left.
-    // For the end of the program and for tests.
+    // Finished workers are joined. For tests.
     static bool waitForAll(int timeoutMs);
+    // The end of the program: every worker is asked to stop (and a command's wait in `layer`
+    // is cut short), their messages are no longer shown, and each is joined. Events run
+    // meanwhile, so a worker waiting on the GUI thread is served.
+    static void shutdown(CommandLayer &layer);
+    // True once shutdown() has begun: windows must not start new work.
+    static bool shuttingDown();
 };
 
 } // namespace zm

@@ -1,7 +1,7 @@
 // Frame-buffer transfers against the simulated chip paced like a real line. Efficiency is the
 // line time of the picture's bytes over the measured time of the whole procedure.
 
-#include "app/fbuf_transfer.h"
+#include "tools/fbuf_transfer.h"
 #include "sim/pty_chip.h"
 
 #include <QCoreApplication>
@@ -44,10 +44,11 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     }
     Commands c(layer);
     QString failure;
-    FbufReport report;
-    report.message = [&](const QString &m, bool isFailure) {
-        if (isFailure)
+    Report report;
+    report.message = [&](const QString &m, MessageKind kind) {
+        if (kind == MessageKind::Failure)
             failure = m;
+        return true;
     };
     FbufTransfer transfer(c, report);
     FbufOptions o;

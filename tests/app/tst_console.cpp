@@ -5,7 +5,7 @@
 #include "app/data_show_view.h"
 #include "app/demo_simulator.h"
 #include "link/command_layer.h"
-#include "res/messages.h"
+#include "link/messages.h"
 #include "sim/pty_chip.h"
 #include "ui/message_recorder.h"
 #include "ui/resources.h"

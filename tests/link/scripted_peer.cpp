@@ -29,7 +29,8 @@ ScriptedPeer::ScriptedPeer(Script script)
 ScriptedPeer::~ScriptedPeer()
 {
     m_stop = true;
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     if (m_master >= 0)
         ::close(m_master);
     if (m_slaveKeep >= 0)
@@ -64,6 +65,18 @@ void ScriptedPeer::send(const QByteArray &bytes)
 {
     if (m_master >= 0)
         (void)::write(m_master, bytes.constData(), size_t(bytes.size()));
+}
+
+void ScriptedPeer::hangUp()
+{
+    m_stop = true;
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slaveKeep >= 0)
+        ::close(m_slaveKeep);
+    m_master = m_slaveKeep = -1;
 }
 
 QByteArray ScriptedPeer::answer(uint8_t code, uint8_t status, const QByteArray &data, uint8_t serial)

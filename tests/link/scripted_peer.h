@@ -37,6 +37,8 @@ public:
     void expectRaw(int n);
     // Sends bytes unasked.
     void send(const QByteArray &bytes);
+    // Closes the line now, as an unplugged adapter would.
+    void hangUp();
 
     // An answer frame: 76 serial code status length data.
     static QByteArray answer(uint8_t code, uint8_t status = 0, const QByteArray &data = {}, uint8_t serial = 0);

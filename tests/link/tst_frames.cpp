@@ -1,6 +1,7 @@
-// Frames, answer assembly, result texts, frame builders and port names: pure code, no port.
+// Frames, answer assembly and routing, result texts, frame builders and port names: pure code, no port.
 
 #include "link/answer_assembly.h"
+#include "link/receive_router.h"
 #include "link/frame_builders.h"
 #include "link/hex_text.h"
 #include "link/serial_link.h"
@@ -76,79 +77,122 @@ private slots:
         QCOMPARE(QString::fromLatin1(resultText(uint8_t(code))), text);
     }
 
-    // Each row: batches of an answer; which batch completes it (-1: none); the error; trailing count.
-    void assembly_data()
+    // The receive path, pure: batches that arrive while an answer is awaited. Each row: the
+    // awaited code, the batches, the batch that completes the wait (-1: none), the result the
+    // waiter sees (frame error or status), the bytes that must reach the data show.
+    void routing_data()
     {
+        QTest::addColumn<int>("awaited");
         QTest::addColumn<QList<QByteArray>>("batches");
         QTest::addColumn<int>("completesAt");
         QTest::addColumn<int>("error");
-        QTest::addColumn<int>("trailing");
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<QByteArray>("data");
         const QByteArray v4 = bytes("76 00 30 00 04 11 22 33 44");
-        QTest::newRow("one batch") << QList<QByteArray>{v4} << 0 << 0 << 0;
-        QTest::newRow("split 2+3+data") << QList<QByteArray>{v4.left(2), v4.mid(2, 3), v4.mid(5)} << 2 << 0 << 0;
-        QTest::newRow("byte by byte") << [&] {
+        const QByteArray d4 = bytes("11 22 33 44");
+        QTest::newRow("one batch") << 0x30 << QList<QByteArray>{v4} << 0 << 0 << QByteArray() << d4;
+        QTest::newRow("split 2+3+data") << 0x30 << QList<QByteArray>{v4.left(2), v4.mid(2, 3), v4.mid(5)} << 2 << 0
+                                        << QByteArray() << d4;
+        QTest::newRow("byte by byte") << 0x30 << [&] {
             QList<QByteArray> l;
             for (char c : v4)
                 l << QByteArray(1, c);
             return l;
-        }() << 8 << 0 << 0;
+        }() << 8 << 0 << QByteArray() << d4;
         const QByteArray full = bytes("76 00 30 00 10") + QByteArray(16, '\x5A');
-        QTest::newRow("21 bytes accepted") << QList<QByteArray>{full} << 0 << 0 << 0;
-        QTest::newRow("22 bytes in one batch") << QList<QByteArray>{full + "x"} << -1 << 240 << 0;
-        QTest::newRow("22 bytes, last one late") << QList<QByteArray>{full.left(20), full.mid(20) + "x"} << -1 << 240 << 0;
-        QTest::newRow("length 0 and 3 trailing") << QList<QByteArray>{bytes("76 00 26 00 00 41 42 43")} << 0 << 0 << 3;
-        QTest::newRow("wrong sign") << QList<QByteArray>{bytes("56 00 11 00 00")} << -1 << 241 << 0;
-        QTest::newRow("wrong sign, rest ignored") << QList<QByteArray>{bytes("56"), bytes("00 11 00 00")} << -1 << 241 << 0;
-        QTest::newRow("data length 17 cannot fit") << QList<QByteArray>{bytes("76 00 30 00 11")} << -1 << 240 << 0;
-        QTest::newRow("header only, waits") << QList<QByteArray>{bytes("76 00 30 00 02 01")} << -1 << 0 << 0;
+        QTest::newRow("21 bytes accepted") << 0x30 << QList<QByteArray>{full} << 0 << 0 << QByteArray() << QByteArray(16, '\x5A');
+        QTest::newRow("21 bytes and one more") << 0x30 << QList<QByteArray>{full + "x"} << 0 << 0 << QByteArray("x")
+                                               << QByteArray(16, '\x5A');
+        QTest::newRow("length 0 and 3 trailing") << 0x26 << QList<QByteArray>{bytes("76 00 26 00 00 41 42 43")} << 0 << 0
+                                                 << QByteArray("ABC") << QByteArray();
+        QTest::newRow("wrong sign") << 0x11 << QList<QByteArray>{bytes("56 00 11 00 00")} << 0 << 241
+                                    << bytes("56 00 11 00 00") << QByteArray();
+        QTest::newRow("idle byte before the answer") << 0x11 << QList<QByteArray>{QByteArray("x") + bytes("76 00 11 00 00")}
+                                                     << 0 << 241 << (QByteArray("x") + bytes("76 00 11 00 00")) << QByteArray();
+        QTest::newRow("data length 17 cannot fit") << 0x30 << QList<QByteArray>{bytes("76 00 30 00 11")} << 0 << 240
+                                                   << bytes("76 00 30 00 11") << QByteArray();
+        QTest::newRow("header only, waits") << 0x30 << QList<QByteArray>{bytes("76 00 30 00 02 01")} << -1 << 0
+                                            << QByteArray() << QByteArray();
+        // A late answer of an earlier command, then ours, in one batch and split anywhere.
+        const QByteArray late = bytes("76 00 34 00 04 00 00 41 DA");
+        QTest::newRow("late answer first") << 0x30 << QList<QByteArray>{late + v4} << 0 << 0 << late << d4;
+        QTest::newRow("late answer split") << 0x30 << QList<QByteArray>{late.left(7), late.mid(7) + v4.left(3), v4.mid(3)}
+                                           << 2 << 0 << late << d4;
+        const QByteArray motion = bytes("76 00 39 00 00");
+        QTest::newRow("notification is no answer") << 0x30 << QList<QByteArray>{motion, v4} << 1 << 0 << motion << d4;
+        QTest::newRow("closing answer skips notifications")
+            << int(ReceiveRouter::kAnyButNotification) << QList<QByteArray>{motion + bytes("76 00 32 00 00")} << 0 << 0
+            << motion << QByteArray();
     }
-    void assembly()
+    void routing()
     {
+        QFETCH(int, awaited);
         QFETCH(QList<QByteArray>, batches);
         QFETCH(int, completesAt);
         QFETCH(int, error);
-        QFETCH(int, trailing);
-        AnswerAssembly a;
-        a.reset();
-        AnswerRecord rec;
+        QFETCH(QByteArray, shown);
+        QFETCH(QByteArray, data);
+        ReceiveRouter router;
+        router.arm(awaited, ReceiveRouter::After::Idle, 0);
+        QByteArray seen;
         int completed = -1;
         for (int i = 0; i < batches.size(); ++i) {
-            const auto r = a.feed(reinterpret_cast<const uint8_t *>(batches[i].constData()), size_t(batches[i].size()), rec);
-            if (r.outcome == AnswerAssembly::Outcome::Complete) {
+            ReceiveRouter::Output out;
+            router.feed(reinterpret_cast<const uint8_t *>(batches[i].constData()), size_t(batches[i].size()), out);
+            seen += out.show;
+            if (out.answered) {
                 QCOMPARE(completed, -1); // exactly once
                 completed = i;
-                QCOMPARE(int(batches[i].size() - qsizetype(r.used)), trailing);
             }
         }
         QCOMPARE(completed, completesAt);
-        QCOMPARE(int(a.error()), error);
-        if (completed >= 0) {
-            const QByteArray all = batches.join();
-            QCOMPARE(int(rec.code), int(uint8_t(all[2])));
-            QCOMPARE(int(rec.length), int(uint8_t(all[4])));
-            QCOMPARE(QByteArray(reinterpret_cast<const char *>(rec.data.data()), rec.length), all.mid(5, rec.length));
+        QCOMPARE(int(router.frameError()), error);
+        QCOMPARE(toHexText(seen), toHexText(shown));
+        QVERIFY(router.answer().length <= kMaxData);
+        if (completed >= 0 && error == 0) {
+            const AnswerRecord &a = router.answer();
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(a.data.data()), a.length), data);
+            QCOMPARE(router.state(), ReceiveState::Idle);
         }
+        const auto &c = router.counters();
+        QCOMPARE(c.fed, c.shown + c.answers + c.queued + c.raw + c.held + c.dropped + uint64_t(router.assembling()));
     }
 
-    void assemblyHandOverTakesExactlyOneFrame()
+    // A record's length never claims more data than it holds, whatever the length byte said.
+    void brokenLengthNeverLeaksIntoTheRecord()
     {
-        // The answer of a raw phase followed by far more than 21 bytes of picture in one batch.
         AnswerAssembly a;
         a.reset();
-        AnswerRecord rec;
-        const QByteArray batch = bytes("76 00 32 00 00") + QByteArray(5000, '\xAB');
-        const auto r = a.feedFrame(reinterpret_cast<const uint8_t *>(batch.constData()), size_t(batch.size()), rec);
-        QCOMPARE(r.outcome, AnswerAssembly::Outcome::Complete);
-        QCOMPARE(int(r.used), 5);
-        // And split inside the header, with data.
-        a.reset();
-        const QByteArray two = bytes("76 00 34 00 04 00 00 27 10 FF D8");
-        auto r1 = a.feedFrame(reinterpret_cast<const uint8_t *>(two.constData()), 3, rec);
-        QCOMPARE(r1.outcome, AnswerAssembly::Outcome::Incomplete);
-        auto r2 = a.feedFrame(reinterpret_cast<const uint8_t *>(two.constData()) + 3, size_t(two.size() - 3), rec);
-        QCOMPARE(r2.outcome, AnswerAssembly::Outcome::Complete);
-        QCOMPARE(int(r2.used), 6);
-        QCOMPARE(getBe32(rec.data.data()), 10000u);
+        const QByteArray b = bytes("76 EF C4 EF C4");
+        const auto r = a.feed(reinterpret_cast<const uint8_t *>(b.constData()), size_t(b.size()));
+        QCOMPARE(r.outcome, AnswerAssembly::Outcome::Error);
+        QCOMPARE(int(a.error()), 240);
+        QVERIFY(a.frame().length <= kMaxData);
+    }
+
+    // The answer of a raw phase followed by far more than 21 bytes of picture and the closing
+    // answer in one batch: exactly the frame is taken, the picture goes to the buffer, the
+    // closing answer is held until its wait is armed.
+    void rawPhaseHandOver()
+    {
+        ReceiveRouter router;
+        QVERIFY(router.prepareRaw(5000));
+        router.arm(0x32, ReceiveRouter::After::RawReceive, 0);
+        const QByteArray picture(5000, '\xAB');
+        const QByteArray batch = bytes("76 00 32 00 00") + picture + bytes("76 00 32 00 00");
+        ReceiveRouter::Output out;
+        router.feed(reinterpret_cast<const uint8_t *>(batch.constData()), size_t(batch.size()), out);
+        QVERIFY(out.answered);
+        QVERIFY(out.show.isEmpty());
+        QCOMPARE(router.state(), ReceiveState::RawComplete);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(router.rawData()), router.rawCount()), picture);
+        QCOMPARE(int(router.heldNow()), 5);
+        ReceiveRouter::Output closing;
+        router.armClosing(0, closing);
+        QVERIFY(closing.answered);
+        QCOMPARE(router.state(), ReceiveState::Idle);
+        const auto &c = router.counters();
+        QCOMPARE(c.fed, c.shown + c.answers + c.queued + c.raw + c.held + c.dropped);
     }
 
     void builders_data()

@@ -96,7 +96,7 @@ private slots:
         QTest::newRow("no answer") << QByteArray() << int(rc::TimeOut);
         QTest::newRow("wrong serial") << bytes("76 05 26 00 00") << int(rc::InvalidSerial);
         QTest::newRow("wrong sign") << bytes("56 00 26 00 00") << int(rc::InvalidSign);
-        QTest::newRow("22 bytes") << (bytes("76 00 26 00 10") + QByteArray(17, '\0')) << int(rc::InvalidLength);
+        QTest::newRow("17 data bytes") << (bytes("76 00 26 00 11") + QByteArray(17, '\0')) << int(rc::InvalidLength);
         QTest::newRow("chip status 5") << bytes("76 00 26 05 00") << 5;
         QTest::newRow("chip status 22") << bytes("76 00 26 16 00") << 22;
     }
@@ -230,6 +230,153 @@ private slots:
         // Longer than the buffer is refused before anything is sent.
         QCOMPARE(int(b.c.readFbufData(0, 2, 0, CommandLayer::kFbufCapacity + 1, 3000, true)), int(rc::InvalidParameter));
         QCOMPARE(int(b.peer.frames().size()), 1);
+    }
+
+    // A command that timed out, then the next one: the late answer arrives while the next one
+    // waits (first in its own batch, then run together with the right answer). The next command
+    // gets its own answer, and the late one goes to the data show.
+    void lateAnswerIsNotTheNextOnesAnswer_data()
+    {
+        QTest::addColumn<bool>("sameBatch");
+        QTest::newRow("separate batches") << false;
+        QTest::newRow("one batch") << true;
+    }
+    void lateAnswerIsNotTheNextOnesAnswer()
+    {
+        QFETCH(bool, sameBatch);
+        const QByteArray late = ScriptedPeer::answer(cmd::GetFbufLength, 0, bytes("00 00 41 DA"));
+        Bench b([&](const QByteArray &f) {
+            if (uint8_t(f[2]) == cmd::GetFbufLength)
+                return sameBatch ? std::vector<PeerAction>{} : std::vector<PeerAction>{{late, 300}};
+            const QByteArray mine = ScriptedPeer::answer(uint8_t(f[2]), 0, bytes("11 22 33 44"));
+            if (sameBatch)
+                return std::vector<PeerAction>{};
+            return std::vector<PeerAction>{{mine}};
+        });
+        QByteArray shown;
+        connect(&b.layer, &CommandLayer::idleBytes, this, [&](const QByteArray &d) { shown += d; }, Qt::DirectConnection);
+        b.layer.setCommandTimeout(150);
+        uint32_t length = 0;
+        QCOMPARE(int(b.c.getFbufLength(0, length)), int(rc::TimeOut));
+        b.layer.setCommandTimeout(3000);
+        if (sameBatch) {
+            // The late answer and ours leave the chip together, after our command went out.
+            b.peer.setScript([&](const QByteArray &) {
+                return std::vector<PeerAction>{{late + ScriptedPeer::answer(cmd::ReadData, 0, bytes("11 22 33 44")), 200}};
+            });
+        }
+        TransferRecord t;
+        t.count = 4;
+        t.address = 0x1A10;
+        QCOMPARE(int(b.c.readData(t)), 0);
+        QCOMPARE(toHexText(QByteArray(reinterpret_cast<const char *>(t.data.data()), 4)), QString("11 22 33 44"));
+        QTRY_COMPARE_WITH_TIMEOUT(shown, late, 2000);
+    }
+
+    // A motion notification arriving while a read waits is no answer to it.
+    void notificationDuringARead()
+    {
+        const QByteArray notification = ScriptedPeer::answer(cmd::MotionNotification);
+        Bench b([&](const QByteArray &f) {
+            return std::vector<PeerAction>{{notification}, {ScriptedPeer::answer(uint8_t(f[2]), 0, bytes("01 02 03 04")), 20}};
+        });
+        QByteArray shown;
+        connect(&b.layer, &CommandLayer::idleBytes, this, [&](const QByteArray &d) { shown += d; }, Qt::DirectConnection);
+        QByteArray out(8, '\0');
+        BlockDescriptor d{1, 0x1A10, 4, reinterpret_cast<uint8_t *>(out.data())};
+        QCOMPARE(int(b.c.blockRead(&d, 1)), 0);
+        QCOMPARE(out.left(4), bytes("01 02 03 04"));
+        QTRY_COMPARE_WITH_TIMEOUT(shown, notification, 2000);
+    }
+
+    // An answer with less data than the command needs is a format error, never padded.
+    void shortAnswersAreRefused()
+    {
+        Bench b(answerAll(bytes("AA BB")));
+        TransferRecord t;
+        t.count = 4;
+        t.data.fill(0x77);
+        QCOMPARE(int(b.c.readData(t)), int(rc::InvalidReceivedData));
+        QCOMPARE(int(t.data[0]), 0x77);
+        QByteArray out(8, '\x77');
+        BlockDescriptor d{4, 0, 8, reinterpret_cast<uint8_t *>(out.data())};
+        QCOMPARE(int(b.c.blockRead(&d, 1)), int(rc::InvalidReceivedData));
+        QCOMPARE(out, QByteArray(8, '\x77'));
+        ZoomInfo z;
+        QCOMPARE(int(b.c.getZoom(z)), int(rc::InvalidReceivedData));
+        // A longer answer gives exactly the bytes asked for.
+        b.peer.setScript(answerAll(bytes("01 02 03 04 05 06")));
+        t.count = 2;
+        QCOMPARE(int(b.c.readData(t)), 0);
+        QCOMPARE(int(t.data[1]), 2);
+        QCOMPARE(int(t.data[2]), 0x77);
+    }
+
+    // The erase of the whole flash waits long however it is sent, also as a raw command.
+    void eraseByItsCodeWaitsLong()
+    {
+        Bench b([](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(uint8_t(f[2])), uint8_t(f[2]) == 0x62 ? 3500 : 0}};
+        });
+        AnswerRecord a;
+        QCOMPARE(int(b.c.rawCommand(0x62, nullptr, 0, a)), 0);
+        QCOMPARE(b.layer.timeoutFor(0x26), CommandLayer::kDefaultTimeout);
+    }
+
+    // A peer that sends an idle byte every 2 ms: the discard before each command must not be
+    // taken for a lost line. Every command gets its answer, or 241 when an idle byte came first.
+    void idleBytesNeverCloseTheLine()
+    {
+        Bench b;
+        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
+        std::atomic<bool> stop{false};
+        std::thread chatter([&] {
+            while (!stop) {
+                b.peer.send("x");
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        int ok = 0, sign = 0, other = 0;
+        for (int i = 0; i < 2000; ++i) {
+            const uint8_t r = b.c.systemReset();
+            (r == 0 ? ok : r == rc::InvalidSign ? sign : other)++;
+        }
+        stop = true;
+        chatter.join();
+        QCOMPARE(other, 0);
+        QVERIFY(ok > 1000);
+        QVERIFY(b.layer.isOpen());
+        QCOMPARE(lost.count(), 0);
+    }
+
+    // The far end goes while the link thread is busy (here: inside the data show's handler,
+    // which runs on it), and a command is queued meanwhile: its input discard is the first to
+    // meet the dead line, and the port reports the loss inside that call. Nothing crashes, the
+    // loss is told once, and the commands after it fail with "Send data failed".
+    void lineLostWhileTheLinkIsBusy()
+    {
+        Bench b;
+        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
+        QCOMPARE(int(b.c.systemReset()), 0);
+        std::atomic<bool> hungUp{false};
+        connect(
+            &b.layer, &CommandLayer::idleBytes, this,
+            [&](const QByteArray &) {
+                if (hungUp.exchange(true))
+                    return;
+                b.peer.hangUp();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            },
+            Qt::DirectConnection);
+        b.peer.send("x");
+        QTRY_VERIFY_WITH_TIMEOUT(hungUp.load(), 2000);
+        const uint8_t first = b.c.systemReset();
+        QVERIFY2(first == rc::SendFailed || first == rc::Unknown, resultText(first));
+        QCOMPARE(int(b.c.systemReset()), int(rc::SendFailed));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+        QVERIFY(!b.layer.isOpen());
+        QTest::qWait(50);
+        QCOMPARE(lost.count(), 1);
     }
 
     void blockWritePieces_data()

@@ -1,7 +1,7 @@
 // Hex field conversions and the typing filter that undoes a change.
 
-#include "ui/hex_edit_filter.h"
-#include "ui/hex_field.h"
+#include "ui/edit_filter.h"
+#include "link/hex_text.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -46,8 +46,7 @@ private slots:
         QCOMPARE(padHexLeft("1 A", 4), QString("001A"));
         QCOMPARE(padHexLeft("123456", 4), QString("123456"));
         QCOMPARE(formatHex(0xa, 4), QString("000A"));
-        const uint8_t b[] = {0x00, 0x0F, 0xA0, 0xFF};
-        QCOMPARE(hexByteText(b, 4), QString("000FA0FF"));
+        QCOMPARE(toHexText(QByteArray::fromHex("000FA0FF"), QString()), QString("000FA0FF"));
     }
 
     // Typing into a real line edit: a change the rule refuses is undone, the caret stays where
@@ -70,7 +69,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, result);
         QLineEdit edit;
-        HexEditFilter filter(&edit, HexEditFilter::hexRule([] { return 4; }));
+        EditFilter filter(&edit, EditFilter::hexRule([] { return 4; }));
         filter.setText(start);
         edit.setCursorPosition(cursor);
         QTest::keyClicks(&edit, typed);
@@ -81,10 +80,10 @@ private slots:
     void filterKeepsCaretOnUndo()
     {
         QLineEdit edit;
-        HexEditFilter filter(&edit, HexEditFilter::hexRule([] { return 8; }));
+        EditFilter filter(&edit, EditFilter::hexRule([] { return 8; }));
         filter.setText("1234");
         edit.setCursorPosition(2);
-        QSignalSpy rejected(&filter, &HexEditFilter::rejected);
+        QSignalSpy rejected(&filter, &EditFilter::rejected);
         QTest::keyClicks(&edit, "q");
         QCOMPARE(edit.text(), QString("1234"));
         QCOMPARE(edit.cursorPosition(), 2);
@@ -98,7 +97,7 @@ private slots:
     {
         QLineEdit edit;
         // A rule that refuses everything, like the value box in Read mode.
-        HexEditFilter filter(&edit, [](const QString &before, const QString &) { return before; });
+        EditFilter filter(&edit, [](const QString &before, const QString &) { return before; });
         filter.setText("ABCDEF");
         QCOMPARE(edit.text(), QString("ABCDEF"));
         QTest::keyClick(&edit, Qt::Key_Backspace);

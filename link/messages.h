@@ -1,5 +1,6 @@
 #pragma once
-// Every fixed text that a message box of the program shows, in one place.
+// Every fixed text that a message box of the program shows, in one place: widget-free, so that
+// the procedures of the cores and zmctl say exactly what the windows say.
 
 namespace zm::msg {
 
@@ -21,6 +22,22 @@ inline constexpr char kVersionFormat[] = "Version:\"%1\"";
 // Followed by the program path and the reason.
 inline constexpr char kConverterNotStarted[] = "The image converter could not be started.";
 inline constexpr char kDemoSimulatorFailed[] = "The simulated chip could not be started.";
+
+// Frame-buffer transfer.
+inline constexpr char kCreateFileFailed[] = "Create file failed!";
+inline constexpr char kGetFbufSizeFailed[] = "Get fbuf size failed!:";
+inline constexpr char kNoDataInFbuf[] = "No data in FBUF";
+inline constexpr char kSetReadFbufFailed[] = "Set read fbuf data failed!:";
+inline constexpr char kReadDataTimeOut[] = "Read data time out!";
+inline constexpr char kReadRevertFailed[] = "Read revert CMD failed!:";
+inline constexpr char kSetWriteFbufFailed[] = "Set write fbuf data failed!:";
+inline constexpr char kWriteFbufDataFailed[] = "Write fbuf data failed!:";
+inline constexpr char kSetFbufSizeFailed[] = "Set fbuf size failed!:";
+inline constexpr char kFbufReadFinished[] = "Fbuf read finished!";
+inline constexpr char kFbufWriteFinished[] = "Fbuf write finished!";
+// Followed by the path and the reason.
+inline constexpr char kWriteFileFailed[] = "Write file failed!";
+inline constexpr char kPortLostInTransfer[] = "The port was lost during the transfer.";
 
 // Fbuf window.
 inline constexpr char kReadRegisterFailed[] = "Read chip register failed!:";

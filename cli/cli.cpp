@@ -1,0 +1,125 @@
+#include "cli/cli.h"
+
+#include "link/hex_text.h"
+
+#include <cstdio>
+
+namespace zm::cli {
+
+void usage(const QString &message)
+{
+    throw UsageError{message};
+}
+
+int toInt(const QString &text, const QString &what, int lo, int hi)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok || v < lo || v > hi)
+        usage(QStringLiteral("%1 must be a decimal number from %2 to %3: \"%4\"").arg(what).arg(lo).arg(hi).arg(text));
+    return v;
+}
+
+uint32_t toHex(const QString &text, const QString &what, uint32_t max)
+{
+    const auto v = parseHexNumber(text, 8);
+    if (!v)
+        usage(QStringLiteral("%1 must be hexadecimal, e.g. 1A10 or 0x1A10: \"%2\"").arg(what, text));
+    if (*v > max)
+        usage(QStringLiteral("%1 must be at most 0x%2: \"%3\"").arg(what, QString::number(max, 16).toUpper(), text));
+    return *v;
+}
+
+uint8_t toMemory(const QString &text)
+{
+    static const std::map<QString, uint8_t> names = {
+        {"chip", 1}, {"sensor", 2}, {"ccir656", 3}, {"i2c-eeprom", 4}, {"spi-eeprom", 5}, {"spi-flash", 6},
+    };
+    const auto it = names.find(text.toLower());
+    if (it != names.end())
+        return it->second;
+    // A number is passed on as it is; the frame builders refuse the ones the chip does not know.
+    return uint8_t(toInt(text, QStringLiteral("MEM"), 0, 255));
+}
+
+QByteArray toBytes(const QString &text, const QString &what)
+{
+    const QString digits = withoutBlanks(text);
+    const auto b = parseHexBytes(digits);
+    if (!b || b->isEmpty())
+        usage(QStringLiteral("%1 must be hexadecimal bytes, e.g. 5A, \"12 34\" or 1234: \"%2\"").arg(what, text));
+    if (digits.size() % 2)
+        usage(QStringLiteral("%1 has an odd number of digits; write each byte as two: \"%2\"").arg(what, text));
+    return *b;
+}
+
+int choose(const QString &text, const QString &what, const QStringList &choices)
+{
+    const int i = int(choices.indexOf(text.toLower()));
+    if (i < 0)
+        usage(QStringLiteral("%1 must be one of %2: \"%3\"").arg(what, choices.join('|'), text));
+    return i;
+}
+
+QString bytesCount(qint64 n)
+{
+    return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
+}
+
+void print(const QString &line)
+{
+    std::fputs(qPrintable(line + '\n'), stdout);
+    std::fflush(stdout);
+}
+
+void printError(const QString &line)
+{
+    std::fputs(qPrintable(line + '\n'), stderr);
+}
+
+std::optional<QString> Args::option(const QString &name) const
+{
+    const auto it = options.find(name);
+    if (it == options.end())
+        return std::nullopt;
+    return it->second;
+}
+
+Report Context::report(ProgressLine &line, std::function<void(const QString &, const QString &)> value) const
+{
+    Report r;
+    r.stop = stop;
+    r.progress = [&line](qint64 done, qint64 total) { line.update(done, total); };
+    r.value = std::move(value);
+    r.message = [&line](const QString &text, MessageKind kind) {
+        line.message(text);
+        return kind != MessageKind::Question;
+    };
+    return r;
+}
+
+int Context::failed(uint8_t result) const
+{
+    if (stop.stop_requested())
+        return interrupted();
+    printError(QString::fromLatin1(resultText(result)));
+    if (layer.portLost())
+        printError(QStringLiteral("The port went away."));
+    return kFailed;
+}
+
+int Context::interrupted() const
+{
+    printError(QStringLiteral("Interrupted"));
+    return kInterrupted;
+}
+
+const Command *Table::find(const QString &name) const
+{
+    for (const Command &c : commands)
+        if (c.name == name)
+            return &c;
+    return nullptr;
+}
+
+} // namespace zm::cli

@@ -1,0 +1,101 @@
+#pragma once
+// zmctl's command table and what its commands share: argument conversions, the context a command
+// runs in, and its exits. Each area adds its commands in its own source file.
+//
+//     table.commands << Command{
+//         "version", "version", "prints Version:\"<text>\"", 0, 0, {},
+//         [](Context &ctx, const Args &) { ... return 0; }};
+
+#include "cli/progress_line.h"
+#include "link/commands.h"
+#include "link/report.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <stop_token>
+
+namespace zm::cli {
+
+// Exit status.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+inline constexpr int kInterrupted = 130;
+
+// A usage error: the message is printed as "zmctl: <message>" and the exit status is 2.
+struct UsageError {
+    QString message;
+};
+[[noreturn]] void usage(const QString &message);
+
+// Conversions of arguments; each throws a usage error that names what was wrong.
+int toInt(const QString &text, const QString &what, int lo, int hi);
+uint32_t toHex(const QString &text, const QString &what, uint32_t max = 0xFFFFFFFF);
+uint8_t toMemory(const QString &text);
+// Hexadecimal bytes: "5A", "12 34" or "1234"; an odd number of digits is refused.
+QByteArray toBytes(const QString &text, const QString &what = QStringLiteral("HEX"));
+int choose(const QString &text, const QString &what, const QStringList &choices);
+// "1 byte", "2 bytes".
+QString bytesCount(qint64 n);
+
+void print(const QString &line);
+void printError(const QString &line);
+
+struct Option {
+    QString name;
+    bool valued = false;
+};
+
+struct Args {
+    QStringList positional; // after the command's name
+    std::map<QString, QString> options;
+
+    std::optional<QString> option(const QString &name) const;
+    bool flag(const QString &name) const { return options.count(name) > 0; }
+};
+
+// What a command runs with. The port is open when the command needs one.
+struct Context {
+    CommandLayer &layer;
+    Commands &commands;
+    std::stop_token stop;
+
+    // A report for a long procedure: progress on the line, messages on lines of their own,
+    // values through `value`, questions answered no (a script cannot be asked), the stop of
+    // Ctrl+C.
+    Report report(ProgressLine &line, std::function<void(const QString &, const QString &)> value = {}) const;
+    // Prints the result text (and that the port went away, when it did); exit status 1, or 130
+    // when the user interrupted the command.
+    int failed(uint8_t result) const;
+    int interrupted() const;
+    bool stopRequested() const { return stop.stop_requested(); }
+};
+
+struct Command {
+    QString name;
+    QString synopsis; // "read MEM ADDR [COUNT] [--width W]"
+    QString help;     // what it does; lines after the first are indented under it
+    int minArgs = 0;
+    int maxArgs = 0;
+    QList<Option> options;
+    std::function<int(Context &, const Args &)> run;
+    bool needsPort = true;
+};
+
+struct Table {
+    QList<Command> commands;
+    QStringList notes; // paragraphs printed after the commands in --help
+
+    const Command *find(const QString &name) const;
+};
+
+// The commands of each area.
+void addLinkCommands(Table &table);
+void addFbufCommands(Table &table);
+
+} // namespace zm::cli

@@ -1,0 +1,71 @@
+#pragma once
+// How a long procedure (a frame-buffer transfer, an upload, the motion monitor) tells its caller
+// what happens, without knowing whether a window or a terminal listens: progress, a status
+// text, a counter text, named values, messages in order, and the caller's stop request.
+// Every member may be left empty; the helpers below skip what is not set.
+//
+//     Report r;
+//     r.progress = [&](qint64 done, qint64 total) { bar.set(done, total); };
+//     r.message = [&](const QString &text, MessageKind kind) { box(text, kind); return true; };
+//     r.stop = source.get_token();
+//     FbufTransfer(commands, r).readToFile(options);
+
+#include <QString>
+
+#include <functional>
+#include <stop_token>
+
+namespace zm {
+
+enum class MessageKind {
+    Failure,     // the procedure could not do what it was asked
+    Information, // it did, or something the user should know
+    Question,    // it asks before it goes on; the answer is the message's return value
+};
+
+struct Report {
+    std::function<void(qint64 done, qint64 total)> progress;
+    std::function<void(const QString &text)> status;
+    std::function<void(const QString &text)> counter;
+    // A value with a name the caller knows, e.g. ("length", "0x00012000 (72.00K)").
+    std::function<void(const QString &name, const QString &text)> value;
+    // Returns the answer to a question (true: go on); ignored for the other kinds.
+    std::function<bool(const QString &text, MessageKind kind)> message;
+    std::stop_token stop;
+
+    bool stopRequested() const { return stop.stop_requested(); }
+    void setProgress(qint64 done, qint64 total) const
+    {
+        if (progress)
+            progress(done, total);
+    }
+    void setStatus(const QString &text) const
+    {
+        if (status)
+            status(text);
+    }
+    void setCounter(const QString &text) const
+    {
+        if (counter)
+            counter(text);
+    }
+    void setValue(const QString &name, const QString &text) const
+    {
+        if (value)
+            value(name, text);
+    }
+    void fail(const QString &text) const
+    {
+        if (message)
+            message(text, MessageKind::Failure);
+    }
+    void inform(const QString &text) const
+    {
+        if (message)
+            message(text, MessageKind::Information);
+    }
+    // No listener means nobody can say yes.
+    bool ask(const QString &text) const { return message && message(text, MessageKind::Question); }
+};
+
+} // namespace zm
