@@ -19,9 +19,11 @@ AnswerAssembly::Result AnswerAssembly::feed(const uint8_t *bytes, size_t k)
         m_frame = AnswerRecord{};
     size_t used = 0;
     while (used < k) {
-        // Until the header is in, take only the header; then exactly the data it announces.
-        const int want = m_count < kAnswerHeader ? kAnswerHeader - m_count
-                                                 : kAnswerHeader + m_buffer[4] - m_count;
+        // The sign alone first, so that a stray byte costs one byte whatever came with it; then
+        // the rest of the header; then exactly the data it announces.
+        const int want = m_count == 0               ? 1
+                         : m_count < kAnswerHeader ? kAnswerHeader - m_count
+                                                   : kAnswerHeader + m_buffer[4] - m_count;
         const size_t n = std::min(k - used, size_t(want));
         std::memcpy(m_buffer + m_count, bytes + used, n);
         m_count += int(n);

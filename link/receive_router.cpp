@@ -4,11 +4,6 @@
 
 namespace zm {
 
-ReceiveRouter::ReceiveRouter()
-    : m_raw(kRawCapacity)
-{
-}
-
 void ReceiveRouter::arm(int code, After after, uint8_t serial)
 {
     disarm();
@@ -65,6 +60,8 @@ bool ReceiveRouter::prepareRaw(uint32_t expected)
 {
     if (expected > kRawCapacity)
         return false;
+    if (m_raw.size() < expected)
+        m_raw.resize(expected);
     m_rawExpected = expected;
     m_rawCount = 0;
     return true;

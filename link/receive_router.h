@@ -46,8 +46,6 @@ public:
         int queued = 0;         // frames queued while listening
     };
 
-    ReceiveRouter();
-
     ReceiveState state() const { return m_state; }
 
     // Awaits the answer to `code` (or any frame but a notification); `serial` is the program's.
