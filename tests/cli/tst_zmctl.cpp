@@ -2,8 +2,11 @@
 
 #include "sim/pty_chip.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+
+#include <csignal>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +95,66 @@ private slots:
         QVERIFY(r.err.contains("Read data time out!"));
         QVERIFY(f.seek(0));
         QCOMPARE(f.readAll(), picture);
+    }
+
+    // A late answer of one run arrives while the next run waits: the next run prints its own
+    // bytes, exactly as many as it asked for.
+    void lateAnswerOfAnEarlierRun()
+    {
+        zm::sim::PtyChip chip;
+        QVERIFY(chip.addFault("delay=3500,cmd=34,times=1"));
+        const QString port = chip.slavePath();
+        Run r = zmctl({"--port", port, "fbuf-len"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QString("Cmd time out\n"));
+        r = zmctl({"--port", port, "read", "chip", "0x1A10", "4"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QString::fromLatin1(chip.readMemory(zm::MemoryType::Chip, 0x1A10, 4).toHex(' ').toUpper()) + "\n");
+    }
+
+    // Motion notifications every millisecond while a dump runs are no answers to it.
+    void notificationsDuringADump()
+    {
+        zm::sim::PtyChip chip;
+        QByteArray pattern(4096, '\0');
+        for (int i = 0; i < pattern.size(); ++i)
+            pattern[i] = char(i * 7 + 1);
+        chip.writeMemory(zm::MemoryType::Chip, 0x3000, pattern);
+        chip.setMotionInterval(1);
+        chip.setCommMotionOpen(true);
+        const Run r = zmctl({"--port", chip.slavePath(), "dump", "chip", "0x3000", "4096"});
+        QCOMPARE(r.code, 0);
+        QString expected;
+        const QByteArray memory = chip.readMemory(zm::MemoryType::Chip, 0x3000, 4096);
+        for (int off = 0; off < 4096; off += 16)
+            expected += QString::fromLatin1(memory.mid(off, 16).toHex(' ').toUpper()) + "\n";
+        QCOMPARE(r.out, expected);
+        QVERIFY(chip.notificationCount() > 0);
+    }
+
+    // Ctrl+C during a picture read: exit 130, "Interrupted", and the earlier file as it was.
+    void interruptedReadKeepsTheEarlierFile()
+    {
+        zm::sim::PtyChip chip;
+        chip.setBaud(9600); // the picture takes far longer than the test waits
+        QTemporaryDir dir;
+        const QString file = dir.filePath("pic.jpg");
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier picture") > 0);
+        earlier.close();
+        QProcess p;
+        p.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "fbuf-read", file});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(chip.waitForFrames(2, 10000)); // the length, then the read itself
+        QTest::qWait(300);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 130);
+        QVERIFY(QString::fromLatin1(p.readAllStandardError()).contains("Interrupted"));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier picture"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"pic.jpg"}); // no temporary left
     }
 };
 

@@ -140,6 +140,36 @@ private slots:
         QCOMPARE(texts, expected);
     }
 
+    // The end of the program with a long command chain running: shutdown asks it to stop and
+    // joins it; the flag is free, the receive state idle, nothing more is shown, and the layer
+    // can go at once (the sanitized run would see a use after free otherwise).
+    void shutdownJoinsARunningWorker()
+    {
+        m_chip->setBaud(9600); // 64 KiB in pieces of 8: minutes
+        Window window(*m_layer);
+        std::atomic<uint8_t> result{0};
+        std::atomic<bool> ended{false};
+        QVERIFY(window.runWorker([&](Worker &w) {
+            QByteArray bytes(65536, '\0');
+            BlockDescriptor d{4, 0, 65535, reinterpret_cast<uint8_t *>(bytes.data())};
+            Report report;
+            report.stop = w.stopToken();
+            result = w.commands().blockRead(&d, 1, &report);
+            w.message("not shown once the program closes");
+            ended = true;
+        }));
+        QVERIFY(m_chip->waitForFrames(3, 5000));
+        WorkerRunner::shutdown(*m_layer);
+        QVERIFY(ended);
+        QCOMPARE(WorkerRunner::running(), 0);
+        QVERIFY(!m_layer->isBusy());
+        QCOMPARE(m_layer->receiveState(), ReceiveState::Idle);
+        QVERIFY(int(result) == rc::Stopped || int(result) == rc::Unknown);
+        QVERIFY(m_messages->texts().isEmpty());
+        // A window cannot start new work while the program closes; afterwards it can again.
+        QVERIFY(window.isEnabled());
+    }
+
 private:
 };
 
