@@ -3,9 +3,7 @@
 #include "link/protocol.h"
 #include "sim/test_picture.h"
 
-#include <QDate>
 #include <QFile>
-#include <QTime>
 
 #include <algorithm>
 
@@ -13,7 +11,6 @@ namespace zm::sim {
 
 namespace {
 
-using std::chrono::duration_cast;
 using std::chrono::milliseconds;
 
 bool knownCommand(uint8_t code)
@@ -50,28 +47,6 @@ bool refusedInPowerSave(uint8_t code)
     default:
         return false;
     }
-}
-
-QByteArray be16(uint16_t v)
-{
-    QByteArray b(2, '\0');
-    putBe16(reinterpret_cast<uint8_t *>(b.data()), v);
-    return b;
-}
-
-QByteArray be32(uint32_t v)
-{
-    QByteArray b(4, '\0');
-    putBe32(reinterpret_cast<uint8_t *>(b.data()), v);
-    return b;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(char(v));
-    return b;
 }
 
 } // namespace
@@ -467,259 +442,24 @@ ChipModel::Reply ChipModel::writeFbuf(const uint8_t *d, int n)
 
 ChipModel::Reply ChipModel::featureCommand(uint8_t code, const uint8_t *d, int n, TimePoint now)
 {
-    Reply r;
-    auto fail = [&r](uint8_t status) {
-        r.status = status;
-        return r;
-    };
-    // Fixed-length commands first refuse a wrong length, then a wrong value.
-    auto wrongLength = [n](int expected) { return n != expected; };
-    ChipFeatures &f = m_features;
-
     switch (code) {
-    case cmd::GetVersion:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = m_config.version.leftJustified(11, ' ', true);
-        return r;
-    case cmd::SetSerialNumber:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        m_serial = d[0];
-        return r;
-    case cmd::SetBaudRate: {
-        if (n < 1) return fail(rc::InvalidDataLength);
-        if (d[0] < 1 || d[0] > 3) return fail(rc::InvalidDataFormat);
-        if (wrongLength(d[0] == 1 ? 3 : 5)) return fail(rc::InvalidDataLength);
-        if (d[0] == 1) {
-            f.mcuBaudValue = getBe16(d + 1);
-        } else if (d[0] == 2) {
-            f.huartFrac = getBe16(d + 1);
-            f.huartInter = getBe16(d + 3);
-        } else {
-            f.spiDivider = getBe16(d + 1);
-            f.spiSs = getBe16(d + 3);
-        }
-        return r;
-    }
-    case cmd::SystemReset:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        systemReset();
-        return r;
-    case cmd::ExecCommFormula:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        ++f.commFormulaRuns;
-        return r;
-    case cmd::GetFbufLength:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1) return fail(rc::InvalidDataFormat);
-        r.data = be32(m_fbuf.length(d[0]));
-        return r;
-    case cmd::SetFbufLength:
-        if (wrongLength(4)) return fail(rc::InvalidDataLength);
-        if (!m_fbuf.stopped()) return fail(rc::FbufNotStopped);
-        if (getBe32(d) > m_fbuf.capacity()) return fail(rc::InvalidDataFormat);
-        m_fbuf.setLength(FrameBuffers::kCurrent, getBe32(d));
-        return r;
-    case cmd::FbufControl:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        return fail(m_fbuf.control(d[0]));
-    case cmd::CommMotionControl:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1) return fail(rc::InvalidDataFormat);
-        setCommMotionOpen(d[0] == 1, now);
-        return r;
-    case cmd::GetCommMotionStatus:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = bytes({m_commMotion ? 1 : 0});
-        return r;
-    case cmd::SetMirror:
-        if (wrongLength(2)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1 || d[1] > 1) return fail(rc::InvalidDataFormat);
-        f.mirrorSource = d[0];
-        f.mirrorMode = d[1];
-        return r;
-    case cmd::GetMirror:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = bytes({f.mirrorSource, f.mirrorMode});
-        return r;
-    case cmd::SetColor:
-        if (wrongLength(2)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1 || d[1] > 3) return fail(rc::InvalidDataFormat);
-        f.colorSource = d[0];
-        f.colorMode = d[1];
-        f.colorExtra = d[1] == 3 ? 0 : 1;
-        return r;
-    case cmd::GetColor:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = bytes({f.colorSource, f.colorMode, f.colorExtra});
-        return r;
-    case cmd::SetPowerSave:
-        if (n < 1) return fail(rc::InvalidDataLength);
-        if (d[0] > 1) return fail(rc::InvalidDataFormat);
-        if (wrongLength(d[0] == 0 ? 3 : 4)) return fail(rc::InvalidDataLength);
-        if (d[0] == 0) {
-            if (d[1] > 1 || d[2] > 1) return fail(rc::InvalidDataFormat);
-            f.powerSaveSource = d[1];
-            f.powerSaveState = d[2];
-        } else {
-            if (d[1] > 7) return fail(rc::InvalidDataFormat);
-            f.powerSaveFlags = d[1];
-            f.powerSaveTime = getBe16(d + 2);
-        }
-        return r;
-    case cmd::GetPowerSave:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1) return fail(rc::InvalidDataFormat);
-        r.data = d[0] == 0 ? bytes({f.powerSaveSource, f.powerSaveState})
-                           : bytes({f.powerSaveFlags}) + be16(f.powerSaveTime);
-        return r;
-    case cmd::SetAe:
-        if (wrongLength(3)) return fail(rc::InvalidDataLength);
-        if (d[0] > 2 || d[1] > 1 || d[2] > 1) return fail(rc::InvalidDataFormat);
-        f.ae[d[0]] = {d[1], d[2]};
-        return r;
-    case cmd::GetAe:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if (d[0] > 2) return fail(rc::InvalidDataFormat);
-        r.data = bytes({d[0], f.ae[d[0]].source, f.ae[d[0]].mode});
-        return r;
-    case cmd::SetMotionControl: {
-        if (n < 1) return fail(rc::InvalidDataLength);
-        if (d[0] > 3) return fail(rc::InvalidDataFormat);
-        const int lengths[4] = {3, 4, 2, 2};
-        if (wrongLength(lengths[d[0]])) return fail(rc::InvalidDataLength);
-        switch (d[0]) {
-        case 0:
-            if (d[1] > 1) return fail(rc::InvalidDataFormat);
-            f.motionSource = d[1];
-            f.motionFlags = d[2] & 0x01;
-            break;
-        case 1:
-            if (d[1] > 3) return fail(rc::InvalidDataFormat);
-            f.alarmFlags = d[1];
-            f.alarmTime = getBe16(d + 2);
-            break;
-        case 2:
-            if (d[1] > 1) return fail(rc::InvalidDataFormat);
-            f.alarmEnabled = d[1];
-            break;
-        default:
-            if (d[1] > 1) return fail(rc::InvalidDataFormat);
-            f.alarmOpen = d[1];
-            break;
-        }
-        return r;
-    }
-    case cmd::GetMotionControl: {
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        // The scene moves once per motion interval and stays "moving" for half a second.
-        const auto sinceStart = duration_cast<milliseconds>(now - m_start).count();
-        const bool moving = (f.motionFlags & 1) && sinceStart % m_motionIntervalMs < 500;
-        switch (d[0]) {
-        case 0: r.data = bytes({f.motionSource, f.motionFlags | (moving ? 0x10 : 0)}); break;
-        case 1: r.data = bytes({f.alarmFlags}) + be16(f.alarmTime); break;
-        case 2: r.data = bytes({f.alarmEnabled}); break;
-        case 3: r.data = bytes({f.alarmOpen}); break;
-        default: return fail(rc::InvalidDataFormat);
-        }
-        return r;
-    }
-    case cmd::DacControl:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if (d[0] > 1) return fail(rc::InvalidDataFormat);
-        f.dacOpen = d[0];
-        return r;
-    case cmd::WriteOsdCharacters: {
-        if (n < 2) return fail(rc::InvalidDataLength);
-        const int count = d[0];
-        if (count > 14) return fail(rc::InvalidDataFormat);
-        if (wrongLength(count + 2)) return fail(rc::InvalidDataLength);
-        const int start = d[1];
-        if (start + count > int(f.osdCharacters.size())
-            || std::any_of(d + 2, d + 2 + count, [](uint8_t c) { return c > 79; }))
-            return fail(rc::InvalidDataFormat);
-        std::copy(d + 2, d + 2 + count, f.osdCharacters.begin() + start);
-        return r;
-    }
-    case cmd::SetTime: {
-        if (wrongLength(7)) return fail(rc::InvalidDataLength);
-        const QDate date(getBe16(d), d[2], d[3]);
-        const QTime time(d[4], d[5], d[6]);
-        if (!date.isValid() || !time.isValid()) return fail(rc::InvalidDataFormat);
-        m_rtcBase = QDateTime(date, time);
-        m_rtcAt = now;
-        return r;
-    }
-    case cmd::GetTime: {
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        const QDateTime t = m_rtcBase.addMSecs(duration_cast<milliseconds>(now - m_rtcAt).count());
-        r.data = be16(uint16_t(t.date().year()))
-            + bytes({t.date().month(), t.date().day(), t.time().hour(), t.time().minute(),
-                     t.time().second()});
-        return r;
-    }
-    case cmd::SetZoom: {
-        if (wrongLength(8)) return fail(rc::InvalidDataLength);
-        const uint32_t w = getBe16(d), h = getBe16(d + 2), x = getBe16(d + 4), y = getBe16(d + 6);
-        if (w == 0 || h == 0 || x + w > f.sourceWidth || y + h > f.sourceHeight)
-            return fail(rc::InvalidDataFormat);
-        f.zoomWidth = uint16_t(w);
-        f.zoomHeight = uint16_t(h);
-        f.hStart = uint16_t(x);
-        f.vStart = uint16_t(y);
-        return r;
-    }
-    case cmd::GetZoom:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = be16(f.sourceWidth) + be16(f.sourceHeight) + be16(f.zoomWidth) + be16(f.zoomHeight)
-            + be16(f.hStart) + be16(f.vStart);
-        return r;
-    case cmd::SetDownSize:
-        if (wrongLength(1)) return fail(rc::InvalidDataLength);
-        if ((d[0] & 0xCC) || (d[0] & 3) > 2 || ((d[0] >> 4) & 3) > 2)
-            return fail(rc::InvalidDataFormat);
-        f.downSize = d[0];
-        return r;
-    case cmd::GetDownSize:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = bytes({f.downSize});
-        return r;
-    case cmd::GetFlashSize:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        r.data = be32(m_memory.size(MemoryType::SpiFlash) / 128); // bytes * 8 / 1024: kilobits
-        return r;
-    case cmd::EraseFlashSector:
-        if (wrongLength(4)) return fail(rc::InvalidDataLength);
-        return fail(m_memory.eraseSector(getBe32(d)));
-    case cmd::FlashChipErase:
-        if (wrongLength(0)) return fail(rc::InvalidDataLength);
-        m_memory.eraseFlash();
-        return r;
-    case cmd::LogoControl:
-        if (n < 1) return fail(rc::InvalidDataLength);
-        if (wrongLength(d[0] == 3 ? 7 : 3)) return fail(rc::InvalidDataLength);
-        f.logoFunction = d[0];
-        f.logoValue = getBe16(d + 1);
-        f.logoAddress = d[0] == 3 ? getBe32(d + 3) : 0;
-        return r;
-    case cmd::BitmapControl:
-        if (n == 0) { // the request without a sub-function
-            f.bitmapFunction = 0;
-            return r;
-        }
-        if (d[0] < 1 || d[0] > 3) return fail(rc::InvalidDataFormat);
-        if (wrongLength(d[0] == 1 ? 1 : d[0] == 2 ? 7 : 3)) return fail(rc::InvalidDataLength);
-        f.bitmapFunction = d[0];
-        if (d[0] == 1) {
-            // Stopping the bitmap switches its OSD channel off.
-            m_memory.setReg(0x2500, m_memory.reg(0x2500) & ~0x08);
-        } else {
-            f.bitmapValue = getBe16(d + 1);
-            if (d[0] == 2)
-                f.bitmapAddress = getBe32(d + 3);
-        }
-        return r;
+    case cmd::GetVersion: case cmd::SetSerialNumber: case cmd::SetBaudRate: case cmd::SystemReset:
+    case cmd::ExecCommFormula: case cmd::GetFbufLength: case cmd::SetFbufLength: case cmd::FbufControl:
+        return linkCommand(code, d, n);
+    case cmd::CommMotionControl: case cmd::GetCommMotionStatus: case cmd::SetMotionControl:
+    case cmd::GetMotionControl:
+        return motionCommand(code, d, n, now);
+    case cmd::WriteOsdCharacters: case cmd::LogoControl: case cmd::BitmapControl:
+        return osdCommand(code, d, n);
+    case cmd::SetMirror: case cmd::GetMirror: case cmd::SetColor: case cmd::GetColor:
+    case cmd::SetPowerSave: case cmd::GetPowerSave: case cmd::SetAe: case cmd::GetAe:
+    case cmd::DacControl: case cmd::SetTime: case cmd::GetTime: case cmd::SetZoom: case cmd::GetZoom:
+    case cmd::SetDownSize: case cmd::GetDownSize:
+        return cameraCommand(code, d, n, now);
+    case cmd::GetFlashSize: case cmd::EraseFlashSector: case cmd::FlashChipErase:
+        return flashCommand(code, d, n);
     default:
-        return fail(rc::InvalidCmd);
+        return Reply::withStatus(rc::InvalidCmd);
     }
 }
 

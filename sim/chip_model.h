@@ -80,6 +80,13 @@ public:
 
 private:
     struct Reply {
+        static Reply withStatus(uint8_t status)
+        {
+            Reply r;
+            r.status = status;
+            return r;
+        }
+
         uint8_t status = 0;
         QByteArray data;
         bool closing = false;             // a closing answer ends the exchange
@@ -109,7 +116,14 @@ private:
     Reply writeData(const uint8_t *data, int length, bool flaky);
     Reply readFbuf(const uint8_t *data, int length);
     Reply writeFbuf(const uint8_t *data, int length);
+    // The other commands, by group; each group's handler lives in its own file
+    // (chip_<group>_commands.cpp) and answers only that group's codes.
     Reply featureCommand(uint8_t code, const uint8_t *data, int length, TimePoint now);
+    Reply linkCommand(uint8_t code, const uint8_t *data, int length);
+    Reply motionCommand(uint8_t code, const uint8_t *data, int length, TimePoint now);
+    Reply osdCommand(uint8_t code, const uint8_t *data, int length);
+    Reply cameraCommand(uint8_t code, const uint8_t *data, int length, TimePoint now);
+    Reply flashCommand(uint8_t code, const uint8_t *data, int length);
     void systemReset();
     QByteArray answerFrame(uint8_t serial, uint8_t code, uint8_t status, const QByteArray &data,
                            const FaultEffects &effects = {}) const;

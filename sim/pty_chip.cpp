@@ -115,6 +115,7 @@ void PtyChip::closePty()
     if (m_slave >= 0)
         ::close(m_slave);
     m_master = m_slave = -1;
+    ++m_lineNumber;
     m_out.clear();
 }
 
@@ -155,9 +156,14 @@ void PtyChip::run()
         m_changed.notify_all();
         wakeAt = std::min(wakeAt, m_model->nextDeadline());
 
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_master, 0, 0}};
-        if (m_master >= 0)
+        // Everything the wait needs is taken now: once the lock is given up, reopen() may
+        // replace the pseudo-terminal from another thread.
+        const int master = m_master;
+        const uint64_t line = m_lineNumber;
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {master, 0, 0}};
+        if (master >= 0)
             fds[1].events = short((m_rxDry ? POLLIN : 0) | (m_txBlocked ? POLLOUT : 0));
+        const nfds_t fdCount = master >= 0 ? 2 : 1;
         timespec timeout{};
         timespec *timeoutPtr = nullptr;
         if (wakeAt != TimePoint::max()) {
@@ -168,13 +174,15 @@ void PtyChip::run()
             timeoutPtr = &timeout;
         }
         lock.unlock();
-        const int n = ::ppoll(fds, m_master >= 0 ? 2 : 1, timeoutPtr, nullptr);
+        const int n = ::ppoll(fds, fdCount, timeoutPtr, nullptr);
         lock.lock();
         if (n > 0 && (fds[0].revents & POLLIN)) {
             uint64_t count;
             [[maybe_unused]] auto r = ::read(m_wakeFd, &count, sizeof count);
         }
-        if (n > 0 && fds[1].fd == m_master && m_master >= 0) {
+        // Events of a pseudo-terminal that was replaced while we waited are stale, even when
+        // the new one got the same descriptor number.
+        if (n > 0 && master >= 0 && m_lineNumber == line) {
             if (fds[1].revents & POLLIN) {
                 // A new burst from the PC: the line starts delivering it now.
                 if (m_rxDry)

@@ -160,6 +160,7 @@ private:
     mutable std::condition_variable m_changed;
     std::unique_ptr<ChipModel> m_model;
     int m_master = -1;
+    uint64_t m_lineNumber = 0; // counts closed pseudo-terminals: tells a replaced one from its successor
     int m_slave = -1;
     int m_wakeFd = -1;
     QString m_path;

@@ -94,6 +94,7 @@ private slots:
     void streams_data();
     void streams();
     void hangupClosesTheLine();
+    void reopenReplacesALineInUse();
     void clientsComeAndGo();
 };
 
@@ -155,6 +156,26 @@ void TestSimPty::hangupClosesTheLine()
     QVERIFY(port.write(hex("56002600")));
     QCOMPARE(port.read(5), hex("7600260000"));
     QCOMPARE(chip.frames().size(), 2);
+}
+
+void TestSimPty::reopenReplacesALineInUse()
+{
+    // The chip thread is waiting on the line when another thread replaces it; each new line
+    // usually gets the descriptor numbers of the one before.
+    PtyChip chip;
+    Port first(chip.slavePath());
+    QVERIFY(first.write(hex("56003800")));
+    QCOMPARE(first.read(6), hex("760038000100"));
+    for (int round = 0; round < 3; ++round) {
+        const QString path = chip.reopen();
+        QVERIFY(!path.isEmpty());
+        Port port(path);
+        QVERIFY(port.write(hex("56003800")));
+        QCOMPARE(port.read(6), hex("760038000100"));
+    }
+    // The first client is cut off, not left on a line that nobody serves.
+    QCOMPARE(first.readFor(1000), QByteArray());
+    QVERIFY(first.hungUp());
 }
 
 void TestSimPty::clientsComeAndGo()
