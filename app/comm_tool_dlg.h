@@ -51,6 +51,10 @@ public slots:
     // Bytes the chip sent outside any command.
     void showIdleBytes(const QByteArray &bytes);
 
+protected:
+    // The console keeps its own open and closed states.
+    void portOpenChanged(bool) override {}
+
 private:
     QList<ConsoleButton> commandTable();
     void buildCommandColumn();

@@ -18,6 +18,7 @@ CommandLayer::CommandLayer(QObject *parent)
         }
         m_cv.notify_all();
         emit portLostSignal(reason);
+        emit portStateChanged(false);
     });
 }
 
@@ -35,17 +36,21 @@ bool CommandLayer::open(const QString &port, const QString &settings, QString *e
             m_lost = false;
             m_router.disarm();
         });
+        emit portStateChanged(true);
     }
     return ok;
 }
 
 void CommandLayer::close()
 {
+    const bool wasOpen = m_link->isOpen();
     m_link->close();
     m_link->call([this] {
         std::lock_guard lock(m_mutex);
         m_router.disarm();
     });
+    if (wasOpen)
+        emit portStateChanged(false);
 }
 
 uint8_t CommandLayer::lastResult() const

@@ -108,6 +108,8 @@ signals:
     void idleBytes(const QByteArray &bytes);
     // The open port went away under us; the link is closed. Emitted once, on the link thread.
     void portLostSignal(const QString &reason);
+    // The port was opened or closed (by the program, or lost). From the thread that did it.
+    void portStateChanged(bool open);
 
 private:
     void received(const uint8_t *bytes, size_t k);

@@ -4,6 +4,8 @@
 #include "ui/resources.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QPushButton>
 
 namespace zm {
 
@@ -12,6 +14,30 @@ ToolDialog::ToolDialog(CommandLayer &layer, QWidget *parent)
     , m_layer(layer)
 {
     setWindowIcon(appIcon());
+    connect(&layer, &CommandLayer::portStateChanged, this, [this](bool open) { portOpenChanged(open); });
+}
+
+void ToolDialog::setOfflineWidgets(const QList<QWidget *> &widgets)
+{
+    for (QWidget *w : widgets)
+        m_offline << w;
+}
+
+void ToolDialog::portOpenChanged(bool open)
+{
+    if (open) {
+        for (const auto &w : std::as_const(m_disabledByPort))
+            if (w)
+                w->setEnabled(true);
+        m_disabledByPort.clear();
+        return;
+    }
+    for (QPushButton *b : findChildren<QPushButton *>()) {
+        if (!b->isEnabled() || m_offline.contains(b) || qobject_cast<QDialogButtonBox *>(b->parentWidget()))
+            continue;
+        b->setEnabled(false);
+        m_disabledByPort << b;
+    }
 }
 
 void ToolDialog::reject()

@@ -3,6 +3,11 @@
 // layer's busy flag) it ignores Cancel, Escape and the close box, so the window cannot vanish
 // under the worker that uses it. It carries the program's icon.
 //
+// When the port goes away while the window is open, its command buttons (every push button but
+// those named offline: file choosers, Cancel, local calculators, a dialog button box) are
+// disabled until the port is open again; a command started meanwhile says "Comm port not be
+// opened!" (WorkerRunner).
+//
 //     class CFbufDlg : public zm::ToolDialog {
 //     public:
 //         CFbufDlg(zm::CommandLayer &layer, QWidget *parent) : ToolDialog(layer, parent) { ... }
@@ -14,6 +19,8 @@
 #include "ui/worker_runner.h"
 
 #include <QDialog>
+#include <QList>
+#include <QPointer>
 
 namespace zm {
 
@@ -31,7 +38,13 @@ public:
     // Cancel and Escape end here; ignored while a command is in flight.
     void reject() override;
 
+    // Widgets that work without the port and stay enabled when it goes.
+    void setOfflineWidgets(const QList<QWidget *> &widgets);
+
 protected:
+    // The port was opened or closed; the default disables the command buttons while it is closed.
+    virtual void portOpenChanged(bool open);
+
     void closeEvent(QCloseEvent *event) override;
 
     // Starts a worker for this window (see WorkerRunner); null when the busy flag was taken.
@@ -39,6 +52,8 @@ protected:
 
 private:
     CommandLayer &m_layer;
+    QList<QPointer<QWidget>> m_offline;
+    QList<QPointer<QWidget>> m_disabledByPort;
 };
 
 } // namespace zm

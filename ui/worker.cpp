@@ -39,6 +39,9 @@ QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Ic
 
 void Worker::failure(uint8_t result, const QString &prefix)
 {
+    // A command that failed because the port went away: the console says so, once.
+    if (m_layer.portLost())
+        return;
     message(prefix + QString::fromLatin1(resultText(result)));
 }
 
@@ -90,7 +93,8 @@ Report Worker::report(const ReportTargets &targets)
         case MessageKind::Failure:
             break;
         }
-        message(text, QMessageBox::Warning);
+        if (!m_layer.portLost())
+            message(text, QMessageBox::Warning);
         return true;
     };
     return r;

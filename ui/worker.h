@@ -37,7 +37,8 @@ public:
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
     // The failure message of a command: `prefix` followed directly by the result text
-    // (no prefix: the result text alone).
+    // (no prefix: the result text alone). Not shown when the port went away: the console tells
+    // that once, for every window.
     void failure(uint8_t result, const QString &prefix = {});
 
     // Where a long procedure's report shows in the window. Any of them may be null.

@@ -62,6 +62,10 @@ std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &la
     reapFinished();
     if (g_shuttingDown.load())
         return nullptr;
+    if (!layer.isOpen()) {
+        showMessage(window, QString::fromLatin1(msg::kPortNotOpened), QMessageBox::Warning);
+        return nullptr;
+    }
     if (!layer.tryAcquire()) {
         showMessage(window, QString::fromLatin1(msg::kBusy), QMessageBox::Warning);
         return nullptr;

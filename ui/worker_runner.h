@@ -1,9 +1,10 @@
 #pragma once
 // Runs one command (or a chain of them) of a window on a short-lived worker thread.
 //
-// start() is called on the GUI thread, typically from a button handler. In one atomic
-// test-and-set it takes the command layer's busy flag; when another command is in flight it
-// shows "Be processing command, please try later!" and returns null, and nothing is sent.
+// start() is called on the GUI thread, typically from a button handler. With the port closed it
+// shows "Comm port not be opened!" and returns null. In one atomic test-and-set it takes the
+// command layer's busy flag; when another command is in flight it shows "Be processing command,
+// please try later!" and returns null, and nothing is sent.
 // Otherwise it disables the window (unless told not to) and runs the body on a new joinable
 // thread that carries a stop request. However the body ends (returning early, failing,
 // throwing), the window is enabled again on the GUI thread and then the busy flag is given back.

@@ -1,0 +1,60 @@
+#pragma once
+// Does a window fit a 1366x768 screen, and does every label, button, check box and radio button
+// in it show its whole text? For the window tests: show the window offscreen first.
+//
+//     dlg.show();
+//     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+//     const QStringList problems = zm::test::windowFitProblems(&dlg);
+//     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <QWidget>
+
+namespace zm::test {
+
+// A window manager's title bar and borders, which the offscreen platform does not draw.
+inline constexpr int kFrameHeight = 40;
+inline constexpr int kFrameWidth = 10;
+
+inline QStringList windowFitProblems(QWidget *window, QSize screen = QSize(1366, 768))
+{
+    QStringList problems;
+    if (window->layout())
+        window->layout()->activate();
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    const QSize now = window->size();
+    if (least.width() + kFrameWidth > screen.width() || least.height() + kFrameHeight > screen.height())
+        problems << QStringLiteral("%1 needs at least %2x%3, more than a %4x%5 screen holds with a title bar")
+                        .arg(window->windowTitle()).arg(least.width()).arg(least.height())
+                        .arg(screen.width()).arg(screen.height());
+    if (now.width() + kFrameWidth > screen.width() || now.height() + kFrameHeight > screen.height())
+        problems << QStringLiteral("%1 opens at %2x%3, larger than a %4x%5 screen with a title bar")
+                        .arg(window->windowTitle()).arg(now.width()).arg(now.height())
+                        .arg(screen.width()).arg(screen.height());
+    auto cut = [&](QWidget *w, const QString &text) {
+        if (!w->isVisibleTo(window) || text.isEmpty())
+            return;
+        if (w->sizeHint().width() > w->width() || w->sizeHint().height() > w->height() + 2)
+            problems << QStringLiteral("%1 \"%2\" shows %3x%4 of the %5x%6 it needs")
+                            .arg(QString::fromLatin1(w->metaObject()->className()), text)
+                            .arg(w->width()).arg(w->height()).arg(w->sizeHint().width()).arg(w->sizeHint().height());
+    };
+    for (QLabel *l : window->findChildren<QLabel *>()) {
+        // A wrapped label is as wide as it is given; a picture is not text.
+        if (!l->wordWrap() && l->pixmap().isNull())
+            cut(l, l->text());
+    }
+    for (QAbstractButton *b : window->findChildren<QAbstractButton *>()) {
+        if (qobject_cast<QPushButton *>(b) || qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b))
+            cut(b, b->text());
+    }
+    return problems;
+}
+
+} // namespace zm::test
