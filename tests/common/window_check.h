@@ -8,6 +8,7 @@
 //     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLayout>
@@ -55,6 +56,16 @@ inline QStringList windowFitProblems(QWidget *window, QSize screen = QSize(1366,
             cut(b, b->text());
     }
     return problems;
+}
+
+// With ZM_SCREENSHOTS=<folder> set, saves the window as <folder>/<name>.png, to be looked at.
+inline void saveScreenshot(QWidget *window, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("ZM_SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    window->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 } // namespace zm::test
