@@ -140,6 +140,24 @@ private slots:
         QVERIFY(chip.readMemory(zm::MemoryType::I2cEeprom, 0x300, 40) != data);
     }
 
+    // A port another program holds is said to be in use, by which process.
+    void portInUseNamesItsHolder()
+    {
+        zm::sim::PtyChip chip;
+        chip.setBaud(9600);
+        QTemporaryDir dir;
+        QProcess holder;
+        holder.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "fbuf-read", dir.filePath("p.jpg")});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(chip.waitForFrames(2, 10000));
+        const qint64 pid = holder.processId();
+        const Run r = zmctl({"--port", chip.slavePath(), "version"});
+        holder.kill();
+        holder.waitForFinished();
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("is in use by process %1 (zmctl)").arg(pid)), qPrintable(r.err));
+    }
+
     // A failure in the middle of a dump names where it stopped and leaves the earlier file.
     void dumpStopsAtAnAddress()
     {
