@@ -2,12 +2,18 @@
 
 #include "cli/cli.h"
 
+#include "link/file_reasons.h"
+#include "link/traffic_rows.h"
+
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -25,6 +31,8 @@ Options:
                   /dev/ttyUSB0 or a pseudo-terminal; default COM1
   --baud RATE     line rate in bit/s; default 38400 (8 data bits, no parity, 1 stop bit)
   --serial N      serial number put into every frame, 0..255; default 0
+  --log FILE      appends every frame sent and received to FILE, decoded, with its time
+                  since the port was opened and the round trip of each answer
   --help          this text
 
 Commands:
@@ -36,7 +44,60 @@ Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd ti
 2 usage error or the port cannot be opened; 130 interrupted.
 )";
 
-const QList<Option> kGlobalOptions = {{"--port", true}, {"--baud", true}, {"--serial", true}};
+const QList<Option> kGlobalOptions = {{"--port", true}, {"--baud", true}, {"--serial", true}, {"--log", true}};
+
+// --log FILE: the traffic of the run, decoded, appended to FILE as it happens (flushed every
+// tenth of a second, so a run cut short keeps what it did).
+class TrafficFile
+{
+public:
+    TrafficFile(TrafficRecorder &recorder, const QString &path, const QStringList &arguments)
+        : m_recorder(recorder)
+        , m_file(path)
+    {
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+            usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, m_file.errorString())));
+        m_file.write(QStringLiteral("# zmctl %1 (%2)\n")
+                         .arg(arguments.join(' '), QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                         .toUtf8());
+        m_file.flush();
+        m_recorder.setEnabled(true);
+        m_thread = std::jthread([this](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                drain();
+            }
+        });
+    }
+    ~TrafficFile()
+    {
+        m_thread.request_stop();
+        m_thread.join();
+        drain();
+        if (m_recorder.dropped())
+            m_file.write(QStringLiteral("# %1 events could not be recorded\n").arg(m_recorder.dropped()).toUtf8());
+        m_recorder.setEnabled(false);
+    }
+
+private:
+    void drain()
+    {
+        std::vector<TrafficRecorder::Event> events;
+        m_recorder.take(events);
+        if (events.empty())
+            return;
+        m_rows.clear();
+        m_rows.add(events);
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            m_file.write((m_rows.at(i).text() + '\n').toUtf8());
+        m_file.flush();
+    }
+
+    TrafficRecorder &m_recorder;
+    QFile m_file;
+    TrafficRows m_rows;
+    std::jthread m_thread;
+};
 
 Table commandTable()
 {
@@ -114,6 +175,7 @@ int main(int argc, char **argv)
     QString port = QStringLiteral("COM1");
     int baud = 38400;
     int serial = 0;
+    QString logPath;
     try {
         const Command *command = nullptr;
         Args args;
@@ -163,6 +225,8 @@ int main(int argc, char **argv)
             }
             if (name == "--port")
                 port = value;
+            else if (name == "--log")
+                logPath = value;
             else if (name == "--baud")
                 baud = toInt(value, QStringLiteral("--baud"), 1, 100000000);
             else if (name == "--serial")
@@ -186,6 +250,9 @@ int main(int argc, char **argv)
             ~Forget() { g_layer.store(nullptr); }
         } forget;
         watchStopSignals();
+        std::optional<TrafficFile> log;
+        if (!logPath.isEmpty())
+            log.emplace(layer.traffic(), logPath, in);
         if (command->needsPort) {
             QString error;
             if (!layer.open(port, QStringLiteral("%1,n,8,1").arg(baud), &error)) {

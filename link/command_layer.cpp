@@ -1,5 +1,6 @@
 #include "link/command_layer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +11,7 @@ CommandLayer::CommandLayer(QObject *parent)
     , m_link(std::make_unique<SerialLink>())
 {
     m_link->setReceiver([this](const uint8_t *b, size_t k) { received(b, k); });
+    m_router.setSink([this](TrafficRecorder::Kind kind, const uint8_t *b, int n) { routed(kind, b, n); });
     m_link->setLostHandler([this](const QString &reason) {
         {
             std::lock_guard lock(m_mutex);
@@ -31,6 +33,7 @@ bool CommandLayer::open(const QString &port, const QString &settings, QString *e
 {
     const bool ok = m_link->open(port, settings, error);
     if (ok) {
+        m_traffic.restartClock();
         m_link->call([this] {
             std::lock_guard lock(m_mutex);
             m_lost = false;
@@ -93,8 +96,35 @@ void CommandLayer::received(const uint8_t *b, size_t k)
             m_event = true;
             m_signalled.store(true, std::memory_order_release);
         }
+        if (m_rawIn.bytes && m_router.state() != ReceiveState::RawReceiving)
+            flushRaw();
     }
     deliver(out);
+}
+
+void CommandLayer::routed(TrafficRecorder::Kind kind, const uint8_t *b, int n)
+{
+    if (!m_traffic.enabled())
+        return;
+    if (kind != TrafficRecorder::Kind::RawIn) {
+        m_traffic.record(kind, b, n);
+        return;
+    }
+    if (m_rawIn.start < 0)
+        m_rawIn.start = m_traffic.now();
+    const int keep = std::min(n, TrafficRecorder::kBytes - m_rawIn.kept);
+    std::copy(b, b + keep, m_rawIn.first + m_rawIn.kept);
+    m_rawIn.kept += keep;
+    m_rawIn.bytes += uint32_t(n);
+}
+
+void CommandLayer::flushRaw()
+{
+    for (auto [run, kind] : {std::pair{&m_rawIn, TrafficRecorder::Kind::RawIn}, std::pair{&m_rawOut, TrafficRecorder::Kind::RawOut}}) {
+        if (run->bytes)
+            m_traffic.record(kind, run->first, run->kept, run->bytes, run->start, m_traffic.now() - run->start);
+        *run = RawRun{};
+    }
 }
 
 void CommandLayer::deliver(const ReceiveRouter::Output &out)
@@ -144,7 +174,7 @@ uint8_t CommandLayer::waitArmed(int timeoutMs)
     // A good answer left the receive state where it belongs (idle, or the raw phase it opened);
     // anything else gives the wait up on the link thread, after whatever it is still doing.
     if (result != 0)
-        endRawPhase();
+        giveUp(result);
     return result;
 }
 
@@ -174,6 +204,8 @@ uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
     const uint8_t serial = m_serial.load();
     m_link->post([this, bytes, code = frame.code, after, serial] {
         m_link->discardInputOnThread();
+        m_traffic.record(TrafficRecorder::Kind::Sent, reinterpret_cast<const uint8_t *>(bytes.constData()),
+                         int(bytes.size()));
         {
             std::lock_guard lock(m_mutex);
             m_router.arm(code, after, serial);
@@ -198,6 +230,7 @@ uint8_t CommandLayer::waitForAnswer(int timeoutMs)
         ReceiveRouter::Output out;
         {
             std::lock_guard lock(m_mutex);
+            flushRaw();
             m_router.armClosing(serial, out);
             if (out.answered) {
                 m_event = true;
@@ -247,16 +280,39 @@ bool CommandLayer::sendRawBytes(const uint8_t *bytes, int n)
     bool ok = false;
     m_link->call([&] {
         ok = true;
-        for (int i = 0; i < n && ok; ++i)
+        if (m_traffic.enabled()) {
+            if (m_rawOut.start < 0)
+                m_rawOut.start = m_traffic.now();
+            const int keep = std::min(n, TrafficRecorder::kBytes - m_rawOut.kept);
+            std::copy(bytes, bytes + keep, m_rawOut.first + m_rawOut.kept);
+            m_rawOut.kept += keep;
+        }
+        int i = 0;
+        for (; i < n && ok; ++i)
             ok = m_link->writeOnThread(bytes + i, 1);
+        if (m_traffic.enabled())
+            m_rawOut.bytes += uint32_t(ok ? n : i - 1);
     });
     return ok;
+}
+
+void CommandLayer::giveUp(uint8_t result)
+{
+    m_link->call([this, result] {
+        std::lock_guard lock(m_mutex);
+        // The chip's own failures are in its answer; what the PC decided is recorded here.
+        if (result == rc::TimeOut || result >= rc::InvalidLength)
+            m_traffic.record(TrafficRecorder::Kind::Failed, &result, 1);
+        flushRaw();
+        m_router.disarm();
+    });
 }
 
 void CommandLayer::endRawPhase()
 {
     m_link->call([this] {
         std::lock_guard lock(m_mutex);
+        flushRaw();
         m_router.disarm();
     });
 }

@@ -9,6 +9,7 @@
 #include "link/protocol.h"
 #include "link/receive_router.h"
 #include "link/serial_link.h"
+#include "link/traffic_recorder.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -102,6 +103,9 @@ public:
     // How many writes went out since the port was opened (for tests and diagnostics).
     quint64 writeCount() const { return m_link->writeCount(); }
 
+    // What crossed the line; recorded while enabled (the traffic log, zmctl --log).
+    TrafficRecorder &traffic() { return m_traffic; }
+
 signals:
     // Bytes that arrived while no command was waiting, that trailed an answer, or frames that
     // were not the awaited answer.
@@ -116,7 +120,12 @@ private:
     void deliver(const ReceiveRouter::Output &out);
     // Before a wait: no event, no failure, last result 0.
     void resetWait();
+    // Link thread, after a wait that failed: recorded, and the receive state back to idle.
+    void giveUp(uint8_t result);
     uint8_t waitArmed(int timeoutMs);
+    // Link thread: raw phases are recorded as one event each, when they end.
+    void routed(TrafficRecorder::Kind kind, const uint8_t *bytes, int n);
+    void flushRaw();
 
     std::unique_ptr<SerialLink> m_link;
     std::atomic<bool> m_busy{false};
@@ -137,6 +146,15 @@ private:
     bool m_interrupted = false;
     static constexpr int kSpinMicros = 150;
     std::atomic<bool> m_signalled{false}; // mirrors m_event || m_writeFailed for the brief look
+
+    TrafficRecorder m_traffic;
+    struct RawRun {
+        int64_t start = -1;
+        uint32_t bytes = 0;
+        uint8_t first[TrafficRecorder::kBytes] = {};
+        int kept = 0;
+    };
+    RawRun m_rawIn, m_rawOut; // link thread only
 };
 
 } // namespace zm

@@ -125,6 +125,7 @@ size_t ReceiveRouter::takeFrames(const uint8_t *b, size_t k, Output &out)
             // The bytes of a broken frame are the chip's all the same: the user sees them.
             out.show.append(reinterpret_cast<const char *>(m_assembly.bytes()), n);
             m_counters.shown += uint64_t(n);
+            tell(TrafficRecorder::Kind::Broken, m_assembly.bytes(), n);
             if (m_listening) {
                 m_assembly.reset(); // a listener resynchronises on the next byte
                 continue;
@@ -139,6 +140,9 @@ size_t ReceiveRouter::takeFrames(const uint8_t *b, size_t k, Output &out)
         if (!awaited(frame.code)) {
             out.show.append(reinterpret_cast<const char *>(m_assembly.bytes()), n);
             m_counters.shown += uint64_t(n);
+            tell(frame.code == cmd::MotionNotification ? TrafficRecorder::Kind::Notification
+                                                       : TrafficRecorder::Kind::Stray,
+                 m_assembly.bytes(), n);
             m_assembly.reset();
             continue;
         }
@@ -147,11 +151,13 @@ size_t ReceiveRouter::takeFrames(const uint8_t *b, size_t k, Output &out)
                 m_queue.push_back(frame);
             m_counters.queued += uint64_t(n);
             ++out.queued;
+            tell(TrafficRecorder::Kind::Notification, m_assembly.bytes(), n);
             m_assembly.reset();
             continue;
         }
         m_answer = frame;
         m_counters.answers += uint64_t(n);
+        tell(TrafficRecorder::Kind::Answer, m_assembly.bytes(), n);
         m_assembly.reset();
         completed(out);
     }
@@ -191,6 +197,8 @@ size_t ReceiveRouter::takeRaw(const uint8_t *b, size_t k, Output &out)
     m_rawCount += uint32_t(n);
     m_counters.raw += n;
     out.rawProgress = out.rawProgress || n > 0;
+    if (n > 0)
+        tell(TrafficRecorder::Kind::RawIn, b, int(n));
     if (m_rawCount >= m_rawExpected)
         m_state = ReceiveState::RawComplete;
     return n;
@@ -208,6 +216,7 @@ void ReceiveRouter::show(const uint8_t *b, size_t k, Output &out)
 {
     out.show.append(reinterpret_cast<const char *>(b), qsizetype(k));
     m_counters.shown += k;
+    tell(TrafficRecorder::Kind::Idle, b, int(std::min<size_t>(k, INT32_MAX)));
 }
 
 } // namespace zm

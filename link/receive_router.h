@@ -13,11 +13,13 @@
 
 #include "link/answer_assembly.h"
 #include "link/protocol.h"
+#include "link/traffic_recorder.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace zm {
@@ -47,6 +49,11 @@ public:
     };
 
     ReceiveState state() const { return m_state; }
+
+    // Told of every frame, broken frame, idle batch and raw chunk as it is routed (the traffic
+    // log); none by default.
+    using Sink = std::function<void(TrafficRecorder::Kind kind, const uint8_t *bytes, int n)>;
+    void setSink(Sink sink) { m_sink = std::move(sink); }
 
     // Awaits the answer to `code` (or any frame but a notification); `serial` is the program's.
     void arm(int code, After after, uint8_t serial);
@@ -89,6 +96,11 @@ private:
     void show(const uint8_t *b, size_t k, Output &out);
     bool awaited(uint8_t code) const;
     void completed(Output &out);
+    void tell(TrafficRecorder::Kind kind, const uint8_t *bytes, int n)
+    {
+        if (m_sink)
+            m_sink(kind, bytes, n);
+    }
 
     ReceiveState m_state = ReceiveState::Idle;
     After m_after = After::Idle;
@@ -105,6 +117,7 @@ private:
     std::vector<uint8_t> m_held;
     std::deque<AnswerRecord> m_queue;
     Counters m_counters;
+    Sink m_sink;
 };
 
 } // namespace zm

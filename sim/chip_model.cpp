@@ -1,6 +1,7 @@
 #include "sim/chip_model.h"
 
 #include "link/protocol.h"
+#include "link/traffic_decode.h"
 #include "sim/test_picture.h"
 
 #include <QFile>
@@ -90,7 +91,15 @@ void ChipModel::record(const QByteArray &frame)
 {
     m_frames.append(frame);
     if (m_trace) {
-        std::fprintf(m_trace, "%s\n", frame.toHex(' ').toUpper().constData());
+        // The bytes as they came, then what they say.
+        const auto *d = reinterpret_cast<const uint8_t *>(frame.constData());
+        QString words = frame.size() >= kCommandHeader ? traffic::commandName(d[2]) : QStringLiteral("short frame");
+        if (frame.size() > kCommandHeader) {
+            const QString fields = traffic::describeCommand(d[2], d + kCommandHeader, int(frame.size()) - kCommandHeader);
+            if (!fields.isEmpty())
+                words += QStringLiteral(": ") + fields;
+        }
+        std::fprintf(m_trace, "%s  %s\n", frame.toHex(' ').toUpper().constData(), words.toUtf8().constData());
         std::fflush(m_trace);
     }
 }

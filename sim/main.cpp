@@ -80,7 +80,7 @@ int main(int argc, char **argv)
     const QCommandLineOption faultOpt(QStringLiteral("fault"),
         QStringLiteral("Inject a fault, see above; repeatable."), QStringLiteral("RULE"));
     const QCommandLineOption traceOpt(QStringLiteral("trace"),
-        QStringLiteral("Append every command frame received to FILE, one line of hex per frame."), QStringLiteral("FILE"));
+        QStringLiteral("Append every command frame received to FILE, one line a frame: its bytes in hex, then the command and its fields in words."), QStringLiteral("FILE"));
     const QCommandLineOption fbufOpt(QStringLiteral("fbuf"),
         QStringLiteral("Fill both frame buffers with this JPEG file (default: a 640x480 test picture)."), QStringLiteral("FILE"));
     const QCommandLineOption ctrlOpt(QStringLiteral("ctrlinfo"),
