@@ -214,7 +214,7 @@ QString describeCommand(uint8_t code, const uint8_t *d, int n)
             return QStringLiteral("detection: %1, %2").arg(source(d[1]), onOff(d[2] & 1, "enabled", "disabled"));
         if (need(4) && d[0] == 1)
             return QStringLiteral("alarm: %1, level %2, time %3 x 10 ms")
-                .arg(QString::fromLatin1(d[1] & 1 ? "always" : "certain time"), QString::fromLatin1(d[1] & 2 ? "high" : "low"))
+                .arg(QString::fromLatin1(d[1] & 1 ? "always" : "certain time"), QString::fromLatin1(d[1] & 2 ? "low" : "high"))
                 .arg(getBe16(d + 2));
         if (need(2) && d[0] == 2)
             return QStringLiteral("alarm output %1").arg(onOff(d[1], "enabled", "disabled"));

@@ -2,6 +2,9 @@
 
 #include "link/answer_assembly.h"
 #include "link/receive_router.h"
+#include "link/traffic_decode.h"
+
+#include <QSet>
 #include "link/frame_builders.h"
 #include "link/hex_text.h"
 #include "link/serial_link.h"
@@ -193,6 +196,36 @@ private slots:
         QCOMPARE(router.state(), ReceiveState::Idle);
         const auto &c = router.counters();
         QCOMPARE(c.fed, c.shown + c.answers + c.queued + c.raw + c.held + c.dropped);
+    }
+
+    // Every code of the command set has its name, and no data of any length breaks the
+    // decoding of a command or an answer.
+    void trafficDecoding()
+    {
+        int count = 0;
+        const uint8_t *codes = traffic::commandCodes(&count);
+        QCOMPARE(count, 38);
+        QSet<QString> names;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(traffic::knownCommand(codes[i]));
+            names << traffic::commandName(codes[i]);
+            uint8_t data[16];
+            for (int n = 0; n <= 16; ++n) {
+                for (int fill : {0x00, 0x03, 0xFF}) {
+                    std::fill(data, data + 16, uint8_t(fill));
+                    traffic::describeCommand(codes[i], data, n);
+                    traffic::describeAnswer(codes[i], 0, data, n);
+                }
+            }
+        }
+        QCOMPARE(names.size(), count);
+        QVERIFY(!traffic::knownCommand(0x7F));
+        QCOMPARE(traffic::describeCommand(0x30, reinterpret_cast<const uint8_t *>("\x01\x04\x1A\x10"), 4),
+                 QString("chip 0x1A10, 4 items"));
+        QCOMPARE(traffic::describeCommand(0x42, reinterpret_cast<const uint8_t *>("\x01\x03\x00\xFA"), 4),
+                 QString("alarm: always, level low, time 250 x 10 ms"));
+        QCOMPARE(traffic::describeAnswer(0x34, 0, reinterpret_cast<const uint8_t *>("\x00\x00\x41\xDA"), 4),
+                 QString("length 16858"));
     }
 
     void builders_data()

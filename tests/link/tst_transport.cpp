@@ -5,6 +5,7 @@
 
 #include "link/commands.h"
 #include "link/hex_text.h"
+#include "link/traffic_rows.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -377,6 +378,68 @@ private slots:
         QVERIFY(!b.layer.isOpen());
         QTest::qWait(50);
         QCOMPARE(lost.count(), 1);
+    }
+
+    // The traffic log's rows of a session: a read with its round trip, a command that timed
+    // out, the late answer that came after it, and a picture read as one raw row.
+    void trafficRows()
+    {
+        QByteArray picture(3000, '\x5A');
+        Bench b([&](const QByteArray &f) {
+            const uint8_t code = uint8_t(f[2]);
+            if (code == cmd::GetFbufLength)
+                return std::vector<PeerAction>{{ScriptedPeer::answer(code, 0, bytes("00 00 00 10")), 300}};
+            if (code == cmd::ReadFbufData)
+                return std::vector<PeerAction>{{ScriptedPeer::answer(code)}, {picture, 20}, {ScriptedPeer::answer(code), 20}};
+            return std::vector<PeerAction>{{ScriptedPeer::answer(code, 0, bytes("11 22 33 44"))}};
+        });
+        b.layer.traffic().setEnabled(true);
+        TransferRecord t;
+        t.count = 4;
+        t.address = 0x1A10;
+        QCOMPARE(int(b.c.readData(t)), 0);
+        b.layer.setCommandTimeout(150);
+        uint32_t length = 0;
+        QCOMPARE(int(b.c.getFbufLength(0, length)), int(rc::TimeOut));
+        b.layer.setCommandTimeout(3000);
+        QTest::qWait(300); // the late answer comes while nothing waits for it
+        QCOMPARE(int(b.c.readFbufData(0, 0x0A, 0, 3000, 0, true)), 0);
+        QVERIFY(b.layer.waitRawProgress(0, 2000) > 0 || b.layer.receiveState() == ReceiveState::RawComplete);
+        QTRY_COMPARE_WITH_TIMEOUT(b.layer.receiveState(), ReceiveState::RawComplete, 2000);
+        QCOMPARE(int(b.layer.waitForAnswer(2000)), 0);
+
+        std::vector<TrafficRecorder::Event> events;
+        b.layer.traffic().take(events);
+        TrafficRows rows;
+        rows.add(events);
+        QStringList seen;
+        for (size_t i = 0; i < rows.size(); ++i)
+            seen << rows.at(i).direction() + " " + rows.at(i).mark + " " + rows.at(i).command;
+        QCOMPARE(seen, (QStringList{"PC>chip  read-data (0x30)", "chip>PC  read-data (0x30)",
+                                    "PC>chip  get-fbuf-length (0x34)", "chip>PC failed no answer",
+                                    "chip>PC idle idle bytes", // the late answer, while nothing waited
+                                    "PC>chip  read-fbuf-data (0x32)", "chip>PC  read-fbuf-data (0x32)",
+                                    "chip>PC raw raw data", "chip>PC  read-fbuf-data (0x32)"}));
+        QCOMPARE(rows.at(0).fields, QString("chip 0x1A10, 4 items"));
+        QVERIFY(rows.at(1).roundTripMs.has_value());
+        QCOMPARE(rows.at(3).status, QString("6 Cmd time out"));
+        QVERIFY(rows.at(3).failure);
+        QCOMPARE(rows.at(7).fields.section(' ', 0, 1), QString("3000 bytes"));
+        // The late answer is a frame while a command waits: a stray row.
+        b.layer.traffic().take(events);
+        b.peer.setScript([](const QByteArray &f) {
+            return std::vector<PeerAction>{{ScriptedPeer::answer(cmd::GetFbufLength, 0, bytes("00 00 00 10"))},
+                                           {ScriptedPeer::answer(uint8_t(f[2]), 0, bytes("01 02 03 04"))}};
+        });
+        QCOMPARE(int(b.c.readData(t)), 0);
+        events.clear();
+        b.layer.traffic().take(events);
+        TrafficRows more;
+        more.add(events);
+        QCOMPARE(more.size(), size_t(3));
+        QCOMPARE(more.at(1).mark, QString("stray"));
+        QVERIFY(more.csv().startsWith("Time (ms),Direction,Mark,Command"));
+        QCOMPARE(more.csv(-1, true).count('\n'), 1); // the header: no failures
     }
 
     void blockWritePieces_data()
