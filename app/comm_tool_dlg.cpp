@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/data_show_view.h"
+#include "app/traffic_log_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
 #include "tools/fbuf_dlg.h"
@@ -113,9 +114,21 @@ void CCommToolDlg::buildMenu()
     m_menuBar = new QMenuBar(this);
     QMenu *tools = m_menuBar->addMenu(QStringLiteral("&Tools"));
     tools->addAction(QStringLiteral("Image Convert"), this, [this] { imageConvert(); });
+    tools->addAction(QStringLiteral("Traffic Log"), this, [this] { showTrafficLog(); });
     QMenu *help = m_menuBar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("About"), this, [this] { about(); });
     layout()->setMenuBar(m_menuBar);
+}
+
+CTrafficLogDlg *CCommToolDlg::showTrafficLog()
+{
+    // Its own window, not a child of the console: it stays usable while a tool window is open.
+    if (!m_trafficLog)
+        m_trafficLog = std::make_unique<CTrafficLogDlg>(layer());
+    m_trafficLog->show();
+    m_trafficLog->raise();
+    m_trafficLog->activateWindow();
+    return m_trafficLog.get();
 }
 
 DataShowView *CCommToolDlg::dataShow() const

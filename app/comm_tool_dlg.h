@@ -21,6 +21,7 @@ class CCommToolDlg;
 namespace zm {
 
 class CommandLayer;
+class CTrafficLogDlg;
 class DataShowView;
 
 class CCommToolDlg : public ToolDialog
@@ -44,6 +45,9 @@ public:
     void setConverterPath(const QString &path) { m_converterPath = path; }
 
     DataShowView *dataShow() const;
+    // Tools > "Traffic Log": opens the window, or brings it to the front; it lives as long as
+    // the console.
+    CTrafficLogDlg *showTrafficLog();
     QPushButton *commandButton(const QString &label) const { return m_buttons.value(label); }
     QMenuBar *menuBar() const { return m_menuBar; }
 
@@ -70,6 +74,7 @@ private:
     void about();
 
     std::unique_ptr<Ui::CCommToolDlg> ui;
+    std::unique_ptr<CTrafficLogDlg> m_trafficLog;
     QMenuBar *m_menuBar = nullptr;
     QMap<QString, QPushButton *> m_buttons;
     bool m_portOpen = false;

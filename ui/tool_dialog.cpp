@@ -14,6 +14,9 @@ ToolDialog::ToolDialog(CommandLayer &layer, QWidget *parent)
     , m_layer(layer)
 {
     setWindowIcon(appIcon());
+    // Modal to the window that opened it, not to the whole program: the traffic log stays
+    // usable beside it.
+    setWindowModality(Qt::WindowModal);
     connect(&layer, &CommandLayer::portStateChanged, this, [this](bool open) { portOpenChanged(open); });
 }
 

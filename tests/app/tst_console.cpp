@@ -4,6 +4,7 @@
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
 #include "app/demo_simulator.h"
+#include "app/traffic_log_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
 #include "sim/pty_chip.h"
@@ -22,6 +23,7 @@
 #include <QTest>
 
 #include "tests/common/chip_test.h"
+#include "tests/common/window_check.h"
 #include <QTimer>
 
 #include <pty.h>
@@ -285,6 +287,51 @@ private slots:
         DemoSimulator missing;
         QVERIFY(!missing.start(&error, "/nonexistent/zmsim"));
         QVERIFY(error.contains("/nonexistent/zmsim"));
+    }
+
+    // Tools > "Traffic Log": the frames of a session, decoded; filters; saved as CSV; usable
+    // while a tool window is open.
+    void trafficLog()
+    {
+        openPort();
+        CTrafficLogDlg *log = m_console->showTrafficLog();
+        QVERIFY(QTest::qWaitForWindowExposed(log));
+        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
+        QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);
+        log->refresh();
+        TrafficTableModel &model = log->model();
+        QCOMPARE(model.rowCount(), 4);
+        QCOMPARE(model.shownRow(0).command, QString("get-version (0x11)"));
+        QCOMPARE(model.shownRow(1).fields, QString("\"ZM3386V1.02\""));
+        QVERIFY(model.shownRow(1).roundTripMs.has_value());
+        QCOMPARE(model.shownRow(3).status, QString("5 Cmd recept, but execute failed"));
+        log->findChild<QCheckBox *>("failuresCheck")->setChecked(true);
+        QCOMPARE(model.rowCount(), 1);
+
+        QTemporaryDir dir;
+        const QString csv = dir.filePath("traffic.csv");
+        log->setFileChooser([&](const QString &) { return csv; });
+        log->findChild<QPushButton *>("saveButton")->click();
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5); // the header and all four rows, whatever the filter shows
+        QVERIFY(lines[2].contains("\"\"\"ZM3386V1.02\"\"\"")); // quotes doubled inside a quoted field
+
+        // A tool window is open, modal to the console; the log still takes clicks.
+        bool cleared = false;
+        QTimer::singleShot(0, this, [&] {
+            QWidget *tool = QApplication::activeModalWidget();
+            QTest::mouseClick(log->findChild<QPushButton *>("clearButton"), Qt::LeftButton);
+            cleared = log->model().rows().size() == 0;
+            QMetaObject::invokeMethod(tool, "reject");
+        });
+        QTest::mouseClick(m_console->commandButton("R/W Data"), Qt::LeftButton);
+        QVERIFY(cleared);
+        test::saveScreenshot(log, "traffic-log");
     }
 
     // The program's help and a wrong option need no display.
