@@ -66,6 +66,7 @@ private:
     void systemReset();
     void openReadWriteData();
     void openFbuf();
+    void openOsdConfig();
     void imageConvert();
     void about();
 

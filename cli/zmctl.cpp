@@ -43,6 +43,7 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addOsdCommands(t);
     return t;
 }
 
