@@ -189,7 +189,8 @@ void COsdCharChannelDlg::drawPreview(int line)
     image.fill(paletteColor(m_read.background));
     QPainter painter(&image);
     painter.setFont(font);
-    painter.setPen(m_colors[line - 1] ? m_colors[line - 1]->color() : QColor(Qt::white));
+    // The entry's colour, not the colour picked for it: the chip keeps only the entry's bits.
+    painter.setPen(paletteColor(m_colors[line - 1] ? m_colors[line - 1]->value() : 0));
     const QString text = m_texts[line - 1] ? m_texts[line - 1]->text() : QString();
     for (int i = 0; i < text.size(); ++i)
         painter.drawText(QRect(4 + i * cell, 3, cell, metrics.height()), Qt::AlignCenter, text.mid(i, 1));
