@@ -49,12 +49,16 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
             c->setMaxVisibleItems(20);
         m_colors[n] = new PaletteField(colors[n], swatches[n], &m_chooseColor);
         connect(m_colors[n], &PaletteField::changed, this, [this, n] { drawPreview(n + 1); });
+        // Room for a whole line of capitals.
+        l.text->setMinimumWidth(l.text->fontMetrics().horizontalAdvance(QString(osd::CharChannel::kMaxChars, 'X')) + 12);
         m_texts[n] = new EditFilter(l.text, EditFilter::charSetRule(&osd::OsdCharSet::canType,
                                                                     osd::CharChannel::kMaxChars));
         connect(l.text, &QLineEdit::textChanged, this, [this, n] { textChanged(n + 1); });
         connect(l.addChar, &QPushButton::clicked, this, [this, n] { addChar(n + 1); });
         connect(l.clearLine, &QPushButton::clicked, this, [this, n] { clearLine(n + 1); });
     }
+    // The line columns keep to the labels; spare width goes to the right.
+    ui->channelLayout->setColumnStretch(5, 1);
     const QStringList alpha = osd::CharChannel::alphaLabels();
     ui->alphaCombo->addItems(alpha);
     ui->flickerFreqCombo->addItems(alpha);

@@ -169,7 +169,6 @@ private slots:
     void charChannel()
     {
         auto *dlg = open<COsdCharChannelDlg>();
-        checkFit("osd_char_channel");
         QCOMPARE(combo("posY2")->currentIndex(), int(m_chip->reg(0x2523)));
         QCOMPARE(combo("charNumber3")->currentIndex(), m_chip->reg(0x2539) >> 1);
 
@@ -193,6 +192,7 @@ private slots:
         click("addChar1");
         QVERIFY(settle());
         QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("5600450806000c24303e0001")});
+        checkFit("osd_char_channel");
 
         m_chip->clearFrames();
         QTest::keyClicks(edit("lineEdit4"), "x");
