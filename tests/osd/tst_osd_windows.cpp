@@ -129,6 +129,13 @@ private slots:
         click("setButton");
         QVERIFY(settle());
         QCOMPARE(int(m_chip->reg(0x2502)), 0x04);
+        // Field 0 too: not turned into 1 by a Set that nobody asked to change it.
+        m_chip->setReg(0x2502, 0x00);
+        click("getButton");
+        QVERIFY(settle());
+        click("setButton");
+        QVERIFY(settle());
+        QCOMPARE(int(m_chip->reg(0x2502)), 0x00);
 
         m_chip->setReg(0x2502, 0x1C);
         QVERIFY(m_chip->addFault("status=5,cmd=0x30"));
@@ -183,6 +190,17 @@ private slots:
         QCOMPARE(int(m_chip->reg(0x2536)), 0x20);
         QCOMPARE(int(m_chip->reg(0x2535)), 0x21);
         QCOMPARE(regs(0x253E, 2).toHex(), QByteArray("cdab"));
+        // A character number past the list's 32 and a Pos Y past its 180 items go back unchanged.
+        m_chip->setReg(0x2538, 40 << 1);
+        m_chip->setReg(0x2523, 200);
+        click("getButton");
+        QVERIFY(settle());
+        QCOMPARE(combo("charNumber2")->currentIndex(), -1);
+        QCOMPARE(combo("posY2")->currentIndex(), -1);
+        click("setButton");
+        QVERIFY(settle());
+        QCOMPARE(int(m_chip->reg(0x2538)), 40 << 1);
+        QCOMPARE(int(m_chip->reg(0x2523)), 200);
 
         // A mark outside the set is undone as it is typed.
         QTest::keyClicks(edit("lineEdit1"), "Cam-01%");
@@ -194,8 +212,15 @@ private slots:
         QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("5600450806000c24303e0001")});
         checkFit("osd_char_channel");
 
-        m_chip->clearFrames();
+        // Clear Line refused while another command is in flight keeps the typed text.
         QTest::keyClicks(edit("lineEdit4"), "x");
+        QVERIFY(m_layer->tryAcquire());
+        click("clearLine4");
+        m_layer->release();
+        QCOMPARE(edit("lineEdit4")->text(), QString("x"));
+        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        m_messages->clear();
+        m_chip->clearFrames();
         click("clearLine4");
         QVERIFY(settle());
         QCOMPARE(edit("lineEdit4")->text(), QString());
