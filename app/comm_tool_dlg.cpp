@@ -5,6 +5,8 @@
 #include "app/traffic_log_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
+#include "osd/osd_char_list_dlg.h"
+#include "osd/osd_config_dlg.h"
 #include "tools/fbuf_dlg.h"
 #include "tools/read_write_data_dlg.h"
 #include "ui/message_box.h"
@@ -83,6 +85,7 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
     return {
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
+        {10, QStringLiteral("OSD Config"), true, [this] { openOsdConfig(); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
     };
@@ -114,6 +117,11 @@ void CCommToolDlg::buildMenu()
     m_menuBar = new QMenuBar(this);
     QMenu *tools = m_menuBar->addMenu(QStringLiteral("&Tools"));
     tools->addAction(QStringLiteral("Image Convert"), this, [this] { imageConvert(); });
+    tools->addAction(QStringLiteral("OSD Char List"), this, [this] {
+        COsdCharListDlg dlg(this);
+        dlg.exec();
+    });
+    tools->addSeparator();
     tools->addAction(QStringLiteral("Traffic Log"), this, [this] { showTrafficLog(); });
     QMenu *help = m_menuBar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("About"), this, [this] { about(); });
@@ -236,6 +244,12 @@ void CCommToolDlg::openReadWriteData()
 void CCommToolDlg::openFbuf()
 {
     CFbufDlg dlg(layer(), this);
+    dlg.exec();
+}
+
+void CCommToolDlg::openOsdConfig()
+{
+    COsdConfigDlg dlg(layer(), this);
     dlg.exec();
 }
 

@@ -104,6 +104,7 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addOsdCommands(t);
     return t;
 }
 

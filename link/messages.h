@@ -47,4 +47,7 @@ inline constexpr char kOpenFileFailed[] = "Open file failed!";
 inline constexpr char kSelectReadFile[] = "Please select the image file to write first!";
 inline constexpr char kOpenWriteFile[] = "Please open image file first!";
 
+// On-screen display.
+inline constexpr char kIncludeInvalidChar[] = "Include invalid char";
+
 } // namespace zm::msg

@@ -1,5 +1,6 @@
 #include "sim/chip_memory.h"
 
+#include "osd/osd_palette.h"
 #include "sim/ctrl_info_image.h"
 
 #include <algorithm>
@@ -13,14 +14,10 @@ constexpr uint16_t kPortSelector = 0x1A18;
 constexpr uint16_t kPortCommand = 0x1A19;
 constexpr uint16_t kPortResultLow = 0x1A1A;
 
-// A palette entry as the chip stores it: Y >> 2 in bits 15-10, Cb >> 3 in 9-5, Cr >> 3 in 4-0.
+// A palette entry as the chip stores it (header-only, no dependency on the PC side).
 uint16_t paletteEntry(int r, int g, int b)
 {
-    auto clamp = [](double v) { return int(std::clamp(v, 0.0, 255.0)); };
-    const int y = clamp(0.299 * r + 0.587 * g + 0.114 * b);
-    const int cb = clamp(0.5 * b - (0.169 * r + 0.331 * g) + 128);
-    const int cr = clamp(0.5 * r - 0.419 * g - 0.081 * b + 128);
-    return uint16_t((y >> 2) << 10 | (cb >> 3) << 5 | (cr >> 3));
+    return osd::rgbToPalette({r, g, b});
 }
 
 void putLe16(std::vector<uint8_t> &regs, uint16_t address, uint16_t value)

@@ -98,6 +98,14 @@ private slots:
             for (QAction *item : menu->menu()->actions()) {
                 if (item->isSeparator() || item->text() == "Image Convert")
                     continue;
+                if (item->text() == "Traffic Log") { // beside the others, not modal
+                    QWidget *log = m_console->showTrafficLog();
+                    QVERIFY(QTest::qWaitForWindowExposed(log));
+                    const QStringList problems = test::windowFitProblems(log);
+                    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+                    log->close();
+                    continue;
+                }
                 QString title;
                 const QStringList problems = checkModal([&] { item->trigger(); }, &title);
                 QVERIFY2(problems.isEmpty(), qPrintable(item->text() + " " + title + ": " + problems.join('\n')));

@@ -33,7 +33,7 @@ using namespace zm;
 
 namespace {
 
-const QStringList kCommands{"Get Version", "R/W Data", "System Reset", "Fbuf Ctrl"};
+const QStringList kCommands{"Get Version", "R/W Data", "OSD Config", "System Reset", "Fbuf Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
 
 // A bare pseudo-terminal: the test writes to the master side, the console reads the slave side
@@ -100,9 +100,14 @@ private slots:
             column << b->text();
         QCOMPARE(column, kCommands);
         QStringList menus;
-        for (QAction *a : m_console->menuBar()->actions())
-            menus << a->text() + ":" + a->menu()->actions().value(0)->text();
-        QCOMPARE(menus, QStringList({"&Tools:Image Convert", "&Help:About"}));
+        for (QAction *a : m_console->menuBar()->actions()) {
+            QStringList items;
+            for (QAction *item : a->menu()->actions())
+                if (!item->isSeparator())
+                    items << item->text();
+            menus << a->text() + ":" + items.join(',');
+        }
+        QCOMPARE(menus, QStringList({"&Tools:Image Convert,OSD Char List,Traffic Log", "&Help:About"}));
         expectState(false);
     }
 
