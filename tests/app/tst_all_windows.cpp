@@ -3,6 +3,7 @@
 // check box and radio button whole.
 
 #include "app/comm_tool_dlg.h"
+#include "app/traffic_log_dlg.h"
 #include "link/command_layer.h"
 #include "sim/pty_chip.h"
 #include "ui/worker_runner.h"
