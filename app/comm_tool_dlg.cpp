@@ -4,6 +4,7 @@
 #include "app/data_show_view.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
+#include "motion/motion_ctrl_dlg.h"
 #include "tools/fbuf_dlg.h"
 #include "tools/read_write_data_dlg.h"
 #include "ui/message_box.h"
@@ -82,6 +83,7 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
     return {
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
+        {9, QStringLiteral("Motion Ctrl"), false, [this] { openMotionCtrl(); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
     };
@@ -223,6 +225,12 @@ void CCommToolDlg::openReadWriteData()
 void CCommToolDlg::openFbuf()
 {
     CFbufDlg dlg(layer(), this);
+    dlg.exec();
+}
+
+void CCommToolDlg::openMotionCtrl()
+{
+    CMotionCtrlDlg dlg(layer(), programMotionCtrlSettings(), this);
     dlg.exec();
 }
 

@@ -66,6 +66,7 @@ private:
     void systemReset();
     void openReadWriteData();
     void openFbuf();
+    void openMotionCtrl();
     void imageConvert();
     void about();
 
