@@ -136,30 +136,32 @@ bool MotionSettingAccess::failed(uint8_t result, bool writing)
     return false;
 }
 
+// Runs `n` steps in order: a stop request ends them quietly, the first failure with its
+// message; each step done is reported.
+bool MotionSettingAccess::steps(int n, bool writing, const std::function<uint8_t(int)> &step)
+{
+    for (int i = 0; i < n; ++i) {
+        if (stopped())
+            return false;
+        if (const uint8_t r = step(i))
+            return failed(r, writing);
+        m_report.setProgress(i + 1, n);
+    }
+    return true;
+}
+
 bool MotionSettingAccess::writeThresholds(const ThresholdBytes &bytes)
 {
     const auto &registers = thresholdRegisters();
-    for (int i = 0; i < kThresholdRegisterCount; ++i) {
-        if (stopped())
-            return false;
-        if (const uint8_t r = write(registers[i], &bytes[i], 1))
-            return failed(r, true);
-        m_report.setProgress(i + 1, kThresholdRegisterCount);
-    }
-    return true;
+    return steps(kThresholdRegisterCount, true, [&](int i) { return write(registers[i], &bytes[i], 1); });
 }
 
 bool MotionSettingAccess::readThresholds(ThresholdBytes &bytes)
 {
     ThresholdBytes got{};
     const auto &registers = thresholdRegisters();
-    for (int i = 0; i < kThresholdRegisterCount; ++i) {
-        if (stopped())
-            return false;
-        if (const uint8_t r = read(registers[i], &got[i], 1))
-            return failed(r, false);
-        m_report.setProgress(i + 1, kThresholdRegisterCount);
-    }
+    if (!steps(kThresholdRegisterCount, false, [&](int i) { return read(registers[i], &got[i], 1); }))
+        return false;
     bytes = got;
     return true;
 }
@@ -167,33 +169,26 @@ bool MotionSettingAccess::readThresholds(ThresholdBytes &bytes)
 // Five commands of four bytes: two boundaries each, low byte first.
 bool MotionSettingAccess::writeBoundaries(const Boundaries &b)
 {
-    for (int i = 0; i < 5; ++i) {
-        if (stopped())
-            return false;
+    return steps(5, true, [&](int i) {
         const uint8_t bytes[4] = {uint8_t(b[2 * i]), uint8_t(b[2 * i] >> 8), uint8_t(b[2 * i + 1]),
                                   uint8_t(b[2 * i + 1] >> 8)};
-        if (const uint8_t r = write(uint16_t(kBoundaryRegister + 4 * i), bytes, 4))
-            return failed(r, true);
-        m_report.setProgress(i + 1, 5);
-    }
-    return true;
+        return write(uint16_t(kBoundaryRegister + 4 * i), bytes, 4);
+    });
 }
 
 bool MotionSettingAccess::readBoundaries(Boundaries &b)
 {
     Boundaries got{};
-    for (int i = 0; i < 5; ++i) {
-        if (stopped())
-            return false;
+    const bool ok = steps(5, false, [&](int i) {
         uint8_t bytes[4] = {};
-        if (const uint8_t r = read(uint16_t(kBoundaryRegister + 4 * i), bytes, 4))
-            return failed(r, false);
+        const uint8_t r = read(uint16_t(kBoundaryRegister + 4 * i), bytes, 4);
         got[2 * i] = uint16_t(bytes[0] | bytes[1] << 8);
         got[2 * i + 1] = uint16_t(bytes[2] | bytes[3] << 8);
-        m_report.setProgress(i + 1, 5);
-    }
-    b = got;
-    return true;
+        return r;
+    });
+    if (ok)
+        b = got;
+    return ok;
 }
 
 // Polls the port's status until `busyBit` is clear. A port that never comes free has not moved
@@ -240,44 +235,22 @@ uint8_t MotionSettingAccess::portRead(uint8_t selector, uint16_t &value)
 namespace {
 
 // The port's order: all "Row Sum", all "Row Line", all "Col Sum", all "Col Line".
-template <typename F>
-bool forEachWindowValue(F &&f)
+uint8_t selectorOfStep(int step)
 {
-    int step = 0;
-    for (int v = 0; v < 4; ++v)
-        for (int w = 0; w < kWindowCount; ++w)
-            if (!f(windowSelector(w, WindowValue(v)), ++step))
-                return false;
-    return true;
+    return windowSelector(step % kWindowCount, WindowValue(step / kWindowCount));
 }
 
 } // namespace
 
 bool MotionSettingAccess::writeWindowThresholds(const WindowThresholds &t)
 {
-    const int steps = int(t.size());
-    return forEachWindowValue([&](uint8_t selector, int step) {
-        if (stopped())
-            return false;
-        if (const uint8_t r = portWrite(selector, t[selector]))
-            return failed(r, true);
-        m_report.setProgress(step, steps);
-        return true;
-    });
+    return steps(int(t.size()), true, [&](int i) { return portWrite(selectorOfStep(i), t[selectorOfStep(i)]); });
 }
 
 bool MotionSettingAccess::readWindowThresholds(WindowThresholds &t)
 {
     WindowThresholds got{};
-    const int steps = int(got.size());
-    const bool ok = forEachWindowValue([&](uint8_t selector, int step) {
-        if (stopped())
-            return false;
-        if (const uint8_t r = portRead(selector, got[selector]))
-            return failed(r, false);
-        m_report.setProgress(step, steps);
-        return true;
-    });
+    const bool ok = steps(int(got.size()), false, [&](int i) { return portRead(selectorOfStep(i), got[selectorOfStep(i)]); });
     if (ok)
         t = got;
     return ok;

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace zm {
 
@@ -112,6 +113,7 @@ private:
     uint8_t read(uint16_t address, uint8_t *bytes, int n);
     uint8_t write(uint16_t address, const uint8_t *bytes, int n);
     uint8_t waitPort(uint8_t busyBit);
+    bool steps(int n, bool writing, const std::function<uint8_t(int)> &step);
     bool failed(uint8_t result, bool writing);
     bool stopped() const { return m_report.stopRequested(); }
 

@@ -1,5 +1,5 @@
-// Motion detection without a line: the threshold and window register maps, the boundary lists,
-// the time text and the run's log.
+// Motion detection without a line: the threshold register map, the window selectors, the time
+// text and the run's log. (The boundary lists are checked in the window that shows them.)
 
 #include "link/hex_text.h"
 #include "motion/motion_log.h"
@@ -73,29 +73,6 @@ private slots:
         QFETCH(int, value);
         QFETCH(int, selector);
         QCOMPARE(int(zm::windowSelector(window, WindowValue(value))), selector);
-    }
-
-    void boundaries_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("last");
-        QTest::addColumn<QList<int>>("even");
-        QTest::newRow("QCIF width") << 176 << "0x0AF(175)" << QList<int>{0, 44, 88, 132, 175};
-        QTest::newRow("QCIF height") << 144 << "0x08F(143)" << QList<int>{0, 36, 72, 108, 143};
-        QTest::newRow("VGA width") << 640 << "0x27F(639)" << QList<int>{0, 160, 320, 480, 639};
-        QTest::newRow("QQCIFN height") << 60 << "0x03B(059)" << QList<int>{0, 15, 30, 45, 59};
-    }
-    void boundaries()
-    {
-        QFETCH(int, size);
-        QFETCH(QString, last);
-        QFETCH(QList<int>, even);
-        const QStringList entries = boundaryEntries(size);
-        QCOMPARE(entries.size(), size);
-        QCOMPARE(entries.first(), QString("0x000(000)"));
-        QCOMPARE(entries.last(), last);
-        const auto e = evenBoundaries(size);
-        QCOMPARE(QList<int>(e.begin(), e.end()), even);
     }
 
     void timeText()

@@ -10,28 +10,16 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "tests/common/chip_test.h"
 #include "tests/common/window_check.h"
+#include "tests/motion/window_test.h"
 
 using namespace zm;
 
-class TestMotionSettingDlg : public test::ChipTest
+class TestMotionSettingDlg : public test::WindowTest<CMotionSettingDlg>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<CMotionSettingDlg> m_dlg;
-
-    template <typename T>
-    T *child(const QString &name)
-    {
-        T *w = m_dlg->findChild<T *>(name);
-        if (!w)
-            qFatal("no %s", qPrintable(name));
-        return w;
-    }
-    void click(const char *button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
-    void settle() { QVERIFY(WorkerRunner::waitForAll(20000)); }
     QLineEdit *threshold(int i) { return child<QLineEdit>(QStringLiteral("thresholdEdit%1").arg(i)); }
     QComboBox *boundary(int i) { return child<QComboBox>(QStringLiteral("%1Combo%2").arg(i < 5 ? "hor" : "ver").arg(i % 5)); }
     QLineEdit *window(int w, const char *value) { return child<QLineEdit>(QStringLiteral("win%1%2Edit").arg(w).arg(value)); }
@@ -47,16 +35,9 @@ private slots:
     void init()
     {
         QVERIFY2(startChip(), qPrintable(m_error));
-        m_dlg = std::make_unique<CMotionSettingDlg>(*m_layer);
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        showWindow(std::make_unique<CMotionSettingDlg>(*m_layer));
     }
-    void cleanup()
-    {
-        settle();
-        m_dlg.reset();
-        QVERIFY(stopChip());
-    }
+    void cleanup() { closeWindow(); }
 
     void opensWithDefaults()
     {
@@ -191,7 +172,7 @@ private slots:
         m_chip->setWindowThreshold(0, 0x1234);
         m_chip->writeMemory(MemoryType::Chip, 0x1A5A, QByteArray::fromHex("0A00"));
         QVERIFY(m_chip->addFault(fault));
-        click(button.toLatin1());
+        click(button);
         settle();
         QCOMPARE(m_messages->texts(), QStringList{message});
         QCOMPARE(m_chip->frames().size(), frames);

@@ -142,7 +142,6 @@ private slots:
         QTest::newRow("nothing") << QStringList{"motion-set"};
         QTest::newRow("both") << QStringList{"motion-set", "--enable", "--disable"};
         QTest::newRow("time") << QStringList{"motion-set", "--alarm-time", "65536"};
-        QTest::newRow("mode") << QStringList{"motion-set", "--mode", "spi"};
         QTest::newRow("count") << QStringList{"motion-watch", "--count", "0"};
     }
     void setUsageErrors()
