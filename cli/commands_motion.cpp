@@ -142,8 +142,8 @@ void addMotionCommands(Table &table)
     Command watch{"motion-watch", "motion-watch [--count N] [--seconds S] [--csv FILE]",
                   "opens comm motion and prints each motion notification of the chip as\n"
                   "<count> <YYYY-MM-DD hh:mm:ss:mmm> <interval> ms (PC time in UTC; the\n"
-                  "first interval is 0) until N notifications, S seconds or Ctrl+C, then\n"
-                  "closes comm motion; --csv also writes them to FILE as\n"
+                  "first interval is 0) until N notifications, S seconds or Ctrl+C (exit 0),\n"
+                  "then closes comm motion; --csv also writes them to FILE as\n"
                   "count,time,interval_ms",
                   0, 0, {{"--count", true}, {"--seconds", true}, {"--csv", true}}, motionWatch};
     watch.stopIsEnd = true;
@@ -152,11 +152,12 @@ void addMotionCommands(Table &table)
                               "prints the report mode, detection, motion, alarm type, level and time\n"
                               "(units of 10 ms), and the alarm output's enable and open state",
                               0, 0, {}, motionGet}
-                   << Command{"motion-set", "motion-set [--mode gpio|uart] [--enable|--disable] [--alarm-type "
-                                            "certain-time|always] [--alarm-level high|low] [--alarm-time N]",
-                              "sets motion detection (mode, on or off) and the alarm output (type,\n"
-                              "level, time 0..65535 in units of 10 ms); a value not given keeps the\n"
-                              "chip's",
+                   << Command{"motion-set",
+                              "motion-set [--mode M] [--enable|--disable] [--alarm-type T] [--alarm-level L] "
+                              "[--alarm-time N]",
+                              "sets motion detection and the alarm output: M gpio or uart, T\n"
+                              "certain-time or always, L high or low, N 0..65535 in units of 10 ms;\n"
+                              "a value not given keeps the chip's",
                               0, 0,
                               {{"--mode", true},
                                {"--enable", false},
