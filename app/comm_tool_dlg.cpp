@@ -5,6 +5,7 @@
 #include "app/traffic_log_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
+#include "motion/motion_ctrl_dlg.h"
 #include "osd/osd_char_list_dlg.h"
 #include "osd/osd_config_dlg.h"
 #include "tools/fbuf_dlg.h"
@@ -85,6 +86,7 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
     return {
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
+        {9, QStringLiteral("Motion Ctrl"), false, [this] { openMotionCtrl(); }},
         {10, QStringLiteral("OSD Config"), true, [this] { openOsdConfig(); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
@@ -244,6 +246,12 @@ void CCommToolDlg::openReadWriteData()
 void CCommToolDlg::openFbuf()
 {
     CFbufDlg dlg(layer(), this);
+    dlg.exec();
+}
+
+void CCommToolDlg::openMotionCtrl()
+{
+    CMotionCtrlDlg dlg(layer(), programMotionCtrlSettings(), this);
     dlg.exec();
 }
 

@@ -70,6 +70,7 @@ private:
     void systemReset();
     void openReadWriteData();
     void openFbuf();
+    void openMotionCtrl();
     void openOsdConfig();
     void imageConvert();
     void about();

@@ -85,6 +85,8 @@ struct Command {
     QList<Option> options;
     std::function<int(Context &, const Args &)> run;
     bool needsPort = true;
+    // Ctrl+C is how the command ends (a watch): it exits 0 once it has cleaned up.
+    bool stopIsEnd = false;
 };
 
 struct Table {
@@ -97,6 +99,7 @@ struct Table {
 // The commands of each area.
 void addLinkCommands(Table &table);
 void addFbufCommands(Table &table);
+void addMotionCommands(Table &table);
 void addOsdCommands(Table &table);
 
 } // namespace zm::cli

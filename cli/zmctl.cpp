@@ -104,6 +104,7 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addMotionCommands(t);
     addOsdCommands(t);
     return t;
 }
@@ -262,7 +263,7 @@ int main(int argc, char **argv)
             }
         }
         int code = command->run(ctx, args);
-        if (code == kOk && ctx.stopRequested())
+        if (code == kOk && ctx.stopRequested() && !command->stopIsEnd)
             code = ctx.interrupted();
         layer.close();
         return code;

@@ -50,4 +50,19 @@ inline constexpr char kOpenWriteFile[] = "Please open image file first!";
 // On-screen display.
 inline constexpr char kIncludeInvalidChar[] = "Include invalid char";
 
+// Motion monitor and the motion windows.
+inline constexpr char kOpenCommMotionFailed[] = "Open comm motion failed";
+inline constexpr char kCloseCommMotionFailed[] = "Close comm motion failed";
+inline constexpr char kCloseCommMotionFirst[] = "Please close comm motion first";
+inline constexpr char kWriteFinish[] = "Write Finish";
+inline constexpr char kReadFinish[] = "Read Finish";
+// Follows "Write chip register failed!:" or "Read chip register failed!:" when the window
+// threshold port never came free: the value was not moved.
+inline constexpr char kMotionPortBusy[] = "The window threshold port stayed busy for 1000 reads";
+// The chip holds window boundaries beyond the chosen image type: followed by the lists concerned.
+inline constexpr char kBoundaryOutside[] = "Window boundaries beyond the image type's size:";
+inline constexpr char kMotionLogFull[] =
+    "The motion log is full: %1 rows are kept; later notifications are counted but not logged.";
+inline constexpr char kAlarmTimeEmpty[] = "Please input the alarm time: 0~65535";
+
 } // namespace zm::msg

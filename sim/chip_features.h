@@ -24,6 +24,9 @@ struct ChipFeatures {
     uint16_t powerSaveTime = 0;
     uint8_t motionSource = 1;
     uint8_t motionFlags = 0; // bit 0 detection enabled
+    // Bit 4 of the detection flags: -1, the scene moves for half a second once per motion
+    // interval; 0 or 1, it stays still or moving.
+    int motionDetected = -1;
     uint8_t alarmFlags = 0;
     uint16_t alarmTime = 100;
     uint8_t alarmEnabled = 0;

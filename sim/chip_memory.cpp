@@ -271,7 +271,7 @@ uint8_t ChipMemory::readRegister(uint16_t address)
     if (m_portBusy == 0)
         return 0;
     const uint8_t busy = m_portCommand == 1 ? 0x01 : 0x02;
-    if (--m_portBusy == 0)
+    if (!m_portStuck && --m_portBusy == 0)
         finishPortOperation();
     return busy;
 }

@@ -43,6 +43,8 @@ public:
     // The 64 values behind the window-threshold port, by selector (bit 5 column, bits 4-1
     // window, bit 0 line).
     uint16_t windowThreshold(int selector) const { return m_windowThresholds[selector & 0x3F]; }
+    // A port that never finishes: 0x1A19 keeps the busy bit of the operation started.
+    void setPortStuck(bool stuck) { m_portStuck = stuck; }
     void setWindowThreshold(int selector, uint16_t value) { m_windowThresholds[selector & 0x3F] = value; }
 
     // Size in bytes of a byte-addressed store (types 1, 4, 5, 6), 0 for the item stores.
@@ -68,6 +70,7 @@ private:
     uint32_t m_flashSectorSize;
     std::array<uint16_t, 64> m_windowThresholds{};
     int m_portBusy = 0;
+    bool m_portStuck = false;
     uint8_t m_portCommand = 0;
     uint8_t m_portSelector = 0;
     uint16_t m_portValue = 0;

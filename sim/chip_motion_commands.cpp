@@ -52,7 +52,8 @@ ChipModel::Reply ChipModel::motionCommand(uint8_t code, const uint8_t *d, int n,
         if (n != 1) return Reply::withStatus(rc::InvalidDataLength);
         // The scene moves once per motion interval and stays "moving" for half a second.
         const auto sinceStart = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count();
-        const bool moving = (f.motionFlags & 1) && sinceStart % m_motionIntervalMs < 500;
+        const bool scene = f.motionDetected < 0 ? sinceStart % m_motionIntervalMs < 500 : f.motionDetected == 1;
+        const bool moving = (f.motionFlags & 1) && scene;
         switch (d[0]) {
         case 0: r.data = bytes({f.motionSource, f.motionFlags | (moving ? 0x10 : 0)}); break;
         case 1: r.data = bytes({f.alarmFlags}) + be16(f.alarmTime); break;

@@ -33,7 +33,7 @@ using namespace zm;
 
 namespace {
 
-const QStringList kCommands{"Get Version", "R/W Data", "OSD Config", "System Reset", "Fbuf Ctrl"};
+const QStringList kCommands{"Get Version", "R/W Data", "Motion Ctrl", "OSD Config", "System Reset", "Fbuf Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
 
 // A bare pseudo-terminal: the test writes to the master side, the console reads the slave side
@@ -211,6 +211,21 @@ private slots:
         emit m_console->commandButton("Get Version")->clicked();
         emit m_console->commandButton("R/W Data")->clicked();
         QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened}));
+        QVERIFY(m_chip->frames().isEmpty());
+
+        // "Motion Ctrl" has no check: its window opens, and its commands say the port is closed.
+        QString title;
+        QTimer::singleShot(0, this, [&] {
+            QWidget *window = QApplication::activeModalWidget();
+            if (!window)
+                return;
+            title = window->windowTitle();
+            QTest::mouseClick(window->findChild<QPushButton *>("detectGetButton"), Qt::LeftButton);
+            QMetaObject::invokeMethod(window, "reject");
+        });
+        emit m_console->commandButton("Motion Ctrl")->clicked();
+        QCOMPARE(title, QString("Motion Ctrl"));
+        QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
         QVERIFY(m_chip->frames().isEmpty());
     }
 

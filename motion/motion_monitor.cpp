@@ -1,0 +1,146 @@
+#include "motion/motion_monitor.h"
+
+#include "link/messages.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+namespace zm {
+
+QString motionTimeText(const QDateTime &time)
+{
+    if (!time.isValid())
+        return {};
+    const QDate d = time.date();
+    const QTime t = time.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d:%03d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
+                             t.second(), t.msec());
+}
+
+MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified notified)
+    : m_c(commands)
+    , m_layer(commands.layer())
+    , m_report(report)
+    , m_notified(std::move(notified))
+{
+}
+
+bool MotionMonitor::fail(uint8_t result)
+{
+    m_report.fail(QString::fromLatin1(resultText(result)));
+    return false;
+}
+
+// A wait cut short by the caller's stop (zmctl's Ctrl+C interrupts the wait in progress) is no
+// answer of the chip.
+bool MotionMonitor::interrupted(uint8_t result) const
+{
+    return result == rc::Unknown && m_report.stopRequested() && !m_layer.portLost();
+}
+
+bool MotionMonitor::run(const Limits &limits)
+{
+    m_count = 0;
+    m_previousTick = -1;
+    uint8_t r = m_c.commMotionControl(true);
+    if (r != 0) {
+        // Stopped while the open was on its way: the chip may have opened it, so it is closed.
+        if (interrupted(r))
+            return close();
+        return fail(r);
+    }
+    uint8_t status = 0;
+    r = m_c.getCommMotionStatus(status);
+    if (r != 0) {
+        if (interrupted(r))
+            return close();
+        return fail(r);
+    }
+    if (status == 0) {
+        m_report.setStatus(QStringLiteral("Closed"));
+        m_report.fail(QString::fromLatin1(msg::kOpenCommMotionFailed));
+        return false;
+    }
+    m_report.setStatus(QStringLiteral("Opened"));
+    m_report.setCounter(QStringLiteral("0"));
+    m_report.setValue(QStringLiteral("time"), QString());
+    m_report.setValue(QStringLiteral("interval"), QStringLiteral("0"));
+    watch(limits);
+    return close();
+}
+
+void MotionMonitor::watch(const Limits &limits)
+{
+    // The assembly stays armed for the whole run: a notification that comes in pieces is
+    // assembled however the waits fall, and each complete one is queued and taken once.
+    m_layer.startListening(cmd::MotionNotification);
+    QElapsedTimer clock;
+    clock.start();
+    auto done = [&] { return limits.count > 0 && m_count >= limits.count; };
+    while (!done()) {
+        int wait = kWaitMs;
+        if (limits.ms > 0) {
+            const qint64 left = limits.ms - clock.elapsed();
+            if (left <= 0)
+                break;
+            wait = int(std::min<qint64>(wait, left));
+        }
+        if (m_report.stopRequested()) {
+            // What arrived before the stop is counted; nothing more is waited for.
+            AnswerRecord frame;
+            while (!done() && m_layer.waitNotification(0, frame) == 0)
+                if (frame.code == cmd::MotionNotification)
+                    take(clock.elapsed());
+            break;
+        }
+        AnswerRecord frame;
+        const uint8_t r = m_layer.waitNotification(wait, frame);
+        if (r == 0 && frame.code == cmd::MotionNotification)
+            take(clock.elapsed());
+        else if (r == rc::Unknown && m_layer.portLost())
+            break; // nothing will come on a line that is gone
+        // A wrong serial number, a status other than 0 or a quiet wait is recorded as the last
+        // result by the layer and otherwise passed over.
+    }
+    m_layer.stopListening();
+}
+
+void MotionMonitor::take(qint64 tick)
+{
+    MotionNotification n;
+    n.count = ++m_count;
+    n.time = QDateTime::currentDateTimeUtc();
+    n.intervalMs = m_previousTick < 0 ? 0 : tick - m_previousTick;
+    m_previousTick = tick;
+    if (m_notified)
+        m_notified(n);
+}
+
+// The stop that ended the loop can still reach the wait of the close; that is no answer of the
+// chip, so the command is asked once more.
+uint8_t MotionMonitor::closing(const std::function<uint8_t()> &command)
+{
+    const uint8_t r = command();
+    return interrupted(r) ? command() : r;
+}
+
+bool MotionMonitor::close()
+{
+    uint8_t r = closing([this] { return m_c.commMotionControl(false); });
+    if (r != 0)
+        return fail(r);
+    uint8_t status = 0;
+    r = closing([&] { return m_c.getCommMotionStatus(status); });
+    if (r != 0)
+        return fail(r);
+    if (status == 0) {
+        m_report.setStatus(QStringLiteral("Closed"));
+        return true;
+    }
+    m_report.setStatus(QStringLiteral("Opened"));
+    m_report.fail(QString::fromLatin1(msg::kCloseCommMotionFailed));
+    return false;
+}
+
+} // namespace zm
