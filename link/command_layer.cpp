@@ -347,6 +347,14 @@ uint8_t CommandLayer::waitNotification(int ms, AnswerRecord &frame)
     return result;
 }
 
+void CommandLayer::collectNotifications(bool on)
+{
+    m_link->call([this, on] {
+        std::lock_guard lock(m_mutex);
+        m_router.collectNotifications(on);
+    });
+}
+
 void CommandLayer::stopListening()
 {
     endRawPhase();

@@ -96,6 +96,9 @@ public:
     void startListening(uint8_t code);
     uint8_t waitNotification(int ms, AnswerRecord &frame);
     void stopListening();
+    // From before the commands that open notifications until after those that close them:
+    // notifications that come while one of them waits are queued for waitNotification() too.
+    void collectNotifications(bool on);
 
     // Ends the wait in progress now, with 255 (an interrupted program, or one that is closing).
     void interruptWait();

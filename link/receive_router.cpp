@@ -36,7 +36,8 @@ void ReceiveRouter::armClosing(uint8_t serial, Output &out)
 void ReceiveRouter::listen(uint8_t code)
 {
     disarm();
-    m_queue.clear();
+    if (!m_collect)
+        m_queue.clear();
     m_state = ReceiveState::AwaitingAnswer;
     m_code = code;
     m_listening = true;
@@ -54,6 +55,12 @@ void ReceiveRouter::disarm()
     m_holdForClosing = false;
     m_listening = false;
     m_state = ReceiveState::Idle;
+}
+
+void ReceiveRouter::collectNotifications(bool on)
+{
+    m_collect = on;
+    m_queue.clear();
 }
 
 bool ReceiveRouter::prepareRaw(uint32_t expected)
@@ -137,7 +144,8 @@ size_t ReceiveRouter::takeFrames(const uint8_t *b, size_t k, Output &out)
             break;
         }
         const AnswerRecord &frame = m_assembly.frame();
-        if (!awaited(frame.code)) {
+        const bool collected = m_collect && frame.code == cmd::MotionNotification;
+        if (!awaited(frame.code) && !collected) {
             out.show.append(reinterpret_cast<const char *>(m_assembly.bytes()), n);
             m_counters.shown += uint64_t(n);
             tell(frame.code == cmd::MotionNotification ? TrafficRecorder::Kind::Notification
@@ -146,7 +154,7 @@ size_t ReceiveRouter::takeFrames(const uint8_t *b, size_t k, Output &out)
             m_assembly.reset();
             continue;
         }
-        if (m_listening) {
+        if (m_listening || collected) {
             if (m_queue.size() < kQueueLimit)
                 m_queue.push_back(frame);
             m_counters.queued += uint64_t(n);

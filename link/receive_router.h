@@ -63,6 +63,9 @@ public:
     void listen(uint8_t code);
     // Back to idle; what was held is given up.
     void disarm();
+    // While on, a notification that comes while another answer is awaited is queued as if
+    // listened for, not shown: a run that counts notifications loses none to its own commands.
+    void collectNotifications(bool on);
 
     void feed(const uint8_t *bytes, size_t k, Output &out);
 
@@ -107,6 +110,7 @@ private:
     int m_code = 0;
     uint8_t m_serial = 0;
     bool m_listening = false;
+    bool m_collect = false;
     bool m_holdForClosing = false;
     AnswerAssembly m_assembly;
     AnswerRecord m_answer;

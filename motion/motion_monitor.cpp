@@ -43,6 +43,13 @@ bool MotionMonitor::run(const Limits &limits)
 {
     m_count = 0;
     m_previousTick = -1;
+    // Notifications can come as soon as the open is done, while its status is still asked for:
+    // they are kept for the loop rather than shown.
+    m_layer.collectNotifications(true);
+    struct StopCollecting {
+        CommandLayer &layer;
+        ~StopCollecting() { layer.collectNotifications(false); }
+    } stopCollecting{m_layer};
     uint8_t r = m_c.commMotionControl(true);
     if (r != 0) {
         // Stopped while the open was on its way: the chip may have opened it, so it is closed.

@@ -171,6 +171,33 @@ private slots:
         QCOMPARE(run.notes().size(), 3);
     }
 
+    // A notification that comes while the status after the open is asked for is counted with
+    // the others, not shown as stray bytes.
+    void notificationDuringTheOpeningQuery()
+    {
+        auto open = std::make_shared<bool>(false);
+        ScriptedPeer peer([open](const QByteArray &f) -> std::vector<PeerAction> {
+            const uint8_t code = uint8_t(f[2]);
+            if (code == cmd::CommMotionControl) {
+                *open = f[4] == 1;
+                return {{ScriptedPeer::answer(code)}};
+            }
+            if (code == cmd::GetCommMotionStatus && *open)
+                return {{notification() + ScriptedPeer::answer(code, 0, QByteArray(1, '\x01'))}};
+            return {{ScriptedPeer::answer(code, 0, QByteArray(1, '\0'))}};
+        });
+        CommandLayer layer;
+        QVERIFY(layer.open(peer.path(), "38400,n,8,1"));
+        QByteArray shown;
+        QObject::connect(&layer, &CommandLayer::idleBytes, &layer, [&](const QByteArray &b) { shown += b; },
+                         Qt::DirectConnection);
+        MonitorRun run(layer, {.count = 1});
+        QTRY_VERIFY_WITH_TIMEOUT(run.done(), 5000);
+        QVERIFY(run.result());
+        QCOMPARE(run.notes().size(), 1);
+        QVERIFY(shown.isEmpty());
+    }
+
     // The open, the status after it and the close, each failing its own way.
     void openAndCloseFailures_data()
     {
