@@ -97,5 +97,6 @@ struct Table {
 // The commands of each area.
 void addLinkCommands(Table &table);
 void addFbufCommands(Table &table);
+void addFeatureCommands(Table &table);
 
 } // namespace zm::cli

@@ -43,6 +43,7 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addFeatureCommands(t);
     return t;
 }
 

@@ -30,7 +30,9 @@ using namespace zm;
 
 namespace {
 
-const QStringList kCommands{"Get Version", "R/W Data", "System Reset", "Fbuf Ctrl"};
+const QStringList kCommands{"Get Version", "R/W Data",   "Color Ctrl",   "Mirror Ctrl", "Power Ctrl",
+                            "Timer Ctrl",  "AE Ctrl",    "Image Property", "Gamma",     "Other Ctrl",
+                            "System Reset", "Fbuf Ctrl", "Zoom Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
 
 // A bare pseudo-terminal: the test writes to the master side, the console reads the slave side
