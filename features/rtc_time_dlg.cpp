@@ -45,6 +45,9 @@ void CRtcTimeDlg::showCurrentTime()
 
 void CRtcTimeDlg::setTime()
 {
+    // The pickers may be up to a second behind the PC's clock; take the second it is now.
+    if (ui->useCurrentCheck->isChecked())
+        showCurrentTime();
     const RtcTime t = rtcTime(ui->dateEdit->date(), ui->timeEdit->time());
     ui->setTimeEdit->setText(rtcText(t));
     runCommand(this, layer(), QString(), [t](Commands &c) { return c.setTime(t); });

@@ -117,9 +117,6 @@ private slots:
         QCOMPARE(entries.last(), last);
         QCOMPARE(l.value(l.startIndex), startValue);
         QCOMPARE(entries[l.startIndex].toInt(), startValue);
-        const ZoomSteps start;
-        const int starts[] = {start.zoomH, start.zoomV, start.moveH, start.moveV};
-        QCOMPARE(starts[list], startValue);
     }
 
     void downSizeByte()

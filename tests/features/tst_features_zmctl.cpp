@@ -2,6 +2,7 @@
 // sends (the same as its window's), what it prints, and the usage errors that send nothing.
 
 #include "sim/pty_chip.h"
+#include "tests/features/chip_frames.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -24,13 +25,6 @@ class TestFeaturesZmctl : public QObject
         p.waitForFinished(30000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
                 QString::fromLatin1(p.readAllStandardError())};
-    }
-    static QStringList hexFrames(const zm::sim::PtyChip &chip)
-    {
-        QStringList hex;
-        for (const QByteArray &f : chip.frames())
-            hex << QString::fromLatin1(f.toHex().toUpper());
-        return hex;
     }
 
 private slots:
@@ -83,7 +77,7 @@ private slots:
         QCOMPARE(r.out, out);
         for (QString &s : sent)
             s.remove(' ');
-        QCOMPARE(hexFrames(chip), sent);
+        QCOMPARE(zm::test::hexFrames(chip), sent);
     }
 
     // Usage errors name what is wrong, exit 2 and send nothing.

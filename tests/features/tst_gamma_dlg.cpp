@@ -10,40 +10,18 @@
 #include <QSlider>
 #include <QTest>
 
-#include "tests/common/chip_test.h"
-#include "tests/common/window_check.h"
+#include "tests/features/feature_window_test.h"
 
 using namespace zm;
 
-class TestGammaDlg : public test::ChipTest
+class TestGammaDlg : public test::FeatureWindowTest
 {
     Q_OBJECT
 
     FeatureRecords m_records;
-    std::unique_ptr<CGammaDlg> m_dlg;
 
-    void open()
-    {
-        m_dlg = std::make_unique<CGammaDlg>(*m_layer, m_records);
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        settle();
-    }
-    template <typename T>
-    T *child(const QString &name)
-    {
-        T *w = m_dlg->findChild<T *>(name);
-        if (!w)
-            qFatal("no %s", qPrintable(name));
-        return w;
-    }
+    void open() { show(std::make_unique<CGammaDlg>(*m_layer, m_records)); }
     QSlider *slider(int n) { return child<QSlider>(QStringLiteral("ySlider%1").arg(n)); }
-    void settle() { QVERIFY(WorkerRunner::waitForAll(20000)); }
-    void click(const char *name)
-    {
-        QTest::mouseClick(child<QPushButton>(QString::fromLatin1(name)), Qt::LeftButton);
-        settle();
-    }
     QByteArray chipTable() const { return m_chip->readMemory(MemoryType::Chip, 0x1940, 32); }
     static QByteArray bytes(const GammaTable &t) { return QByteArray(reinterpret_cast<const char *>(t.data()), 32); }
     // The frames of a whole-table write: four pieces of 8, then 2 to the update register.
@@ -54,13 +32,6 @@ class TestGammaDlg : public test::ChipTest
             f << QStringLiteral("5600310C0108%1").arg(0x1940 + 8 * i, 4, 16, QChar('0')).toUpper()
                     + QString::fromLatin1(table.mid(8 * i, 8).toHex().toUpper());
         return f << QStringLiteral("56003105010119040" "2");
-    }
-    QStringList frames() const
-    {
-        QStringList hex;
-        for (const QByteArray &f : m_chip->frames())
-            hex << QString::fromLatin1(f.toHex().toUpper());
-        return hex;
     }
     // A table unlike the default in every byte.
     static QByteArray odd()
@@ -77,12 +48,7 @@ private slots:
         m_records = FeatureRecords{};
         QVERIFY2(startChip(), qPrintable(m_error));
     }
-    void cleanup()
-    {
-        settle();
-        m_dlg.reset();
-        QVERIFY(stopChip());
-    }
+    void cleanup() { closeWindow(); }
 
     // Opening reads the 32 registers in four pieces and shows them: hex fields, slider
     // positions and the curve.
@@ -90,9 +56,7 @@ private slots:
     {
         m_chip->writeMemory(MemoryType::Chip, 0x1940, odd());
         open();
-        test::saveScreenshot(m_dlg.get(), "features_gamma");
-        const QStringList problems = test::windowFitProblems(m_dlg.get());
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        checkLook("features_gamma");
         QCOMPARE(frames(), QStringList({"5600300401081940", "5600300401081948", "5600300401081950", "5600300401081958"}));
         QCOMPARE(bytes(m_records.gamma), odd());
         QCOMPARE(child<QLineEdit>("xEdit1")->text(), QString("03"));

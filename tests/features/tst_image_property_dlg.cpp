@@ -10,45 +10,15 @@
 #include <QSlider>
 #include <QTest>
 
-#include "tests/common/chip_test.h"
-#include "tests/common/window_check.h"
+#include "tests/features/feature_window_test.h"
 
 using namespace zm;
 
-class TestImagePropertyDlg : public test::ChipTest
+class TestImagePropertyDlg : public test::FeatureWindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<CImagePropertyDlg> m_dlg;
-
-    void open()
-    {
-        m_dlg = std::make_unique<CImagePropertyDlg>(*m_layer);
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        settle();
-    }
-    template <typename T>
-    T *child(const char *name)
-    {
-        T *w = m_dlg->findChild<T *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no %s", name);
-        return w;
-    }
-    void settle() { QVERIFY(WorkerRunner::waitForAll(20000)); }
-    void click(const char *name)
-    {
-        QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton);
-        settle();
-    }
-    QStringList frames() const
-    {
-        QStringList hex;
-        for (const QByteArray &f : m_chip->frames())
-            hex << QString::fromLatin1(f.toHex().toUpper());
-        return hex;
-    }
+    void open() { show(std::make_unique<CImagePropertyDlg>(*m_layer)); }
     QList<int> sliders()
     {
         QList<int> v;
@@ -75,12 +45,7 @@ class TestImagePropertyDlg : public test::ChipTest
 
 private slots:
     void init() { QVERIFY2(startChip(), qPrintable(m_error)); }
-    void cleanup()
-    {
-        settle();
-        m_dlg.reset();
-        QVERIFY(stopChip());
-    }
+    void cleanup() { closeWindow(); }
 
     // Opening reads the six registers once and shows them: sliders (signed brightness, hue
     // from sign and magnitude), the enable boxes, the labels and the dump.
@@ -90,9 +55,7 @@ private slots:
         m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("FB8081"));
         m_chip->writeMemory(MemoryType::Chip, 0x1A14, QByteArray::fromHex("9E40"));
         open();
-        test::saveScreenshot(m_dlg.get(), "features_image_property");
-        const QStringList problems = test::windowFitProblems(m_dlg.get());
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        checkLook("features_image_property");
         QCOMPARE(frames(), QStringList({readFrame(1, 0x1A00), readFrame(3, 0x1A10), readFrame(2, 0x1A14)}));
         QCOMPARE(sliders(), QList<int>({-5, 128, 129, -30, 64}));
         QCOMPARE(child<QLabel>("hueValueLabel")->text(), QString("(0x9E), -30"));

@@ -20,53 +20,32 @@
 #include <QTest>
 #include <QTimeEdit>
 
-#include "tests/common/chip_test.h"
-#include "tests/common/window_check.h"
+#include "tests/features/feature_window_test.h"
 
 using namespace zm;
 
-class TestModeWindows : public test::ChipTest
+class TestModeWindows : public test::FeatureWindowTest
 {
     Q_OBJECT
 
     FeatureRecords m_records;
-    std::unique_ptr<ToolDialog> m_dlg;
 
     void open(const QString &which)
     {
         if (which == "color")
-            m_dlg = std::make_unique<CColorCtrlDlg>(*m_layer, m_records);
+            show(std::make_unique<CColorCtrlDlg>(*m_layer, m_records));
         else if (which == "mirror")
-            m_dlg = std::make_unique<CMirrorCtrlDlg>(*m_layer, m_records);
+            show(std::make_unique<CMirrorCtrlDlg>(*m_layer, m_records));
         else if (which == "ae")
-            m_dlg = std::make_unique<CAeCtrlDlg>(*m_layer, m_records);
+            show(std::make_unique<CAeCtrlDlg>(*m_layer, m_records));
         else if (which == "power")
-            m_dlg = std::make_unique<CPowerCtrlDlg>(*m_layer, m_records);
+            show(std::make_unique<CPowerCtrlDlg>(*m_layer, m_records));
         else if (which == "rtc")
-            m_dlg = std::make_unique<CRtcTimeDlg>(*m_layer);
+            show(std::make_unique<CRtcTimeDlg>(*m_layer));
         else
-            m_dlg = std::make_unique<COtherCtrlDlg>(*m_layer);
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-    }
-    template <typename T>
-    T *child(const QString &name)
-    {
-        T *w = m_dlg->findChild<T *>(name);
-        if (!w)
-            qFatal("no %s", qPrintable(name));
-        return w;
+            show(std::make_unique<COtherCtrlDlg>(*m_layer));
     }
     bool checked(const QString &radio) { return child<QAbstractButton>(radio)->isChecked(); }
-    void click(const QString &name) { QTest::mouseClick(child<QAbstractButton>(name), Qt::LeftButton); }
-    void settle() { QVERIFY(WorkerRunner::waitForAll(20000)); }
-    QStringList frames() const
-    {
-        QStringList hex;
-        for (const QByteArray &f : m_chip->frames())
-            hex << QString::fromLatin1(f.toHex().toUpper());
-        return hex;
-    }
 
 private slots:
     void init()
@@ -74,12 +53,7 @@ private slots:
         m_records = FeatureRecords{};
         QVERIFY2(startChip(), qPrintable(m_error));
     }
-    void cleanup()
-    {
-        settle();
-        m_dlg.reset();
-        QVERIFY(stopChip());
-    }
+    void cleanup() { closeWindow(); }
 
     // Every window fits the screen with all its texts, and opens without a word on the line,
     // showing the remembered records.
@@ -100,9 +74,7 @@ private slots:
         QFETCH(QString, window);
         QFETCH(QStringList, checkedRadios);
         open(window);
-        test::saveScreenshot(m_dlg.get(), "features_" + window);
-        const QStringList problems = test::windowFitProblems(m_dlg.get());
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        checkLook("features_" + window);
         QStringList on;
         for (QRadioButton *r : m_dlg->findChildren<QRadioButton *>())
             if (r->isChecked())
@@ -144,7 +116,6 @@ private slots:
         open(window);
         for (const QString &c : clicks)
             click(c);
-        settle();
         QCOMPARE(m_messages->texts(), QStringList());
         QCOMPARE(frames(), QStringList{frame.remove(' ')});
         QVERIFY(m_dlg->isEnabled());
@@ -157,7 +128,6 @@ private slots:
         click("colorGpioRadio");
         click("colorModeRadio1");
         click("colorSetButton");
-        settle();
         QCOMPARE(m_records.color.source, kGpioControl);
         QCOMPARE(m_records.color.mode, uint8_t(2));
         m_dlg.reset();
@@ -169,7 +139,6 @@ private slots:
         m_dlg.reset();
         open("ae");
         click("blcGetButton");
-        settle();
         QVERIFY(checked("blcGpioRadio") && checked("blcModeRadio0"));
         QCOMPARE(m_records.aeBlc.source, kGpioControl);
         QCOMPARE(m_records.aeBlc.mode, uint8_t(0));
@@ -185,19 +154,16 @@ private slots:
         });
         open("color");
         click("colorGetButton");
-        settle();
         QVERIFY(checked("colorUartRadio"));
         QVERIFY(!checked("colorModeRadio0") && !checked("colorModeRadio1") && !checked("colorModeRadio2"));
         QCOMPARE(m_records.color.mode, uint8_t(1));
         QCOMPARE(m_records.color.extra, uint8_t(7));
         m_chip->clearFrames();
         click("colorSetButton");
-        settle();
         QCOMPARE(m_messages->texts(), QStringList{"Select one of Auto Switch, Manual Color, Manual BW first."});
         QVERIFY(m_chip->frames().isEmpty());
         click("colorModeRadio0");
         click("colorSetButton");
-        settle();
         QCOMPARE(frames(), QStringList{"56003C020100"});
     }
 
@@ -208,7 +174,6 @@ private slots:
         open("mirror");
         QVERIFY(m_chip->addFault("status=5,cmd=0x3B"));
         click("mirrorGetButton");
-        settle();
         QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
         QVERIFY(checked("mirrorGpioRadio") && checked("mirrorModeRadio1"));
         QCOMPARE(m_records.mirror.source, kGpioControl);
@@ -235,7 +200,7 @@ private slots:
         QFETCH(bool, enabledMeanwhile);
         open(window);
         QVERIFY(m_chip->addFault("delay=400,times=1"));
-        click(first);
+        QTest::mouseClick(child<QAbstractButton>(first), Qt::LeftButton);
         QVERIFY(m_layer->isBusy());
         QCOMPARE(m_dlg->isEnabled(), enabledMeanwhile);
         // The button itself, as a second press would reach it.
@@ -265,7 +230,6 @@ private slots:
         child<QComboBox>("powerModeCombo")->setCurrentIndex(1);
         child<QCheckBox>("relateMotionCheck")->setChecked(true);
         click("propertySetButton");
-        settle();
         QCOMPARE(frames(), QStringList{"56003E040105FFFF"});
         QCOMPARE(m_chip->features().powerSaveTime, uint16_t(65535));
 
@@ -273,7 +237,6 @@ private slots:
         m_chip->clearFrames();
         time->clear();
         click("propertySetButton");
-        settle();
         QCOMPARE(m_messages->texts(), QStringList{"Power Save Time must be a number from 0 to 65535."});
         QVERIFY(m_chip->frames().isEmpty());
 
@@ -282,7 +245,6 @@ private slots:
             m.features().powerSaveTime = 1234;
         });
         click("propertyGetButton");
-        settle();
         QCOMPARE(child<QComboBox>("powerModeCombo")->currentIndex(), 0);
         QVERIFY(child<QCheckBox>("relateMotionCheck")->isChecked());
         QCOMPARE(time->text(), QString("1234"));
@@ -304,12 +266,10 @@ private slots:
         date->setDate(QDate(2024, 2, 29));
         time->setTime(QTime(23, 59, 58));
         click("setTimeButton");
-        settle();
         QCOMPARE(child<QLineEdit>("setTimeEdit")->text(), QString("2024-02-29 23:59:58"));
         QCOMPARE(frames(), QStringList{"560050070" "7E8021D173B3A"});
         // The clock runs on; the first 18 characters hold until two seconds have passed.
         click("getTimeButton");
-        settle();
         const QString shown = child<QLineEdit>("getTimeEdit")->text();
         QVERIFY2(QRegularExpression("^(2024-02-29 23:59:5[89]|2024-03-01 00:00:\\d\\d)$").match(shown).hasMatch(),
                  qPrintable(shown));

@@ -10,37 +10,18 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "tests/common/chip_test.h"
-#include "tests/common/window_check.h"
+#include "tests/features/feature_window_test.h"
 
 using namespace zm;
 
-class TestZoomDlg : public test::ChipTest
+class TestZoomDlg : public test::FeatureWindowTest
 {
     Q_OBJECT
 
     FeatureRecords m_records;
-    std::unique_ptr<CZoomDlg> m_dlg;
 
-    void open()
-    {
-        m_dlg = std::make_unique<CZoomDlg>(*m_layer, m_records);
-        m_dlg->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-    }
-    template <typename T>
-    T *child(const char *name)
-    {
-        T *w = m_dlg->findChild<T *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no %s", name);
-        return w;
-    }
-    void click(const char *name)
-    {
-        QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton);
-        QVERIFY(WorkerRunner::waitForAll(20000));
-    }
+    void open() { show(std::make_unique<CZoomDlg>(*m_layer, m_records)); }
+    CZoomDlg *dlg() { return static_cast<CZoomDlg *>(m_dlg.get()); }
     void type(const char *edit, const QString &text)
     {
         child<QLineEdit>(edit)->clear();
@@ -53,13 +34,6 @@ class TestZoomDlg : public test::ChipTest
             s << child<QLineEdit>(e)->text();
         return s;
     }
-    QStringList frames() const
-    {
-        QStringList hex;
-        for (const QByteArray &f : m_chip->frames())
-            hex << QString::fromLatin1(f.toHex().toUpper());
-        return hex;
-    }
     static QString setZoomFrame(int w, int h, int x, int y)
     {
         return QString::asprintf("56005208%04X%04X%04X%04X", w, h, x, y);
@@ -71,12 +45,7 @@ private slots:
         m_records = FeatureRecords{};
         QVERIFY2(startChip(), qPrintable(m_error));
     }
-    void cleanup()
-    {
-        QVERIFY(WorkerRunner::waitForAll(20000));
-        m_dlg.reset();
-        QVERIFY(stopChip());
-    }
+    void cleanup() { closeWindow(); }
 
     // The edits and lists come from the record, the step lists from their start values, and
     // nothing is sent.
@@ -84,9 +53,7 @@ private slots:
     {
         m_records.zoom = ZoomRecord{2, 1, 800, 600, ZoomRect{400, 300, 10, 20}};
         open();
-        test::saveScreenshot(m_dlg.get(), "features_zoom");
-        const QStringList problems = test::windowFitProblems(m_dlg.get());
-        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        checkLook("features_zoom");
         QCOMPARE(sizes(), QStringList({"800", "600", "400", "300", "10", "20"}));
         QCOMPARE(child<QComboBox>("horCombo")->currentText(), QString("1/4"));
         QCOMPARE(child<QComboBox>("verCombo")->currentText(), QString("1/2"));
@@ -125,7 +92,7 @@ private slots:
         m_records.zoom.zoom = start;
         open();
         for (const QString &p : presses)
-            click(p.toLatin1());
+            click(p);
         QCOMPARE(m_messages->texts(), QStringList());
         QCOMPARE(frames(), sent);
         const QByteArray last = QByteArray::fromHex(sent.last().toLatin1());
@@ -150,7 +117,7 @@ private slots:
         open();
         child<QComboBox>("verZoomCombo")->setCurrentIndex(0);
         child<QComboBox>("horZoomCombo")->setCurrentIndex(44);
-        QCOMPARE(m_dlg->steps().zoomV, 8);
+        QCOMPARE(dlg()->steps().zoomV, 8);
         click("zoomInButton");
         QCOMPARE(frames(), QStringList{setZoomFrame(16, 472, 0, 0)});
     }
