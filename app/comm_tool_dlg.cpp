@@ -3,6 +3,16 @@
 #include "app/about_dlg.h"
 #include "app/data_show_view.h"
 #include "app/traffic_log_dlg.h"
+#include "features/ae_ctrl_dlg.h"
+#include "features/color_ctrl_dlg.h"
+#include "features/feature_records.h"
+#include "features/gamma_dlg.h"
+#include "features/image_property_dlg.h"
+#include "features/mirror_ctrl_dlg.h"
+#include "features/other_ctrl_dlg.h"
+#include "features/power_ctrl_dlg.h"
+#include "features/rtc_time_dlg.h"
+#include "features/zoom_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
 #include "motion/motion_ctrl_dlg.h"
@@ -27,7 +37,15 @@ namespace zm {
 
 namespace {
 CCommToolDlg *g_console = nullptr;
+
+// A tool window, run modally and gone when it closes.
+template <typename Dlg, typename... Args>
+void runModal(Args &&...args)
+{
+    Dlg dlg(std::forward<Args>(args)...);
+    dlg.exec();
 }
+} // namespace
 
 CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     : ToolDialog(layer, parent)
@@ -86,10 +104,19 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
     return {
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
+        {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(layer(), rememberedFeatures(), this); }},
+        {5, QStringLiteral("Mirror Ctrl"), true, [this] { runModal<CMirrorCtrlDlg>(layer(), rememberedFeatures(), this); }},
+        {6, QStringLiteral("Power Ctrl"), true, [this] { runModal<CPowerCtrlDlg>(layer(), rememberedFeatures(), this); }},
+        {7, QStringLiteral("Timer Ctrl"), true, [this] { runModal<CRtcTimeDlg>(layer(), this); }},
+        {8, QStringLiteral("AE Ctrl"), true, [this] { runModal<CAeCtrlDlg>(layer(), rememberedFeatures(), this); }},
         {9, QStringLiteral("Motion Ctrl"), false, [this] { openMotionCtrl(); }},
         {10, QStringLiteral("OSD Config"), true, [this] { openOsdConfig(); }},
+        {11, QStringLiteral("Image Property"), true, [this] { runModal<CImagePropertyDlg>(layer(), this); }},
+        {12, QStringLiteral("Gamma"), true, [this] { runModal<CGammaDlg>(layer(), rememberedFeatures(), this); }},
+        {14, QStringLiteral("Other Ctrl"), true, [this] { runModal<COtherCtrlDlg>(layer(), this); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
+        {18, QStringLiteral("Zoom Ctrl"), false, [this] { runModal<CZoomDlg>(layer(), rememberedFeatures(), this); }},
     };
 }
 

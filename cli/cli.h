@@ -101,5 +101,6 @@ void addLinkCommands(Table &table);
 void addFbufCommands(Table &table);
 void addMotionCommands(Table &table);
 void addOsdCommands(Table &table);
+void addFeatureCommands(Table &table);
 
 } // namespace zm::cli

@@ -106,6 +106,7 @@ Table commandTable()
     addFbufCommands(t);
     addMotionCommands(t);
     addOsdCommands(t);
+    addFeatureCommands(t);
     return t;
 }
 

@@ -65,4 +65,13 @@ inline constexpr char kMotionLogFull[] =
     "The motion log is full: %1 rows are kept; later notifications are counted but not logged.";
 inline constexpr char kAlarmTimeEmpty[] = "Please input the alarm time: 0~65535";
 
+// Camera feature windows.
+inline constexpr char kGammaReadFailed[] = "Read register failed!:";
+inline constexpr char kGammaWriteFailed[] = "Write register failed!:";
+// A group whose radios or list show no choice (the chip answered a value they do not offer):
+// nothing is sent until one is chosen. %1: the choices, joined by ", ".
+inline constexpr char kSelectChoice[] = "Select one of %1 first.";
+// A decimal field out of its range or empty. %1: the field's label without its colon.
+inline constexpr char kNumberRange[] = "%1 must be a number from %2 to %3.";
+
 } // namespace zm::msg

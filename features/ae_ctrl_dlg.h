@@ -1,0 +1,28 @@
+#pragma once
+// The "AE Ctrl" window: three exposure groups, each with its own control source, Set and Get.
+
+#include "ui/tool_dialog.h"
+
+#include <memory>
+
+namespace Ui {
+class CAeCtrlDlg;
+}
+
+namespace zm {
+
+struct FeatureRecords;
+
+class CAeCtrlDlg : public ToolDialog
+{
+    Q_OBJECT
+
+public:
+    CAeCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    ~CAeCtrlDlg() override;
+
+private:
+    std::unique_ptr<Ui::CAeCtrlDlg> ui;
+};
+
+} // namespace zm

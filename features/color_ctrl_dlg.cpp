@@ -1,0 +1,22 @@
+#include "features/color_ctrl_dlg.h"
+
+#include "features/feature_records.h"
+#include "features/mode_group.h"
+#include "ui_color_ctrl_dlg.h"
+
+namespace zm {
+
+CColorCtrlDlg::CColorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(layer, parent)
+    , ui(std::make_unique<Ui::CColorCtrlDlg>())
+{
+    ui->setupUi(this);
+    new ModeGroup(this, ModeFeature::Color, records.color, {ui->colorGpioRadio, ui->colorUartRadio},
+                  {ui->colorModeRadio0, ui->colorModeRadio1, ui->colorModeRadio2}, ui->colorSetButton,
+                  ui->colorGetButton);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &CColorCtrlDlg::reject);
+}
+
+CColorCtrlDlg::~CColorCtrlDlg() = default;
+
+} // namespace zm

@@ -1,0 +1,105 @@
+#include "features/image_property.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace zm::picture {
+
+uint8_t hueByte(int value)
+{
+    const int magnitude = std::min(std::abs(value), 31);
+    return uint8_t(value < 0 ? 0x80 | magnitude : magnitude);
+}
+
+QString brightnessLabel(int value)
+{
+    return QString::asprintf("(0x%02X), %3d", brightnessByte(value), value);
+}
+
+QString hueLabel(int value)
+{
+    return QString::asprintf("(0x%02X), %3d", hueByte(value), value);
+}
+
+QString contrastLabel(uint8_t byte)
+{
+    return QString::asprintf("(0x%02X), %1.7f", byte, byte / 128.0);
+}
+
+QString saturationLabel(uint8_t byte)
+{
+    return QString::asprintf("(0x%02X), %2.6f", byte, byte * 3.0 / 128.0);
+}
+
+QString offContrastLabel(uint8_t byte)
+{
+    return QString::asprintf("(0x%02X), %3d", byte, byte);
+}
+
+namespace {
+
+QString line(const char *name, uint8_t value)
+{
+    return QString::asprintf("%s = 0x%02X\n", name, value);
+}
+
+} // namespace
+
+QString registerDump(const PictureControls &c)
+{
+    return line("Control      (0x1A00)", c.control) + line("Brightness   (0x1A10)", c.brightness)
+        + line("Contrast     (0x1A11)", c.contrast) + line("Off_contrast (0x1A12)", c.offContrast)
+        + line("Hue          (0x1A14)", c.hue) + line("Saturation   (0x1A15)", c.saturation);
+}
+
+QString recordDump(uint16_t address, const std::array<uint8_t, 5> &r)
+{
+    return QString::asprintf("Address  = 0x%04X\n", address) + line("Brightness   ", r[0]) + line("Contrast     ", r[1])
+        + line("Off_contrast ", r[2]) + line("Hue          ", r[3]) + line("Saturation   ", r[4]);
+}
+
+namespace {
+
+uint8_t readRegisters(Commands &commands, uint16_t address, uint8_t *out, int n)
+{
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.count = uint8_t(n);
+    t.address = address;
+    const uint8_t r = commands.readData(t);
+    if (r == 0)
+        std::copy(t.data.begin(), t.data.begin() + n, out);
+    return r;
+}
+
+} // namespace
+
+uint8_t readPictureControls(Commands &commands, PictureControls &out)
+{
+    uint8_t control = 0, first[3] = {}, second[2] = {};
+    if (const uint8_t r = readRegisters(commands, kControlRegister, &control, 1))
+        return r;
+    if (const uint8_t r = readRegisters(commands, kBrightnessRegister, first, 3))
+        return r;
+    if (const uint8_t r = readRegisters(commands, kHueRegister, second, 2))
+        return r;
+    out = PictureControls{control, first[0], first[1], first[2], second[0], second[1]};
+    return 0;
+}
+
+uint8_t readControl(Commands &commands, uint8_t &control)
+{
+    return readRegisters(commands, kControlRegister, &control, 1);
+}
+
+uint8_t writeRegisters(Commands &commands, uint16_t address, const uint8_t *bytes, int n)
+{
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.count = uint8_t(n);
+    t.address = address;
+    std::copy(bytes, bytes + n, t.data.begin());
+    return commands.writeData(t);
+}
+
+} // namespace zm::picture

@@ -1,0 +1,59 @@
+#pragma once
+// The "Image Property Page" window: brightness, contrast, off contrast, hue and saturation tuned
+// live with sliders (a slider writes its register when it is let go, or at once when moved by
+// the keyboard or a click beside the handle), the enable bits of the Control register, and a
+// dump of the six registers.
+
+#include "features/image_property.h"
+#include "ui/tool_dialog.h"
+
+#include <QList>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QSlider;
+
+namespace Ui {
+class CImagePropertyDlg;
+}
+
+namespace zm {
+
+class CImagePropertyDlg : public ToolDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CImagePropertyDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    ~CImagePropertyDlg() override;
+
+private:
+    struct Slider {
+        QSlider *slider;
+        QLabel *label;
+        uint16_t address;
+        std::function<uint8_t(int)> byte;
+        std::function<QString(int)> text;
+        std::function<int(uint8_t)> value;
+    };
+
+    void sliderMoved(const Slider &s);
+    void writeSlider(const Slider &s);
+    // Moves a slider without writing its register.
+    void showValue(const Slider &s, uint8_t byte);
+    void showControls(const picture::PictureControls &c);
+    void showEnables(uint8_t control);
+    uint8_t checkedEnables() const;
+    void reload(bool sliders);
+    void setDefault();
+    void getFunction();
+    void setFunction();
+
+    std::unique_ptr<Ui::CImagePropertyDlg> ui;
+    QList<Slider> m_sliders; // brightness, contrast, off contrast, hue, saturation
+    bool m_showing = false;
+};
+
+} // namespace zm

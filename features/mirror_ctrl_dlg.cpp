@@ -1,0 +1,21 @@
+#include "features/mirror_ctrl_dlg.h"
+
+#include "features/feature_records.h"
+#include "features/mode_group.h"
+#include "ui_mirror_ctrl_dlg.h"
+
+namespace zm {
+
+CMirrorCtrlDlg::CMirrorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(layer, parent)
+    , ui(std::make_unique<Ui::CMirrorCtrlDlg>())
+{
+    ui->setupUi(this);
+    new ModeGroup(this, ModeFeature::Mirror, records.mirror, {ui->mirrorGpioRadio, ui->mirrorUartRadio},
+                  {ui->mirrorModeRadio0, ui->mirrorModeRadio1}, ui->mirrorSetButton, ui->mirrorGetButton);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &CMirrorCtrlDlg::reject);
+}
+
+CMirrorCtrlDlg::~CMirrorCtrlDlg() = default;
+
+} // namespace zm

@@ -1,0 +1,159 @@
+// zmctl's feature commands as a user runs them, against the simulated chip: the frames each
+// sends (the same as its window's), what it prints, and the usage errors that send nothing.
+
+#include "sim/pty_chip.h"
+#include "tests/features/chip_frames.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFeaturesZmctl : public QObject
+{
+    Q_OBJECT
+
+    struct Run {
+        int code = -1;
+        QString out, err;
+    };
+
+    Run zmctl(zm::sim::PtyChip &chip, const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(ZMCTL), QStringList{"--port", chip.slavePath()} + args);
+        p.waitForFinished(30000);
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
+                QString::fromLatin1(p.readAllStandardError())};
+    }
+
+private slots:
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("time-set") << QStringList{"time-set", "2024-02-29 23:59:58"} << QStringList{"5600500707E8021D173B3A"} << "";
+        QTest::newRow("time-set in two") << QStringList{"time-set", "2024-02-29", "23:59:58"} << QStringList{"5600500707E8021D173B3A"} << "";
+        QTest::newRow("zoom-set") << QStringList{"zoom-set", "608", "456", "0", "0"} << QStringList{"56005208026001C800000000"} << "";
+        QTest::newRow("zoom-get") << QStringList{"zoom-get"} << QStringList{"56005300"}
+                                  << "SrcWidth=640 SrcHeight=480 ZoomWidth=640 ZoomHeight=480 hStartPos=0 vStartPos=0\n";
+        QTest::newRow("downsize-set") << QStringList{"downsize-set", "1/4", "1/2"} << QStringList{"5600540112"} << "";
+        QTest::newRow("downsize-get") << QStringList{"downsize-get"} << QStringList{"56005500"} << "Hor=1 Ver=1\n";
+        QTest::newRow("colour") << QStringList{"feature-set", "color", "--source", "gpio", "--mode", "manual-bw"}
+                                << QStringList{"56003C020003"} << "";
+        QTest::newRow("mirror") << QStringList{"feature-set", "mirror", "--mode=mirror", "--source=uart"}
+                                << QStringList{"56003A020101"} << "";
+        QTest::newRow("flicker") << QStringList{"feature-set", "ae-flicker", "--source", "uart", "--mode", "60hz"}
+                                 << QStringList{"56004003000101"} << "";
+        QTest::newRow("indoor") << QStringList{"feature-set", "ae-indoor", "--source", "gpio", "--mode", "force-indoor"}
+                                << QStringList{"56004003010001"} << "";
+        QTest::newRow("blc") << QStringList{"feature-set", "ae-blc", "--source", "uart", "--mode", "close"}
+                             << QStringList{"56004003020100"} << "";
+        QTest::newRow("power") << QStringList{"feature-set", "power", "--source", "uart", "--mode", "into"}
+                               << QStringList{"56003E03000101"} << "";
+        QTest::newRow("get colour") << QStringList{"feature-get", "color"} << QStringList{"56003D00"} << "source=uart mode=auto\n";
+        QTest::newRow("get blc") << QStringList{"feature-get", "ae-blc"} << QStringList{"5600410102"} << "source=uart mode=open\n";
+        QTest::newRow("get power") << QStringList{"feature-get", "power"} << QStringList{"56003F0100"} << "source=uart mode=out\n";
+        QTest::newRow("gamma-get") << QStringList{"gamma-get"}
+                                   << QStringList{"5600300401081940", "5600300401081948", "5600300401081950", "5600300401081958"}
+                                   << "8 16 24 32 40 48 56 64 80 96 112 128 160 192 224\n"
+                                      "0 16 35 57 76 93 106 117 127 144 159 172 184 204 221 239 255\n";
+        QTest::newRow("gamma-set default") << QStringList{"gamma-set", "default"}
+                                           << QStringList{"5600310C010819400810182028303840", "5600310C0108194850607080A0C0E000",
+                                                          "5600310C010819501023394C5D6A757F", "5600310C0108195890 9FACB8CCDDEFFF",
+                                                          "560031050101190402"}
+                                           << "";
+    }
+    void commands()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, out);
+        zm::sim::PtyChip chip;
+        const Run r = zmctl(chip, args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, out);
+        for (QString &s : sent)
+            s.remove(' ');
+        QCOMPARE(zm::test::hexFrames(chip), sent);
+    }
+
+    // Usage errors name what is wrong, exit 2 and send nothing.
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("month 13") << QStringList{"time-set", "2024-13-01 00:00:00"} << "2024-13-01 00:00:00";
+        QTest::newRow("not a time") << QStringList{"time-set", "yesterday"} << "yesterday";
+        QTest::newRow("zoom over 65535") << QStringList{"zoom-set", "1", "2", "3", "65536"} << "Y must be";
+        QTest::newRow("down-size 1/3") << QStringList{"downsize-set", "1/3", "1"} << "1/3";
+        QTest::newRow("unknown feature") << QStringList{"feature-get", "colour"} << "colour";
+        QTest::newRow("unknown mode") << QStringList{"feature-set", "color", "--source", "uart", "--mode", "manual"} << "manual";
+        QTest::newRow("no mode") << QStringList{"feature-set", "mirror", "--source", "uart"} << "--mode none|mirror";
+        QTest::newRow("bad source") << QStringList{"feature-set", "mirror", "--source", "spi", "--mode", "none"} << "spi";
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        zm::sim::PtyChip chip;
+        const Run r = zmctl(chip, args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("zmctl: ") && r.err.contains(named), qPrintable(r.err));
+        QVERIFY(chip.frames().isEmpty());
+    }
+
+    // What gamma-get prints, gamma-set takes back; a file with a bad token is refused by name,
+    // and a failure of the chip exits 1 with the result text.
+    void gammaFiles()
+    {
+        zm::sim::PtyChip chip;
+        QByteArray table(32, '\0');
+        for (int i = 0; i < 32; ++i)
+            table[i] = char(255 - i * 5);
+        chip.writeMemory(zm::MemoryType::Chip, 0x1940, table);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("gamma.txt");
+        Run r = zmctl(chip, {"gamma-get"});
+        QCOMPARE(r.code, 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(r.out.toLatin1()) > 0);
+        f.close();
+        chip.writeMemory(zm::MemoryType::Chip, 0x1940, QByteArray(32, '\0'));
+        r = zmctl(chip, {"gamma-set", file});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(chip.readMemory(zm::MemoryType::Chip, 0x1940, 32), table);
+
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write("0x08, 16, 24\n0x1G") > 0);
+        f.close();
+        chip.clearFrames();
+        r = zmctl(chip, {"gamma-set", file});
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains("\"0x1G\""), qPrintable(r.err));
+        QVERIFY(chip.frames().isEmpty());
+
+        QVERIFY(chip.addFault("status=5,cmd=0x30"));
+        r = zmctl(chip, {"gamma-get"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.err, QString("Cmd recept, but execute failed\n"));
+    }
+
+    // The clock prints in its one form and runs from what was set.
+    void clockRuns()
+    {
+        zm::sim::PtyChip chip;
+        QCOMPARE(zmctl(chip, {"time-set", "2030-12-31 23:59:59"}).code, 0);
+        const Run r = zmctl(chip, {"time-get"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(QRegularExpression("^(2030-12-31 23:59:59|2031-01-01 00:00:0\\d)\n$").match(r.out).hasMatch(),
+                 qPrintable(r.out));
+        QCOMPARE(zmctl(chip, {"time-set", "now"}).code, 0);
+        QCOMPARE(chip.frames().last().mid(4, 2), QByteArray::fromHex(QByteArray::number(QDate::currentDate().year(), 16).rightJustified(4, '0')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFeaturesZmctl)
+#include "tst_features_zmctl.moc"
