@@ -14,6 +14,7 @@
 #include "features/rtc_time_dlg.h"
 #include "features/zoom_dlg.h"
 #include "link/command_layer.h"
+#include "link/file_reasons.h"
 #include "link/messages.h"
 #include "motion/motion_ctrl_dlg.h"
 #include "osd/osd_char_list_dlg.h"
@@ -25,11 +26,15 @@
 #include "ui_comm_tool_dlg.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -83,6 +88,11 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->openButton, &QPushButton::clicked, this, [this] { toggleOpen(); });
     connect(ui->hexShowCheck, &QCheckBox::toggled, this, [this](bool on) { ui->dataShow->setHexShow(on); });
     connect(ui->clearShowButton, &QPushButton::clicked, this, [this] { ui->dataShow->clear(); });
+    connect(ui->saveShowButton, &QPushButton::clicked, this, [this] { saveShow(); });
+    connect(ui->logToFileCheck, &QCheckBox::toggled, this, [this](bool on) { logToFile(on); });
+    m_chooseFile = [this](const QString &title, const QString &name) {
+        return QFileDialog::getSaveFileName(this, title, name);
+    };
     // Both come from the link thread.
     connect(&layer, &CommandLayer::idleBytes, this, &CCommToolDlg::showIdleBytes, Qt::QueuedConnection);
     connect(&layer, &CommandLayer::portLostSignal, this, &CCommToolDlg::portLost, Qt::QueuedConnection);
@@ -240,6 +250,39 @@ void CCommToolDlg::portLost(const QString &reason)
 void CCommToolDlg::showIdleBytes(const QByteArray &bytes)
 {
     ui->dataShow->appendBytes(bytes);
+    QString error;
+    if (m_capture.isOpen() && !m_capture.write(bytes, QDateTime::currentDateTime(), &error)) {
+        const QSignalBlocker block(ui->logToFileCheck);
+        ui->logToFileCheck->setChecked(false);
+        showMessage(this, QStringLiteral("Logging to %1 stopped: %2").arg(m_capture.path(), error));
+    }
+}
+
+void CCommToolDlg::saveShow()
+{
+    const QString path = m_chooseFile(QStringLiteral("Save Data Show"), QStringLiteral("data_show.bin"));
+    if (path.isEmpty())
+        return;
+    const DataShow &data = ui->dataShow->data();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data.bytes(0, data.size())) != data.size() || !file.commit())
+        showMessage(this, QStringLiteral("%1 could not be written: %2.").arg(path, whyNotWritable(path, file.errorString())));
+}
+
+void CCommToolDlg::logToFile(bool on)
+{
+    if (!on) {
+        m_capture.close();
+        return;
+    }
+    const QString path = m_chooseFile(QStringLiteral("Log Data Show To"), QStringLiteral("data_show.log"));
+    QString error;
+    if (path.isEmpty() || !m_capture.open(path, &error)) {
+        const QSignalBlocker block(ui->logToFileCheck);
+        ui->logToFileCheck->setChecked(false);
+        if (!path.isEmpty())
+            showMessage(this, QStringLiteral("%1 cannot be logged to: %2.").arg(path, error));
+    }
 }
 
 void CCommToolDlg::getVersion()

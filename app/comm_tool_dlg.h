@@ -3,11 +3,14 @@
 // program's only top-level window; the one command layer of the program is handed to it.
 
 #include "app/console_button.h"
+#include "app/idle_capture.h"
 #include "app/port_settings.h"
 #include "ui/tool_dialog.h"
 
 #include <QList>
 #include <QMap>
+
+#include <functional>
 
 #include <memory>
 
@@ -39,6 +42,10 @@ public:
     // Preselects a port: an entry of the list, or a typed device path.
     void selectPort(const QString &port);
     PortSettings portSettings() const;
+
+    // How the console asks for a file to save to; tests replace the file dialog with this.
+    using FileChooser = std::function<QString(const QString &title, const QString &name)>;
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     // Where Tools > "Image Convert" starts the converter from; beside this program by default.
     QString converterPath() const { return m_converterPath; }
@@ -73,6 +80,8 @@ private:
     void openMotionCtrl();
     void openOsdConfig();
     void imageConvert();
+    void saveShow();
+    void logToFile(bool on);
     void about();
 
     std::unique_ptr<Ui::CCommToolDlg> ui;
@@ -81,6 +90,8 @@ private:
     QMap<QString, QPushButton *> m_buttons;
     bool m_portOpen = false;
     QString m_converterPath;
+    FileChooser m_chooseFile;
+    IdleCapture m_capture;
 };
 
 } // namespace zm

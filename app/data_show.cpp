@@ -47,6 +47,22 @@ void DataShow::append(const char *bytes, qint64 n)
     index(from);
 }
 
+QByteArray DataShow::bytes(qint64 from, qint64 n) const
+{
+    from = std::clamp<qint64>(from, 0, m_size);
+    n = std::clamp<qint64>(n, 0, m_size - from);
+    QByteArray out;
+    out.reserve(n);
+    while (n > 0) {
+        const qint64 offset = from % kBlockSize;
+        const qint64 k = std::min(n, kBlockSize - offset);
+        out.append(reinterpret_cast<const char *>(m_blocks[size_t(from / kBlockSize)].get() + offset), k);
+        from += k;
+        n -= k;
+    }
+    return out;
+}
+
 void DataShow::clear()
 {
     m_blocks.clear();

@@ -27,6 +27,8 @@ public:
     void clear();
 
     qint64 size() const { return m_size; }
+    // The bytes as they came, `n` of them from `from`.
+    QByteArray bytes(qint64 from, qint64 n) const;
     uint8_t at(qint64 i) const { return m_blocks[size_t(i / kBlockSize)][size_t(i % kBlockSize)]; }
 
     // Hex form, `bytesPerLine` bytes a line.

@@ -161,6 +161,63 @@ private slots:
         QVERIFY(m_messages->at(0).text.startsWith(msg::kPortLost));
     }
 
+    // "Save..." writes the bytes shown, as they came; "Log to file" appends each batch after a
+    // line with its time and size, flushed at once: both hold exactly what the peer sent.
+    void captureToFile()
+    {
+        RawPty pty;
+        openPort(pty.path());
+        QTemporaryDir dir;
+        const QString log = dir.filePath("show.log");
+        QFile earlier(log);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("--- earlier 1 byte\nE\n") > 0);
+        earlier.close();
+        QString next = log;
+        m_console->setFileChooser([&](const QString &, const QString &) { return next; });
+        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(true);
+        QByteArray sent;
+        for (int i = 0; i < 20; ++i) {
+            QByteArray batch;
+            for (int k = 0; k <= i; ++k)
+                batch.append(char((i * 31 + k * 7) & 0xFF)); // zeros and line feeds among them
+            QVERIFY(pty.write(batch));
+            sent += batch;
+            QTest::qWait(5);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_console->dataShow()->data().size(), qint64(sent.size()), 5000);
+        // Read back while still logging: everything is on disk already.
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray content = f.readAll();
+        QVERIFY(content.startsWith("--- earlier 1 byte\nE\n"));
+        content = content.mid(int(qstrlen("--- earlier 1 byte\nE\n")));
+        QByteArray logged;
+        while (!content.isEmpty()) {
+            const int eol = int(content.indexOf('\n'));
+            const QList<QByteArray> header = content.left(eol).split(' ');
+            QVERIFY2(header.size() == 5 && header[0] == "---" && header[4].startsWith("byte"), content.left(eol).constData());
+            const int n = header[3].toInt();
+            logged += content.mid(eol + 1, n);
+            QCOMPARE(content.at(eol + 1 + n), '\n');
+            content = content.mid(eol + 2 + n);
+        }
+        QCOMPARE(logged, sent);
+        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(false);
+
+        next = dir.filePath("show.bin");
+        m_console->findChild<QPushButton *>("saveShowButton")->click();
+        QFile saved(next);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), sent);
+
+        // A folder that cannot be written: said, and the box does not stay checked.
+        next = "/nonexistent/show.log";
+        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(true);
+        QVERIFY(!m_console->findChild<QCheckBox *>("logToFileCheck")->isChecked());
+        QCOMPARE(m_messages->count(), 1);
+        QVERIFY(m_messages->at(0).text.contains("does not exist"));
+    }
+
     // A success shows its answer, a failure the result text alone, for both workers.
     void commands_data()
     {
