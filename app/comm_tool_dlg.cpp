@@ -15,6 +15,7 @@
 #include "features/zoom_dlg.h"
 #include "link/command_layer.h"
 #include "link/file_reasons.h"
+#include "link/serial_link.h"
 #include "link/messages.h"
 #include "motion/motion_ctrl_dlg.h"
 #include "osd/osd_char_list_dlg.h"
@@ -25,6 +26,7 @@
 #include "ui/resources.h"
 #include "ui_comm_tool_dlg.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -89,6 +91,10 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->hexShowCheck, &QCheckBox::toggled, this, [this](bool on) { ui->dataShow->setHexShow(on); });
     connect(ui->clearShowButton, &QPushButton::clicked, this, [this] { ui->dataShow->clear(); });
     connect(ui->saveShowButton, &QPushButton::clicked, this, [this] { saveShow(); });
+    connect(ui->reopenButton, &QPushButton::clicked, this, [this] { m_watch.reopen(); });
+    m_watch.setReopener([this] { return reopen(); });
+    connect(&m_watch, &PortWatch::back, this, [this] { showPortStatus(); });
+    showPortStatus();
     connect(ui->logToFileCheck, &QCheckBox::toggled, this, [this](bool on) { logToFile(on); });
     m_chooseFile = [this](const QString &title, const QString &name) {
         return QFileDialog::getSaveFileName(this, title, name);
@@ -233,8 +239,38 @@ void CCommToolDlg::toggleOpen()
         showMessage(this, QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
     } else {
         m_portOpen = true;
+        m_watch.stop();
     }
     applyPortState();
+    showPortStatus();
+}
+
+bool CCommToolDlg::reopen()
+{
+    if (m_portOpen)
+        return true;
+    QString error;
+    if (!layer().open(m_lostSettings.port, m_lostSettings.settingsString(), &error)) {
+        showMessage(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this,
+                    QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
+        return false;
+    }
+    m_portOpen = true;
+    m_watch.stop();
+    applyPortState();
+    showPortStatus();
+    return true;
+}
+
+void CCommToolDlg::showPortStatus()
+{
+    const bool lost = !m_portOpen && (m_watch.watching() || m_watch.isBack());
+    ui->portStatusLabel->setVisible(lost);
+    ui->reopenButton->setVisible(lost && m_watch.isBack());
+    if (lost)
+        ui->portStatusLabel->setText(m_watch.isBack()
+                                         ? QStringLiteral("%1 is back.").arg(m_watch.port())
+                                         : QStringLiteral("Waiting for %1 to come back...").arg(m_watch.port()));
 }
 
 void CCommToolDlg::portLost(const QString &reason)
@@ -244,6 +280,10 @@ void CCommToolDlg::portLost(const QString &reason)
         return;
     m_portOpen = false;
     applyPortState();
+    // The same device path may come back (an adapter plugged in again): offer to reopen it then.
+    m_lostSettings = portSettings();
+    m_watch.watch(m_lostSettings.port, systemPortName(m_lostSettings.port));
+    showPortStatus();
     showMessage(this, QString::fromLatin1(msg::kPortLost) + "\n" + reason);
 }
 

@@ -5,6 +5,7 @@
 #include "app/console_button.h"
 #include "app/idle_capture.h"
 #include "app/port_settings.h"
+#include "ui/port_watch.h"
 #include "ui/tool_dialog.h"
 
 #include <QList>
@@ -39,6 +40,7 @@ public:
     static CCommToolDlg *console();
 
     bool isPortOpen() const { return m_portOpen; }
+    PortWatch &portWatch() { return m_watch; }
     // Preselects a port: an entry of the list, or a typed device path.
     void selectPort(const QString &port);
     PortSettings portSettings() const;
@@ -73,6 +75,8 @@ private:
     void applyPortState();
     void toggleOpen();
     void portLost(const QString &reason);
+    bool reopen();
+    void showPortStatus();
     void getVersion();
     void systemReset();
     void openReadWriteData();
@@ -92,6 +96,8 @@ private:
     QString m_converterPath;
     FileChooser m_chooseFile;
     IdleCapture m_capture;
+    PortWatch m_watch;
+    PortSettings m_lostSettings; // the settings of a port that went away, for "Reopen"
 };
 
 } // namespace zm

@@ -6,7 +6,8 @@
 // When the port goes away while the window is open, its command buttons (every push button but
 // those named offline: file choosers, Cancel, local calculators, a dialog button box) are
 // disabled until the port is open again; a command started meanwhile says "Comm port not be
-// opened!" (WorkerRunner).
+// opened!" (WorkerRunner). A bar at the top of the window then says so, and offers "Reopen" once
+// the same port is back (PortWatch), without going back to the console.
 //
 //     class CFbufDlg : public zm::ToolDialog {
 //     public:
@@ -51,7 +52,10 @@ protected:
     std::shared_ptr<WorkerJob> runWorker(WorkerRunner::Body body, WorkerRunner::Options options = {});
 
 private:
+    void showPortBar(const QString &text, bool canReopen);
+
     CommandLayer &m_layer;
+    QWidget *m_portBar = nullptr;
     QList<QPointer<QWidget>> m_offline;
     QList<QPointer<QWidget>> m_disabledByPort;
 };
