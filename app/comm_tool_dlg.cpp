@@ -2,10 +2,13 @@
 
 #include "app/about_dlg.h"
 #include "app/data_show_view.h"
+#include "ctrlinfo/configuration_dlg.h"
 #include "link/command_layer.h"
 #include "link/messages.h"
 #include "tools/fbuf_dlg.h"
+#include "tools/flash_operation_dlg.h"
 #include "tools/read_write_data_dlg.h"
+#include "tools/upload_download_dlg.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
 #include "ui_comm_tool_dlg.h"
@@ -80,8 +83,11 @@ CCommToolDlg *CCommToolDlg::console()
 QList<ConsoleButton> CCommToolDlg::commandTable()
 {
     return {
+        {1, QStringLiteral("Config"), false, [this] { openWindow<CConfigurationDlg>(); }},
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
+        {13, QStringLiteral("Spi Flash"), true, [this] { openWindow<CFlashOperationDlg>(); }},
+        {15, QStringLiteral("Up/Down Load"), true, [this] { openWindow<CUploadDownloadDlg>(); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
     };
@@ -97,6 +103,8 @@ void CCommToolDlg::buildCommandColumn()
         button->setAutoDefault(false);
         ui->commandLayout->addWidget(button);
         m_buttons.insert(entry.label, button);
+        if (!entry.checksPort)
+            m_offlineButtons << button;
         connect(button, &QPushButton::clicked, this, [this, entry] {
             if (entry.checksPort && !m_portOpen) {
                 showMessage(this, QString::fromLatin1(msg::kPortNotOpened));
@@ -147,8 +155,9 @@ void CCommToolDlg::applyPortState()
 {
     ui->comPortCombo->setEnabled(!m_portOpen);
     ui->baudRateCombo->setEnabled(!m_portOpen);
+    // A button without the port check opens a window that is useful with the port closed.
     for (QPushButton *b : std::as_const(m_buttons))
-        b->setEnabled(m_portOpen);
+        b->setEnabled(m_portOpen || m_offlineButtons.contains(b));
     ui->openButton->setText(m_portOpen ? QStringLiteral("Close") : QStringLiteral("Open"));
     ui->stateIcon->setPixmap(portStateIcon(m_portOpen).pixmap(32, 32));
     ui->stateIcon->setToolTip(m_portOpen ? QStringLiteral("Port open") : QStringLiteral("Port closed"));

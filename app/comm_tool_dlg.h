@@ -66,12 +66,19 @@ private:
     void systemReset();
     void openReadWriteData();
     void openFbuf();
+    template <typename Window>
+    void openWindow()
+    {
+        Window dlg(layer(), this);
+        dlg.exec();
+    }
     void imageConvert();
     void about();
 
     std::unique_ptr<Ui::CCommToolDlg> ui;
     QMenuBar *m_menuBar = nullptr;
     QMap<QString, QPushButton *> m_buttons;
+    QList<QPushButton *> m_offlineButtons;
     bool m_portOpen = false;
     QString m_converterPath;
 };

@@ -100,9 +100,14 @@ Report Context::report(ProgressLine &line, std::function<void(const QString &, c
 
 int Context::failed(uint8_t result) const
 {
+    return failed(QString::fromLatin1(resultText(result)));
+}
+
+int Context::failed(const QString &text) const
+{
     if (stop.stop_requested())
         return interrupted();
-    printError(QString::fromLatin1(resultText(result)));
+    printError(text);
     if (layer.portLost())
         printError(QStringLiteral("The port went away."));
     return kFailed;

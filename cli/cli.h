@@ -72,6 +72,8 @@ struct Context {
     // Prints the result text (and that the port went away, when it did); exit status 1, or 130
     // when the user interrupted the command.
     int failed(uint8_t result) const;
+    // The same for a failure that a procedure put in words.
+    int failed(const QString &text) const;
     int interrupted() const;
     bool stopRequested() const { return stop.stop_requested(); }
 };
@@ -97,5 +99,7 @@ struct Table {
 // The commands of each area.
 void addLinkCommands(Table &table);
 void addFbufCommands(Table &table);
+void addCtrlInfoCommands(Table &table);
+void addToolsCommands(Table &table);
 
 } // namespace zm::cli

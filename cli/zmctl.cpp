@@ -43,6 +43,8 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addCtrlInfoCommands(t);
+    addToolsCommands(t);
     return t;
 }
 
