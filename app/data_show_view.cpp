@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zm {
 
@@ -64,10 +65,13 @@ int DataShowView::visibleLines() const
 
 void DataShowView::relayout()
 {
-    const QFontMetrics fm(font());
-    m_lineHeight = std::max(1, fm.lineSpacing());
-    m_charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('0')));
-    const int columns = std::max(1, (viewport()->width() - 2 * kMargin) / m_charWidth);
+    const QFontMetricsF fm(font());
+    m_lineHeight = std::max(1, int(std::ceil(fm.lineSpacing())));
+    // A character's advance is rarely a whole pixel: counting columns by the rounded width would
+    // let the last character of a long row fall under the scroll bar.
+    const qreal advance = std::max<qreal>(1.0, fm.horizontalAdvance(QString(64, QLatin1Char('0'))) / 64.0);
+    m_charWidth = std::max(1, int(std::ceil(advance)));
+    const int columns = std::max(1, int((viewport()->width() - 2 * kMargin) / advance));
     m_bytesPerHexLine = std::max(1, columns / 3);
     m_data.setCharColumns(columns);
     updateScrollBar(true);

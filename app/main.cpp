@@ -11,30 +11,50 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include <memory>
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zmcomm"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZM3386 Comm Tool"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
-    zm::initResources();
-    QApplication::setWindowIcon(zm::appIcon());
-
+    // The command line is read before the window system is touched, so that --help and
+    // --version work, and a wrong option is told, on a machine without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Console for a ZM3386 camera processor on a serial line."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this text."));
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("Shows the version."));
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Preselects PORT: COM1..COM20 or a device path."),
                                         QStringLiteral("PORT"));
     const QCommandLineOption demoOption(QStringLiteral("demo"),
                                         QStringLiteral("Starts a simulated chip (zmsim beside this program) "
                                                        "for the console's lifetime and preselects its port."));
-    parser.addOption(portOption);
-    parser.addOption(demoOption);
-    parser.process(app);
+    parser.addOptions({helpOption, versionOption, portOption, demoOption});
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "zmcomm: %s\nSee zmcomm --help.\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("zmcomm"))), stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::puts("zmcomm 1.00");
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "zmcomm: unexpected argument %s\nSee zmcomm --help.\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zmcomm"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ZM3386 Comm Tool"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    zm::initResources();
+    QApplication::setWindowIcon(zm::appIcon());
 
     zm::CommandLayer layer;
     zm::DemoSimulator simulator;

@@ -1,6 +1,7 @@
 // zmctl: version, reset, and the reads and writes of registers and memories.
 
 #include "cli/cli.h"
+#include "link/file_reasons.h"
 #include "link/hex_text.h"
 #include "link/messages.h"
 
@@ -20,6 +21,11 @@ QString memoryName(uint8_t type)
     return QString::fromLatin1(type <= 6 ? names[type] : "?");
 }
 
+QString at(uint32_t address)
+{
+    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(4, QChar('0'));
+}
+
 // One past the last address the frames of a memory type can carry; 0 for a type the chip does
 // not know (its frames are refused when built).
 uint64_t addressEnd(uint8_t type)
@@ -36,9 +42,8 @@ void checkRange(uint8_t type, uint32_t address, qint64 length)
     if (end == 0 || length <= 0)
         return;
     if (uint64_t(address) + uint64_t(length) > end)
-        usage(QStringLiteral("0x%1 + %2 goes past 0x%3, the last address of %4")
-                  .arg(QString::number(address, 16).toUpper(), bytesCount(length),
-                       QString::number(end - 1, 16).toUpper(), memoryName(type)));
+        usage(QStringLiteral("%1 from %2 go past 0x%3, the last address of %4")
+                  .arg(bytesCount(length), at(address), QString::number(end - 1, 16).toUpper(), memoryName(type)));
 }
 
 bool carriesWidth(uint8_t type)
@@ -78,11 +83,6 @@ std::vector<BlockDescriptor> blocksFor(uint8_t type, uint32_t address, QByteArra
         blocks.push_back(d);
     }
     return blocks;
-}
-
-QString at(uint32_t address)
-{
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(4, QChar('0'));
 }
 
 int version(Context &ctx, const Args &)
@@ -151,10 +151,8 @@ int dump(Context &ctx, const Args &a)
     // Open the target first: finding out after a long read that it cannot be written wastes it.
     // The file is replaced only when every byte has been read.
     QSaveFile file(out.value_or(QString()));
-    if (out && (out->isEmpty() || !file.open(QIODevice::WriteOnly))) {
-        printError(QStringLiteral("Cannot write %1: %2").arg(*out, out->isEmpty() ? "no file name" : file.errorString()));
-        return kFailed;
-    }
+    if (out && (out->isEmpty() || !file.open(QIODevice::WriteOnly)))
+        usage(QStringLiteral("cannot write %1: %2").arg(*out, whyNotWritable(*out, file.errorString())));
     QByteArray bytes(length, '\0');
     auto blocks = blocksFor(type, address, bytes);
     ProgressLine line(QStringLiteral("dump"));
@@ -172,7 +170,7 @@ int dump(Context &ctx, const Args &a)
     if (out) {
         file.write(bytes);
         if (!file.commit()) {
-            printError(QStringLiteral("Cannot write %1: %2").arg(*out, file.errorString()));
+            printError(QStringLiteral("Cannot write %1: %2").arg(*out, whyNotWritable(*out, file.errorString())));
             return kFailed;
         }
         return kOk;

@@ -52,6 +52,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
     if (files.size() > 2)
         return usageError(QStringLiteral("Too many file names: give IN and OUT only."));
+    if (files.contains(QString()))
+        return usageError(QStringLiteral("A file name is empty."));
     if (files.size() == 2) {
         line.mode = Mode::Convert;
         line.output = files.at(1);

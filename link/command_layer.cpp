@@ -148,6 +148,16 @@ uint8_t CommandLayer::waitArmed(int timeoutMs)
     return result;
 }
 
+void CommandLayer::resetWait()
+{
+    std::lock_guard lock(m_mutex);
+    m_event = false;
+    m_writeFailed = false;
+    m_interrupted = false;
+    m_signalled.store(false);
+    m_lastResult = 0;
+}
+
 uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
 {
     if (!m_link->isOpen()) {
@@ -157,14 +167,7 @@ uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
     }
     QByteArray bytes(kCommandHeader + kMaxData, '\0');
     bytes.resize(frame.encode(reinterpret_cast<uint8_t *>(bytes.data())));
-    {
-        std::lock_guard lock(m_mutex);
-        m_event = false;
-        m_writeFailed = false;
-        m_interrupted = false;
-        m_signalled.store(false);
-        m_lastResult = 0;
-    }
+    resetWait();
     // Discarding stale input, arming the assembly and writing happen in one step on the link
     // thread, so no byte can slip in between; the worker goes straight on to wait, and a failed
     // write wakes it like an answer would.
@@ -189,14 +192,7 @@ uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
 
 uint8_t CommandLayer::waitForAnswer(int timeoutMs)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_event = false;
-        m_writeFailed = false;
-        m_interrupted = false;
-        m_signalled.store(false);
-        m_lastResult = 0;
-    }
+    resetWait();
     const uint8_t serial = m_serial.load();
     m_link->post([this, serial] {
         ReceiveRouter::Output out;

@@ -114,6 +114,8 @@ signals:
 private:
     void received(const uint8_t *bytes, size_t k);
     void deliver(const ReceiveRouter::Output &out);
+    // Before a wait: no event, no failure, last result 0.
+    void resetWait();
     uint8_t waitArmed(int timeoutMs);
 
     std::unique_ptr<SerialLink> m_link;

@@ -70,22 +70,30 @@ QString portLabel(const QString &port, const QString &path)
 }
 
 #ifdef Q_OS_UNIX
-// The process named by a lock file of the usual kind ("LCK..ttyUSB0" holding its pid).
+// The process named by a lock file of the usual kind: "LCK.." and the device's path below /dev
+// with '/' as '_' ("LCK..ttyUSB0", "LCK..pts_3", "LCK.._tmp_zm" for a link elsewhere), holding
+// the pid on its first line.
 QString lockHolder(const QString &path)
 {
-    const QString name = QStringLiteral("LCK..") + QFileInfo(path).fileName();
-    for (const char *dir : {"/var/lock", "/run/lock", "/tmp"}) {
-        QFile lock(QDir(QString::fromLatin1(dir)).filePath(name));
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        bool ok = false;
-        const qint64 pid = QString::fromLatin1(lock.readLine()).trimmed().toLongLong(&ok);
-        if (!ok || pid <= 0 || pid == qint64(::getpid()))
-            continue;
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (!comm.open(QIODevice::ReadOnly))
-            continue; // a stale lock of a process that is gone
-        return QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(comm.readAll()).trimmed());
+    QString base = path;
+    if (base.startsWith(QLatin1String("/dev/")))
+        base = base.mid(5);
+    const QStringList names = {QStringLiteral("LCK..") + base.replace('/', '_'),
+                               QStringLiteral("LCK..") + QFileInfo(path).fileName()};
+    for (const QString &name : names) {
+        for (const char *dir : {"/var/lock", "/run/lock", "/tmp"}) {
+            QFile lock(QDir(QString::fromLatin1(dir)).filePath(name));
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            bool ok = false;
+            const qint64 pid = QString::fromLatin1(lock.readLine()).trimmed().toLongLong(&ok);
+            if (!ok || pid <= 0 || pid == qint64(::getpid()))
+                continue;
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            if (!comm.open(QIODevice::ReadOnly))
+                continue; // a stale lock of a process that is gone
+            return QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(comm.readAll()).trimmed());
+        }
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "link/messages.h"
 #include "tools/fbuf_settings.h"
+#include "ui/edit_filter.h"
 #include "ui/message_box.h"
 #include "ui/one_command.h"
 #include "ui_fbuf_dlg.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
-#include <QIntValidator>
 #include <QPixmap>
 
 namespace zm {
@@ -66,9 +66,15 @@ CFbufDlg::CFbufDlg(CommandLayer &layer, QWidget *parent)
         for (int i = 0; i < 256; ++i)
             c->addItem(byteEntry(i));
     ui->tcrCombo->setCurrentIndex(kDefaultTcr);
-    ui->delayEdit->setValidator(new QIntValidator(0, 65535, ui->delayEdit));
-    ui->delayEdit->setText(QStringLiteral("3000"));
+    // 0..65535 as typed: anything else is undone, so what is sent is what the field shows.
+    m_delay = new EditFilter(ui->delayEdit, EditFilter::decimalRule(kMaxDelay));
+    m_delay->setText(QStringLiteral("3000"));
+    setOfflineWidgets({ui->selFileButton, ui->readFileButton});
     ui->showImageCheck->setChecked(true);
+    // Room for the longest length text and the longest size text.
+    ui->imageLenEdit->setMinimumWidth(
+        ui->imageLenEdit->fontMetrics().horizontalAdvance(QStringLiteral("0x00000000 (0000.00K)")) + 16);
+    ui->sizeEdit->setMinimumWidth(ui->sizeEdit->fontMetrics().horizontalAdvance(QStringLiteral("(not a picture)")) + 16);
     showRatio();
 
     connect(ui->stopCurrentButton, &QPushButton::clicked, this, [this] { frameControl(0); });
@@ -86,8 +92,10 @@ CFbufDlg::CFbufDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->tcrSetButton, &QPushButton::clicked, this, &CFbufDlg::onTcrSet);
     connect(ui->tcrCombo, &QComboBox::currentIndexChanged, this, [this] { showRatio(); });
     connect(ui->showImageCheck, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on)
+        if (!on) {
             m_preview = QImage();
+            m_previewFailed = false;
+        }
         showPreview();
     });
 }
@@ -102,7 +110,7 @@ FbufOptions CFbufDlg::options(bool write) const
     o.device = ui->deviceCombo->currentIndex();
     o.spiType = ui->spiTypeCombo->currentIndex();
     o.videoSource = ui->videoSourceCheck->isChecked();
-    o.delay = uint16_t(ui->delayEdit->text().toUInt());
+    o.delay = uint16_t(EditFilter::decimalValue(m_delay->text(), 0, kMaxDelay).value_or(0));
     o.crypt = write ? ui->encryptCheck->isChecked() : ui->decryptCheck->isChecked();
     o.key = uint8_t(write ? ui->encryptKeyCombo->currentIndex() : ui->decryptKeyCombo->currentIndex());
     o.path = write ? m_writePath : m_readPath;
@@ -165,12 +173,23 @@ void CFbufDlg::onReadFile()
         loadPreview(path);
 }
 
+bool CFbufDlg::delayValid()
+{
+    if (EditFilter::decimalValue(m_delay->text(), 0, kMaxDelay))
+        return true;
+    showMessage(this, QStringLiteral("\"Delay Time:\" takes a number from 0 to %1.").arg(kMaxDelay));
+    ui->delayEdit->setFocus();
+    return false;
+}
+
 void CFbufDlg::onRead()
 {
     if (m_readPath.isEmpty()) {
         showMessage(this, QString::fromLatin1(msg::kSelectReadFile));
         return;
     }
+    if (!delayValid())
+        return;
     const FbufOptions o = options(false);
     runWorker([this, o](Worker &w) {
         const Report r = report(w);
@@ -184,6 +203,8 @@ void CFbufDlg::onWrite()
         showMessage(this, QString::fromLatin1(msg::kOpenWriteFile));
         return;
     }
+    if (!delayValid())
+        return;
     const FbufOptions o = options(true);
     runWorker([this, o](Worker &w) {
         const Report r = report(w);
@@ -255,7 +276,9 @@ void CFbufDlg::loadPreview(const QString &path)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    m_preview = reader.read(); // a file that is no picture leaves the frame empty
+    m_preview = reader.read();
+    // The transfer itself is fine; the viewer just cannot show these bytes.
+    m_previewFailed = m_preview.isNull();
     showPreview();
 }
 
@@ -271,14 +294,15 @@ void CFbufDlg::showPreview()
     if (m_preview.isNull()) {
         ui->pictureLabel->clear();
         ui->pictureLabel->resize(0, 0);
-        ui->pictureHolder->resize(0, 0);
+        ui->sizeEdit->setText(m_previewFailed && ui->showImageCheck->isChecked() ? QStringLiteral("(not a picture)")
+                                                                                 : QString());
         return;
     }
     ui->sizeEdit->setText(QStringLiteral("(%1*%2)").arg(m_preview.width()).arg(m_preview.height()));
     const QSize size = previewDrawSize();
     ui->pictureLabel->setPixmap(QPixmap::fromImage(m_preview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+    // The whole picture, with scroll bars where the frame is smaller.
     ui->pictureLabel->resize(size);
-    ui->pictureHolder->resize(size);
 }
 
 void CFbufDlg::changeEvent(QEvent *event)

@@ -16,6 +16,8 @@ class CFbufDlg;
 
 namespace zm {
 
+class EditFilter;
+
 class CFbufDlg : public ToolDialog
 {
     Q_OBJECT
@@ -56,7 +58,13 @@ private:
     void showPreview();
     void showRatio();
 
+    bool delayValid();
+
+    static constexpr int kMaxDelay = 65535;
+
     std::unique_ptr<Ui::CFbufDlg> ui;
+    EditFilter *m_delay = nullptr;
+    bool m_previewFailed = false;
     FileChooser m_chooseFile;
     QString m_readPath;
     QString m_writePath;

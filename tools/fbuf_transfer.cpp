@@ -1,5 +1,6 @@
 #include "tools/fbuf_transfer.h"
 
+#include "link/file_reasons.h"
 #include "link/messages.h"
 
 #include <QElapsedTimer>
@@ -106,8 +107,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
     QSaveFile file(o.path);
     if (overThisLine && (o.path.isEmpty() || !file.open(QIODevice::WriteOnly)))
         return fail(QString::fromLatin1(msg::kCreateFileFailed) + "\n"
-                    + (o.path.isEmpty() ? QStringLiteral("No file name given.")
-                                        : QStringLiteral("%1: %2").arg(o.path, file.errorString())));
+                    + QStringLiteral("%1: %2.").arg(o.path, whyNotWritable(o.path, file.errorString())));
 
     uint32_t length = 0;
     uint8_t r = m_c.getFbufLength(o.frame, length);
@@ -167,7 +167,8 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
     if (o.crypt)
         fbufDecrypt(picture, o.key);
     if (file.write(picture) != picture.size() || !file.commit())
-        return fail(QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(msg::kWriteFileFailed), o.path, file.errorString()));
+        return fail(QStringLiteral("%1 %2: %3.").arg(QString::fromLatin1(msg::kWriteFileFailed), o.path,
+                                                     whyNotWritable(o.path, file.errorString())));
 
     m_layer.setLastResult(0);
     m_layer.endRawPhase();

@@ -51,12 +51,28 @@ void ReadWriteData::setDevice(int index)
     count = 0;
 }
 
+int ReadWriteData::maxCount() const
+{
+    // One frame carries 16 data bytes: a read brings back at most 16, a write carries what is
+    // left after the head of its memory type. Counts that could not be sent are not offered.
+    const int perCommand = operation == Write ? frames::writeCapacity(uint8_t(device + 1)) : kMaxData;
+    return qMax(1, qMin(devices()[device].maxCount, perCommand / (width + 1)));
+}
+
 QStringList ReadWriteData::countNames() const
 {
     QStringList names;
-    for (int i = 1; i <= devices()[device].maxCount; ++i)
+    for (int i = 1; i <= maxCount(); ++i)
         names.append(QString::number(i));
     return names;
+}
+
+QString ReadWriteData::countHint() const
+{
+    const int perCommand = operation == Write ? frames::writeCapacity(uint8_t(device + 1)) : kMaxData;
+    return QStringLiteral("At most %1 bytes of data fit one %2 command.")
+        .arg(perCommand)
+        .arg(operation == Write ? QStringLiteral("write") : QStringLiteral("read"));
 }
 
 bool ReadWriteData::widthSelectable() const

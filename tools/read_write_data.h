@@ -41,7 +41,12 @@ public:
     // A device change puts width and count back to their first entries.
     void setDevice(int index);
 
-    QStringList countNames() const; // "1".."8" or "1".."4"
+    // "1".."8" or "1".."4", but never more items than one command carries at the width and for
+    // the operation chosen.
+    QStringList countNames() const;
+    int maxCount() const;
+    // Why the list ends where it does.
+    QString countHint() const;
     bool widthSelectable() const;
     int addressMaxLength() const;
     int valueMaxLength() const { return 2 * (width + 1) * (count + 1); }

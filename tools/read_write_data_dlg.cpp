@@ -21,6 +21,7 @@ CReadWriteDataDlg::CReadWriteDataDlg(CommandLayer &layer, QWidget *parent)
     ui->deviceCombo->addItems(ReadWriteData::deviceNames());
     ui->widthCombo->addItems(ReadWriteData::widthNames());
     ui->widthCombo->setEnabled(false);
+    ui->widthLabel->setEnabled(false);
     fillCounts();
 
     m_address = new EditFilter(ui->addressEdit, [this](const QString &before, const QString &after) {
@@ -35,7 +36,10 @@ CReadWriteDataDlg::CReadWriteDataDlg(CommandLayer &layer, QWidget *parent)
 
     connect(ui->operationCombo, &QComboBox::currentIndexChanged, this, &CReadWriteDataDlg::operationChanged);
     connect(ui->deviceCombo, &QComboBox::currentIndexChanged, this, &CReadWriteDataDlg::deviceChanged);
-    connect(ui->widthCombo, &QComboBox::currentIndexChanged, this, [this](int i) { m_state.width = qMax(0, i); });
+    connect(ui->widthCombo, &QComboBox::currentIndexChanged, this, [this](int i) {
+        m_state.width = qMax(0, i);
+        fillCounts();
+    });
     connect(ui->countCombo, &QComboBox::currentIndexChanged, this, [this](int i) { m_state.count = qMax(0, i); });
     connect(ui->sendButton, &QPushButton::clicked, this, &CReadWriteDataDlg::sendCmd);
     connect(ui->cancelButton, &QPushButton::clicked, this, &CReadWriteDataDlg::reject);
@@ -55,10 +59,19 @@ QString CReadWriteDataDlg::valueText() const
 
 void CReadWriteDataDlg::fillCounts()
 {
-    const QSignalBlocker block(ui->countCombo);
-    ui->countCombo->clear();
-    ui->countCombo->addItems(m_state.countNames());
-    ui->countCombo->setCurrentIndex(0);
+    const QStringList names = m_state.countNames();
+    // The count stays what it was where it still fits.
+    const int keep = qMin(m_state.count, int(names.size()) - 1);
+    {
+        const QSignalBlocker block(ui->countCombo);
+        if (names.size() != ui->countCombo->count()) {
+            ui->countCombo->clear();
+            ui->countCombo->addItems(names);
+        }
+        ui->countCombo->setCurrentIndex(keep);
+    }
+    m_state.count = keep;
+    ui->countCombo->setToolTip(m_state.countHint());
 }
 
 void CReadWriteDataDlg::operationChanged(int index)
@@ -66,6 +79,7 @@ void CReadWriteDataDlg::operationChanged(int index)
     m_state.operation = index == ReadWriteData::Write ? ReadWriteData::Write : ReadWriteData::Read;
     if (m_state.operation == ReadWriteData::Read)
         m_value->setText(QStringLiteral("00"));
+    fillCounts();
     ui->sendButton->setText(m_state.sendCaption());
 }
 
@@ -78,6 +92,8 @@ void CReadWriteDataDlg::deviceChanged(int index)
         ui->widthCombo->setCurrentIndex(0);
     }
     ui->widthCombo->setEnabled(m_state.widthSelectable());
+    // A label of a control that cannot be used looks as unusable as its control.
+    ui->widthLabel->setEnabled(m_state.widthSelectable());
     fillCounts();
     m_value->setText(QStringLiteral("00"));
 }

@@ -33,7 +33,7 @@ void ToolDialog::portOpenChanged(bool open)
         return;
     }
     for (QPushButton *b : findChildren<QPushButton *>()) {
-        if (!b->isEnabled() || m_offline.contains(b) || qobject_cast<QDialogButtonBox *>(b->parentWidget()))
+        if (!b->isEnabledTo(this) || m_offline.contains(b) || qobject_cast<QDialogButtonBox *>(b->parentWidget()))
             continue;
         b->setEnabled(false);
         m_disabledByPort << b;

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -286,6 +287,27 @@ private slots:
         DemoSimulator missing;
         QVERIFY(!missing.start(&error, "/nonexistent/zmsim"));
         QVERIFY(error.contains("/nonexistent/zmsim"));
+    }
+
+    // The program's help and a wrong option need no display.
+    void commandLineWithoutADisplay()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(ZMCOMM_PATH), {"--help"});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        const QString help = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY2(help.contains("--demo") && help.contains("--port"), qPrintable(help));
+        p.start(QStringLiteral(ZMCOMM_PATH), {"--colour"});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(QString::fromLocal8Bit(p.readAllStandardError()).contains("colour"));
     }
 
 private:

@@ -122,6 +122,37 @@ private slots:
         view.setHexShow(true);
         QVERIFY(view.shownText().endsWith("C7 78 "));
     }
+
+    // A long row without a line feed wraps where the box ends: every wrapped row, in both forms
+    // and at any width, is drawn whole left of the scroll bar.
+    void wrappedRowsShowWhole_data()
+    {
+        QTest::addColumn<int>("width");
+        for (int w : {211, 300, 457, 640, 777})
+            QTest::newRow(qPrintable(QString::number(w))) << w;
+    }
+    void wrappedRowsShowWhole()
+    {
+        QFETCH(int, width);
+        DataShowView view;
+        view.resize(width, 160);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QByteArray row;
+        for (int i = 0; i < 160; ++i)
+            row.append(char('A' + i % 26));
+        view.appendBytes(row);
+        const QFontMetricsF fm(view.font());
+        const qreal room = view.viewport()->width() - 2 * 4;
+        for (bool hex : {false, true}) {
+            view.setHexShow(hex);
+            for (qint64 line = 0; line < view.lineCount(); ++line) {
+                const QString text = hex ? view.data().hexLine(line, view.bytesPerHexLine()) : view.data().charLine(line);
+                QVERIFY2(fm.horizontalAdvance(text.trimmed()) <= room, qPrintable(text));
+            }
+        }
+        QCOMPARE(view.data().charText(), QString::fromLatin1(row));
+    }
 };
 
 QTEST_MAIN(TestDataShow)

@@ -43,6 +43,7 @@ private slots:
         QTest::newRow("bad address") << QStringList{"read", "chip", "XYZ"} << "" << 2 << "" << "";
         QTest::newRow("unknown command") << QStringList{"frobnicate"} << "" << 2 << "" << "";
         QTest::newRow("no such port") << QStringList{"--port", "/dev/nothing-here", "version"} << "" << 2 << "" << "";
+        QTest::newRow("read prints what it asked for") << QStringList{"read", "chip", "0x1A10", "2"} << "" << 0 << "00 80\n" << "";
     }
     void commandsAndTheirExitCodes()
     {
@@ -61,6 +62,117 @@ private slots:
             QVERIFY(r.err.startsWith("zmctl: "));
         else
             QCOMPARE(r.err, err);
+    }
+
+    // Arguments are checked before anything is sent, and the message says what is wrong.
+    void refusedBeforeSending_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("dump past 16 bits") << QStringList{"dump", "i2c-eeprom", "0", "65537"} << "past 0xFFFF";
+        QTest::newRow("dump past the end") << QStringList{"dump", "chip", "0xFFF0", "64"} << "64 bytes from 0xFFF0 go past 0xFFFF";
+        QTest::newRow("read past the end") << QStringList{"read", "chip", "0xFFFF", "2"} << "past 0xFFFF";
+        QTest::newRow("width on chip registers") << QStringList{"read", "chip", "0", "--width", "2"} << "sensor and ccir656";
+        QTest::newRow("width on the flash") << QStringList{"write", "spi-flash", "0", "5A", "--width", "1"} << "carry no item width";
+        QTest::newRow("odd digits") << QStringList{"write", "chip", "10", "123"} << "odd number of digits";
+        QTest::newRow("one byte, not items of 2") << QStringList{"write", "sensor", "10", "12", "--width", "2"}
+                                                  << "HEX holds 1 byte, not a whole number of items of 2 bytes";
+        QTest::newRow("too much for a sensor write") << QStringList{"write", "sensor", "10", "112233445566778899AABBCC", "--width", "3"}
+                                                     << "at most 11 bytes of data fit one write to sensor";
+        QTest::newRow("output in /proc") << QStringList{"dump", "chip", "0", "16", "-o", "/proc/version"}
+                                         << "the folder /proc does not take new files";
+        QTest::newRow("no such folder") << QStringList{"fbuf-read", "/nonexistent/pic.jpg"} << "the folder /nonexistent does not exist";
+        QTest::newRow("empty picture file") << QStringList{"fbuf-write", "EMPTY"} << "is empty";
+        QTest::newRow("long picture file") << QStringList{"fbuf-write", "LONG"} << "--force";
+        QTest::newRow("empty port") << QStringList{"--port", "", "version"} << "No port given.";
+        QTest::newRow("COM20 names its device") << QStringList{"--port", "COM20", "version"} << "COM20 (/dev/ttyS19) does not exist";
+        QTest::newRow("a folder as port") << QStringList{"--port", "/tmp", "version"} << "/tmp is not a serial port";
+    }
+    void refusedBeforeSending()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        zm::sim::PtyChip chip;
+        QTemporaryDir dir;
+        QFile empty(dir.filePath("empty.jpg"));
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QFile longFile(dir.filePath("long.jpg"));
+        QVERIFY(longFile.open(QIODevice::WriteOnly) && longFile.write(QByteArray(700000, '\x11')) > 0);
+        longFile.close();
+        args.replaceInStrings("EMPTY", empty.fileName());
+        args.replaceInStrings("LONG", longFile.fileName());
+        const Run r = zmctl(args.contains("--port") ? args : QStringList{"--port", chip.slavePath()} + args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("zmctl: ") && r.err.contains(says), qPrintable(r.err));
+        QVERIFY(chip.frames().isEmpty());
+    }
+
+    // load reads back what it wrote: a weak cell that flips bits a few times is written again;
+    // one that never holds fails with its address; --no-verify trusts the chip.
+    void loadVerifies()
+    {
+        zm::sim::PtyChip chip;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("data.bin");
+        QByteArray data(40, '\0');
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(0x30 + i);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+        f.close();
+        const QString port = chip.slavePath();
+        QVERIFY(chip.addFault("flaky=3"));
+        Run r = zmctl({"--port", port, "load", "i2c-eeprom", "0x100", file});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(chip.readMemory(zm::MemoryType::I2cEeprom, 0x100, 40), data);
+
+        chip.clearFaults();
+        QVERIFY(chip.addFault("flaky=1000"));
+        r = zmctl({"--port", port, "load", "i2c-eeprom", "0x200", file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Verify failed: 0x0200"), qPrintable(r.err));
+
+        chip.clearFaults();
+        QVERIFY(chip.addFault("flaky=1"));
+        r = zmctl({"--port", port, "load", "i2c-eeprom", "0x300", file, "--no-verify"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(chip.readMemory(zm::MemoryType::I2cEeprom, 0x300, 40) != data);
+    }
+
+    // A port another program holds is said to be in use, by which process.
+    void portInUseNamesItsHolder()
+    {
+        zm::sim::PtyChip chip;
+        chip.setBaud(9600);
+        QTemporaryDir dir;
+        QProcess holder;
+        holder.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "fbuf-read", dir.filePath("p.jpg")});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(chip.waitForFrames(2, 10000));
+        const qint64 pid = holder.processId();
+        const Run r = zmctl({"--port", chip.slavePath(), "version"});
+        holder.kill();
+        holder.waitForFinished();
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("is in use by process %1 (zmctl)").arg(pid)), qPrintable(r.err));
+    }
+
+    // A failure in the middle of a dump names where it stopped and leaves the earlier file.
+    void dumpStopsAtAnAddress()
+    {
+        zm::sim::PtyChip chip;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("dump.bin");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("earlier") > 0);
+        f.close();
+        QVERIFY(chip.addFault("status=5,cmd=0x30"));
+        const Run r = zmctl({"--port", chip.slavePath(), "dump", "i2c-eeprom", "0x40", "32", "-o", file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Cmd recept, but execute failed") && r.err.contains("stopped at 0x0040"), qPrintable(r.err));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("earlier"));
     }
 
     void picturesBothWays()

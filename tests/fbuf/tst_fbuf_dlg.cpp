@@ -20,6 +20,10 @@
 #include <QTest>
 
 #include "tests/common/chip_test.h"
+#include "tests/common/window_check.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
 
 using namespace zm;
 
@@ -252,6 +256,129 @@ private slots:
         QCOMPARE(m_messages->texts().last(), QString("Fbuf write finished!"));
         QCOMPARE(child<QProgressBar>("progressBar")->value(), 100);
         QCOMPARE(m_chip->frameBuffer(0), picture);
+    }
+
+    // A file that is no picture after a picture: the size of the old one does not stay, and
+    // the size text says why nothing is shown.
+    void sizeTextFollowsThePreview()
+    {
+        m_chosen = file("pic.jpg");
+        QFile f(m_chosen);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(jpeg(320, 240)) > 0);
+        f.close();
+        click("readFileButton");
+        QCOMPARE(child<QLineEdit>("sizeEdit")->text(), QString("(320*240)"));
+        m_chosen = file("noise.jpg");
+        QFile n(m_chosen);
+        QVERIFY(n.open(QIODevice::WriteOnly) && n.write(QByteArray(5000, '\x3C')) > 0);
+        n.close();
+        click("readFileButton");
+        QVERIFY(m_dlg->preview().isNull());
+        QCOMPARE(child<QLineEdit>("sizeEdit")->text(), QString("(not a picture)"));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // The window fits a 1366x768 screen with a title bar, every text shows whole, and a
+    // picture larger than the frame can be scrolled to its last pixel.
+    void fitsTheScreenAndScrollsThePicture()
+    {
+        m_dlg->resize(m_dlg->sizeHint());
+        const QStringList problems = test::windowFitProblems(m_dlg.get());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        m_chosen = file("big.jpg");
+        QFile f(m_chosen);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(jpeg(640, 480)) > 0);
+        f.close();
+        click("readFileButton");
+        auto *scroll = child<QScrollArea>("pictureScroll");
+        QCOMPARE(scroll->widget()->size(), QSize(640, 480));
+        const QSize view = scroll->viewport()->size();
+        QCOMPARE(scroll->horizontalScrollBar()->maximum(), qMax(0, 640 - view.width()));
+        QCOMPARE(scroll->verticalScrollBar()->maximum(), qMax(0, 480 - view.height()));
+        if (view.width() < 640)
+            QTRY_VERIFY(scroll->horizontalScrollBar()->isVisible());
+        test::saveScreenshot(m_dlg.get(), "fbuf");
+    }
+
+    // "Delay Time:" takes 0..65535 only, as typed; an empty field is refused at the press.
+    void delayTimeIsSixteenBits_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("99999") << "99999" << "9999";
+        QTest::newRow("65536") << "65536" << "6553";
+        QTest::newRow("65535") << "65535" << "65535";
+        QTest::newRow("letters") << "12a" << "12";
+    }
+    void delayTimeIsSixteenBits()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        auto *edit = child<QLineEdit>("delayEdit");
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), kept);
+        m_chip->setFrameBuffer(0, QByteArray(100, '\x11'));
+        m_chosen = file("d.jpg");
+        click("selFileButton");
+        click("readButton");
+        settle();
+        const QByteArray read = frames().last();
+        QCOMPARE(int(read[2]), 0x32);
+        QCOMPARE(getBe16(reinterpret_cast<const uint8_t *>(read.constData()) + 14), uint16_t(kept.toUInt()));
+
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        const int before = int(frames().size());
+        m_messages->clear();
+        click("readButton");
+        QCOMPARE(m_messages->texts(), QStringList{"\"Delay Time:\" takes a number from 0 to 65535."});
+        QCOMPARE(int(frames().size()), before);
+    }
+
+    // A file longer than a read can bring back is written only when the user says so.
+    void longFileAsksFirst()
+    {
+        m_chosen = file("long.jpg");
+        QFile f(m_chosen);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(700000, '\x20')) > 0);
+        f.close();
+        click("readFileButton");
+        m_messages->setAnswer(QMessageBox::No);
+        click("writeButton");
+        settle();
+        QCOMPARE(m_messages->count(), 1);
+        QCOMPARE(m_messages->at(0).icon, QMessageBox::Question);
+        QVERIFY(m_messages->at(0).text.contains("614400"));
+        QVERIFY(frames().isEmpty());
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    // The port goes away under the open window: its command buttons wait for it (the file
+    // choosers do not), a command started anyway says the port is not open, and all comes back
+    // when the port is open again.
+    void portLostDisablesTheCommands()
+    {
+        QVERIFY(m_chip->addFault("hangup,cmd=0x36,times=1"));
+        click("stopCurrentButton");
+        settle();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QPushButton>("readButton")->isEnabled(), 5000);
+        for (const char *b : {"stopNextButton", "getLenButton", "writeButton", "cryptSetButton", "tcrGetButton"})
+            QVERIFY2(!child<QPushButton>(b)->isEnabled(), b);
+        QVERIFY(child<QPushButton>("selFileButton")->isEnabled());
+        QVERIFY(child<QPushButton>("readFileButton")->isEnabled());
+        QVERIFY(m_messages->texts().isEmpty()); // the console tells the loss, once
+        emit child<QPushButton>("tcrGetButton")->clicked();
+        QCOMPARE(m_messages->texts(), QStringList{"Comm port not be opened!"});
+
+        const QString path = m_chip->reopen();
+        QVERIFY(m_layer->open(path, "38400,n,8,1"));
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("readButton")->isEnabled(), 5000);
+        click("tcrGetButton");
+        settle();
+        QCOMPARE(m_messages->count(), 1);
     }
 
     void secondCommandIsRefusedWhileOneRuns()

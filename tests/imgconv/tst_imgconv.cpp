@@ -71,6 +71,9 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
 // The same bitmap stored top-down (negative height), which Qt never writes itself.
 QByteArray topDown(const QByteArray &bottomUp, int rowBytes)
 {
+    if (bottomUp.size() < 26)
+        return {}; // not a bitmap: nothing to turn
+
     const qint32 offset = qFromLittleEndian<qint32>(bottomUp.constData() + 10);
     const qint32 height = qFromLittleEndian<qint32>(bottomUp.constData() + 22);
     QByteArray bytes = bottomUp.left(offset);
@@ -202,6 +205,7 @@ private slots:
         QTest::newRow("quality without value") << QStringList{"in.bmp", "out.jpg", "--quality"} << 2 << "--quality needs a value.";
         QTest::newRow("unknown option") << QStringList{"--size", "in.bmp", "out.jpg"} << 2 << "Unknown option --size.";
         QTest::newRow("three names") << QStringList{"in.bmp", "out.jpg", "more.jpg"} << 2 << "Too many file names";
+        QTest::newRow("empty output name") << QStringList{"in.bmp", ""} << 2 << "A file name is empty.";
     }
     void commandLine()
     {
