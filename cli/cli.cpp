@@ -113,6 +113,15 @@ int Context::failed(const QString &text) const
     return kFailed;
 }
 
+int Context::ended(bool ok) const
+{
+    if (stop.stop_requested())
+        return interrupted();
+    if (!ok && layer.portLost())
+        printError(QStringLiteral("The port went away."));
+    return ok ? kOk : kFailed;
+}
+
 int Context::interrupted() const
 {
     printError(QStringLiteral("Interrupted"));

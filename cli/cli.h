@@ -75,6 +75,9 @@ struct Context {
     // The same for a failure that a procedure put in words.
     int failed(const QString &text) const;
     int interrupted() const;
+    // The exit status after a long procedure that told its own failure: 130 when the user
+    // interrupted it, 1 when it failed (saying so when the port went away), else 0.
+    int ended(bool ok) const;
     bool stopRequested() const { return stop.stop_requested(); }
 };
 

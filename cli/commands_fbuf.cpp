@@ -62,11 +62,7 @@ int transfer(Context &ctx, const QString &command, const std::function<bool(Fbuf
     FbufTransfer t(ctx.commands, report);
     const bool ok = run(t);
     line.finish();
-    if (ctx.stopRequested())
-        return ctx.interrupted();
-    if (!ok && ctx.layer.portLost())
-        printError(QStringLiteral("The port went away."));
-    return ok ? kOk : kFailed;
+    return ctx.ended(ok);
 }
 
 int fbufLen(Context &ctx, const Args &a)

@@ -4,10 +4,12 @@
 #include "cli/cli.h"
 #include "ctrlinfo/config_settings.h"
 #include "ctrlinfo/device_models.h"
+#include "link/file_reasons.h"
 #include "link/messages.h"
 #include "tools/device_transfer.h"
 
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <optional>
 
@@ -84,6 +86,14 @@ std::optional<DeviceSetup> deviceSetup(Context &ctx, const Args &a, int &model, 
     return DeviceSetup::from(s);
 }
 
+// Runs `then` on the memory the options name (see deviceSetup), or returns the failure.
+int onDevice(Context &ctx, const Args &a, const std::function<int(const DeviceSetup &, int model)> &then)
+{
+    int model = 0, code = kFailed;
+    const auto setup = deviceSetup(ctx, a, model, code);
+    return setup ? then(*setup, model) : code;
+}
+
 // Runs a procedure with a progress line; its messages go to stderr on lines of their own.
 int run(Context &ctx, const QString &what, const std::function<bool(DeviceTransfer &)> &procedure)
 {
@@ -92,11 +102,7 @@ int run(Context &ctx, const QString &what, const std::function<bool(DeviceTransf
     DeviceTransfer transfer(ctx.commands, report);
     const bool ok = procedure(transfer);
     line.finish();
-    if (ctx.stopRequested())
-        return ctx.interrupted();
-    if (!ok && ctx.layer.portLost())
-        printError(QStringLiteral("The port went away."));
-    return ok ? kOk : kFailed;
+    return ctx.ended(ok);
 }
 
 void checkSource(const QString &path)
@@ -152,58 +158,55 @@ int upload(Context &ctx, const Args &a)
         o.givenSize = uint32_t(toInt(*size, QStringLiteral("--size"), 1, 1024 * 1024));
     }
     // Where the copy cannot be written, say so before the chip is asked for it.
-    const QFileInfo target(o.path);
-    if (o.path.isEmpty() || target.isDir())
-        usage(QStringLiteral("FILE must name a file: \"%1\"").arg(o.path));
-    if (!QFileInfo(target.absolutePath()).isDir() || !QFileInfo(target.absolutePath()).isWritable())
-        usage(QStringLiteral("cannot write into the folder %1").arg(target.absolutePath()));
-    int model = 0, code = kFailed;
-    const auto setup = deviceSetup(ctx, a, model, code);
-    if (!setup)
-        return code;
-    return run(ctx, QStringLiteral("upload"), [&](DeviceTransfer &t) { return t.upload(*setup, o); });
+    if (o.path.isEmpty())
+        usage(QStringLiteral("FILE must name a file"));
+    {
+        QSaveFile probe(o.path);
+        if (!probe.open(QIODevice::WriteOnly))
+            usage(QStringLiteral("cannot write %1: %2").arg(o.path, whyNotWritable(o.path, probe.errorString())));
+        probe.cancelWriting(); // an earlier file stays as it was
+    }
+    return onDevice(ctx, a, [&](const DeviceSetup &setup, int) {
+        return run(ctx, QStringLiteral("upload"), [&](DeviceTransfer &t) { return t.upload(setup, o); });
+    });
 }
 
 int download(Context &ctx, const Args &a)
 {
     const QString path = a.positional[0];
     checkSource(path);
-    int model = 0, code = kFailed;
-    const auto setup = deviceSetup(ctx, a, model, code);
-    if (!setup)
-        return code;
-    if (model == 0) {
-        printError(QStringLiteral("%1: %2 bytes is not the size of an %3 model; give --model NAME or the "
-                                  "--device-size of a model")
-                       .arg(QString::fromLatin1(msg::kSelectDeviceSize))
-                       .arg(setup->size)
-                       .arg(ctrlInfoDeviceText(setup->device)));
-        return kFailed;
-    }
-    return run(ctx, QStringLiteral("download"), [&](DeviceTransfer &t) { return t.download(*setup, path); });
+    return onDevice(ctx, a, [&](const DeviceSetup &setup, int model) {
+        if (model == 0) {
+            printError(QStringLiteral("%1: %2 bytes is not the size of an %3 model; give --model NAME or the "
+                                      "--device-size of a model")
+                           .arg(QString::fromLatin1(msg::kSelectDeviceSize))
+                           .arg(setup.size)
+                           .arg(ctrlInfoDeviceText(setup.device)));
+            return kFailed;
+        }
+        return run(ctx, QStringLiteral("download"), [&](DeviceTransfer &t) { return t.download(setup, path); });
+    });
 }
 
 int verify(Context &ctx, const Args &a)
 {
     const QString path = a.positional[0];
     checkSource(path);
-    int model = 0, code = kFailed;
-    const auto setup = deviceSetup(ctx, a, model, code);
-    if (!setup)
-        return code;
-    VerifyResult result;
-    const int status = run(ctx, QStringLiteral("verify"), [&](DeviceTransfer &t) { return t.verify(*setup, path, result); });
-    if (status != kOk)
-        return status;
-    if (result.differing == 0) {
-        print(QStringLiteral("%1 matches the %2: %3").arg(path, ctrlInfoDeviceText(setup->device), bytesCount(result.compared)));
-        return kOk;
-    }
-    print(QStringLiteral("First difference at 0x%1; %2 of %3 differ")
-              .arg(QString::number(result.firstDifference, 16).toUpper().rightJustified(4, QChar('0')))
-              .arg(result.differing == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(result.differing))
-              .arg(result.compared));
-    return kFailed;
+    return onDevice(ctx, a, [&](const DeviceSetup &setup, int) {
+        VerifyResult result;
+        const int status = run(ctx, QStringLiteral("verify"), [&](DeviceTransfer &t) { return t.verify(setup, path, result); });
+        if (status != kOk)
+            return status;
+        if (result.differing == 0) {
+            print(QStringLiteral("%1 matches the %2: %3").arg(path, ctrlInfoDeviceText(setup.device), bytesCount(result.compared)));
+            return kOk;
+        }
+        print(QStringLiteral("First difference at 0x%1; %2 of %3 differ")
+                  .arg(QString::number(result.firstDifference, 16).toUpper().rightJustified(4, QChar('0')))
+                  .arg(bytesCount(result.differing))
+                  .arg(result.compared));
+        return kFailed;
+    });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tools/device_transfer.h"
 
 #include "ctrlinfo/config_settings.h"
+#include "link/file_reasons.h"
 #include "link/messages.h"
 
 #include <QFile>
@@ -186,7 +187,8 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
     // Opened first: finding out after a long read that the target cannot be written wastes it.
     QSaveFile file(o.path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(text(msg::kCreateUploadFileFailed) + '\n' + QStringLiteral("%1: %2").arg(o.path, file.errorString()));
+        return fail(text(msg::kCreateUploadFileFailed) + '\n'
+                    + QStringLiteral("%1: %2").arg(o.path, whyNotWritable(o.path, file.errorString())));
     if (!prepare(s, false))
         return false;
 
@@ -219,7 +221,8 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
                     + QStringLiteral("It stopped at %1. ").arg(hexAddress(uint32_t(data.size())))
                     + keepPartial(o.path, data));
     if (file.write(data) != data.size() || !file.commit())
-        return fail(QStringLiteral("%1 %2: %3\n").arg(text(msg::kWriteFileFailed), o.path, file.errorString())
+        return fail(QStringLiteral("%1 %2: %3\n")
+                        .arg(text(msg::kWriteFileFailed), o.path, whyNotWritable(o.path, file.errorString()))
                     + keepPartial(o.path, data));
     m_report.setStatus(text(msg::kReadFinish));
     m_report.inform(text(msg::kUploadFinish));
