@@ -17,7 +17,7 @@ const char kDescription[] =
     "A simulated ZM3386 on a pseudo-terminal. The first line of output is\n"
     "'zmsim: <path>', the serial port to open. The chip serves until SIGINT or SIGTERM.\n"
     "Its memories: I2C EEPROM 64 KiB, SPI EEPROM 32 KiB, SPI flash 512 KiB in 4 KiB\n"
-    "sectors (a chip erase answers after --erase-ms, a sector erase after\n"
+    "sectors, which answers an erase when a real part would be done (--erase-ms,\n"
     "--sector-erase-ms); two frame buffers of 1 MiB. The delay of a frame-buffer read is the pause\n"
     "in microseconds between the answer and the picture bytes.\n"
     "\n"

@@ -154,8 +154,9 @@ uint8_t DeviceTransfer::readDevice(const DeviceSetup &s, uint32_t amount, QByteA
             return rc::Stopped;
         const int n = int(std::min<uint32_t>(piece, amount - address));
         TransferRecord t = deviceRecord(s, address, n);
+        // A stop cuts the wait for an answer short: that read failed because it was asked to.
         if (const uint8_t r = m_c.readData(t))
-            return r;
+            return m_report.stopRequested() ? rc::Stopped : r;
         out.append(reinterpret_cast<const char *>(t.data.data()), n);
         address += uint32_t(n);
         m_report.setProgress(address, amount);
@@ -289,11 +290,14 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
         for (int attempt = 0; attempt < kAttempts && !same; ++attempt) {
             TransferRecord t = deviceRecord(s, address, n);
             std::copy(bytesIn + address, bytesIn + address + n, t.data.begin());
-            if (const uint8_t r = m_c.writeData(t))
-                return fail(text(msg::kWriteDataFailedDownload) + '\n' + text(resultText(r)) + '\n' + downloadStop(address));
+            const uint8_t w = m_c.writeData(t);
             TransferRecord back = deviceRecord(s, address, n);
-            if (const uint8_t r = m_c.readData(back))
-                return fail(text(msg::kReadDataFailedDownload) + '\n' + text(resultText(r)) + '\n' + downloadStop(address));
+            const uint8_t r = w ? w : m_c.readData(back);
+            if (r && m_report.stopRequested())
+                return fail(downloadStop(address));
+            if (r)
+                return fail(text(w ? msg::kWriteDataFailedDownload : msg::kReadDataFailedDownload) + '\n'
+                            + text(resultText(r)) + '\n' + downloadStop(address));
             same = std::equal(bytesIn + address, bytesIn + address + n, back.data.begin());
         }
         if (!same)

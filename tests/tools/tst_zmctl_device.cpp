@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 using namespace zm;
 using Place = sim::CtrlInfoPlace;
 
@@ -161,6 +163,29 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("Read data failed, exit upload"), qPrintable(r.err));
         QCOMPARE(test::readFile(file), test::pattern(64));
+    }
+
+    // Ctrl+C during an upload: exit 130, the earlier file as it was, what was read kept beside it.
+    void interruptedUploadKeepsWhatItRead()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::I2cEeprom));
+        chip.setBaud(9600); // the whole memory takes far longer than the test waits
+        QTemporaryDir dir;
+        const QString file = dir.filePath("dump.bin");
+        QVERIFY(test::writeFile(file, "earlier dump"));
+        QProcess p;
+        p.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "upload", file, "--whole"});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(chip.waitForFrames(8, 20000)); // locate, set-up and a few pieces
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 130);
+        const QString err = QString::fromLatin1(p.readAllStandardError());
+        QVERIFY2(err.contains("The upload was stopped at") && err.contains(file + ".partial"), qPrintable(err));
+        QCOMPARE(test::readFile(file), QByteArray("earlier dump"));
+        const QByteArray partial = test::readFile(file + ".partial");
+        QVERIFY(!partial.isEmpty() && partial.size() % 16 == 0);
+        QCOMPARE(partial, chip.readMemory(MemoryType::I2cEeprom, 0, int(partial.size())));
     }
 };
 
