@@ -165,17 +165,24 @@ uint8_t DeviceTransfer::readDevice(const DeviceSetup &s, uint32_t amount, QByteA
     return 0;
 }
 
-QString DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
+bool DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
 {
+    // A message of its own, which is shown even when the failure itself is not (the port went
+    // away, and the console says so).
     const QString untouched = QStringLiteral("%1 was left as it was.").arg(path);
-    if (data.isEmpty())
-        return untouched;
+    if (data.isEmpty()) {
+        m_report.inform(untouched);
+        return false;
+    }
     QSaveFile partial(partialPath(path));
-    if (partial.open(QIODevice::WriteOnly) && partial.write(data) == data.size() && partial.commit())
-        return QStringLiteral("The %1 read so far are kept in %2; %3")
-            .arg(bytes(data.size()), partialPath(path), untouched);
-    return QStringLiteral("The %1 read so far could not be kept in %2: %3; %4")
-        .arg(bytes(data.size()), partialPath(path), partial.errorString(), untouched);
+    if (partial.open(QIODevice::WriteOnly) && partial.write(data) == data.size() && partial.commit()) {
+        m_report.inform(QStringLiteral("The %1 read so far are kept in %2; %3")
+                            .arg(bytes(data.size()), partialPath(path), untouched));
+        return false;
+    }
+    return fail(QStringLiteral("The %1 read so far could not be kept in %2: %3; %4")
+                    .arg(bytes(data.size()), partialPath(path), whyNotWritable(partialPath(path), partial.errorString()),
+                         untouched));
 }
 
 bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
@@ -214,17 +221,19 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
 
     QByteArray data;
     const uint8_t r = readDevice(s, amount, data);
+    QString failure;
+    const QString where = QStringLiteral("It stopped at %1.").arg(hexAddress(uint32_t(data.size())));
     if (r == rc::Stopped)
-        return fail(QStringLiteral("The upload was stopped at %1.\n").arg(hexAddress(uint32_t(data.size())))
-                    + keepPartial(o.path, data));
-    if (r)
-        return fail(text(msg::kReadDataFailedUpload) + '\n' + text(resultText(r)) + '\n'
-                    + QStringLiteral("It stopped at %1. ").arg(hexAddress(uint32_t(data.size())))
-                    + keepPartial(o.path, data));
-    if (file.write(data) != data.size() || !file.commit())
-        return fail(QStringLiteral("%1 %2: %3\n")
-                        .arg(text(msg::kWriteFileFailed), o.path, whyNotWritable(o.path, file.errorString()))
-                    + keepPartial(o.path, data));
+        failure = QStringLiteral("The upload was stopped.\n") + where;
+    else if (r)
+        failure = text(msg::kReadDataFailedUpload) + '\n' + text(resultText(r)) + '\n' + where;
+    else if (file.write(data) != data.size() || !file.commit())
+        failure = QStringLiteral("%1 %2: %3").arg(text(msg::kWriteFileFailed), o.path,
+                                                  whyNotWritable(o.path, file.errorString()));
+    if (!failure.isEmpty()) {
+        fail(failure);
+        return keepPartial(o.path, data);
+    }
     m_report.setStatus(text(msg::kReadFinish));
     m_report.inform(text(msg::kUploadFinish));
     clearTexts();

@@ -94,8 +94,8 @@ private:
     uint8_t readDevice(const DeviceSetup &s, uint32_t amount, QByteArray &out);
     // A file to write into the device, or an empty array after the failure message.
     QByteArray readSource(const DeviceSetup &s, const QString &path);
-    // Keeps the bytes of a failed upload and says what became of them.
-    QString keepPartial(const QString &path, const QByteArray &bytes);
+    // Keeps the bytes of a failed upload and says what became of them; false.
+    bool keepPartial(const QString &path, const QByteArray &bytes);
     QString downloadStop(uint32_t address) const;
     void setCounter(qint64 done, qint64 total) const;
     void clearTexts() const;
