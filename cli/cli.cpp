@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
+#include "link/file_reasons.h"
 #include "link/hex_text.h"
+
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -59,6 +62,16 @@ int choose(const QString &text, const QString &what, const QStringList &choices)
     if (i < 0)
         usage(QStringLiteral("%1 must be one of %2: \"%3\"").arg(what, choices.join('|'), text));
     return i;
+}
+
+void checkTarget(const QString &path)
+{
+    if (path.isEmpty())
+        usage(QStringLiteral("FILE must name a file"));
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, probe.errorString())));
+    probe.cancelWriting(); // an earlier file stays as it was
 }
 
 QString bytesCount(qint64 n)

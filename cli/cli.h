@@ -40,6 +40,9 @@ uint8_t toMemory(const QString &text);
 // Hexadecimal bytes: "5A", "12 34" or "1234"; an odd number of digits is refused.
 QByteArray toBytes(const QString &text, const QString &what = QStringLiteral("HEX"));
 int choose(const QString &text, const QString &what, const QStringList &choices);
+// A file the command will replace: a usage error when it cannot be written, tried without
+// touching an earlier file.
+void checkTarget(const QString &path);
 // "1 byte", "2 bytes".
 QString bytesCount(qint64 n);
 

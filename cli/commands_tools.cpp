@@ -4,12 +4,10 @@
 #include "cli/cli.h"
 #include "ctrlinfo/config_settings.h"
 #include "ctrlinfo/device_models.h"
-#include "link/file_reasons.h"
 #include "link/messages.h"
 #include "tools/device_transfer.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 
@@ -158,14 +156,7 @@ int upload(Context &ctx, const Args &a)
         o.givenSize = uint32_t(toInt(*size, QStringLiteral("--size"), 1, 1024 * 1024));
     }
     // Where the copy cannot be written, say so before the chip is asked for it.
-    if (o.path.isEmpty())
-        usage(QStringLiteral("FILE must name a file"));
-    {
-        QSaveFile probe(o.path);
-        if (!probe.open(QIODevice::WriteOnly))
-            usage(QStringLiteral("cannot write %1: %2").arg(o.path, whyNotWritable(o.path, probe.errorString())));
-        probe.cancelWriting(); // an earlier file stays as it was
-    }
+    checkTarget(o.path);
     return onDevice(ctx, a, [&](const DeviceSetup &setup, int) {
         return run(ctx, QStringLiteral("upload"), [&](DeviceTransfer &t) { return t.upload(setup, o); });
     });
