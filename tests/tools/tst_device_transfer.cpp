@@ -115,6 +115,15 @@ private slots:
                                                           {UploadAmount::CtrlInfo, 0, path}));
         QCOMPARE(rig.messages, QStringList{"Ctrl info size(384 Byte) is large than device size(256 Byte),please change device"});
         QCOMPARE(reads(rig.chip.frames(), 5).size(), 2); // signature and length only
+
+        // An EEPROM's frames carry 16-bit addresses: past 64 KB a read would wrap to the start.
+        rig.messages.clear();
+        rig.chip.clearFrames();
+        QVERIFY(!DeviceTransfer(rig.c, rig.report).upload(setupOf(CtrlInfoDevice::SpiEeprom, 131072, 64),
+                                                          {UploadAmount::WholeDevice, 0, path}));
+        QCOMPARE(rig.messages, QStringList{"An EEPROM is addressed with 16 bits: at most 65536 bytes of it can be "
+                                           "reached, not 131072 bytes."});
+        QCOMPARE(reads(rig.chip.frames(), 5).size(), 0);
     }
 
     // A failed or stopped upload leaves the earlier file as it was and keeps what it read in
@@ -258,6 +267,9 @@ private slots:
                                     << "Write register failed, exit download\nInvalid data format";
         QTest::newRow("bitmap") << Place::SpiEeprom << "status=4,cmd=0x71" << false
                                 << "Stop Bitmap failed!\nCmd can't run in current status";
+        // A register that cannot be read does not pass for a bitmap that is off.
+        QTest::newRow("osd register") << Place::SpiEeprom << "status=5,cmd=0x30,times=1" << false
+                                      << "Stop Bitmap failed!\nCmd recept, but execute failed";
         QTest::newRow("erase") << Place::SpiFlash << "status=5,cmd=0x62" << true
                                << "Erase flash failed, exit download\nCmd recept, but execute failed";
     }
