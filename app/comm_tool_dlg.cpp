@@ -13,6 +13,7 @@
 #include "features/power_ctrl_dlg.h"
 #include "features/rtc_time_dlg.h"
 #include "features/zoom_dlg.h"
+#include "ctrlinfo/configuration_dlg.h"
 #include "link/command_layer.h"
 #include "link/file_reasons.h"
 #include "link/serial_link.h"
@@ -21,7 +22,9 @@
 #include "osd/osd_char_list_dlg.h"
 #include "osd/osd_config_dlg.h"
 #include "tools/fbuf_dlg.h"
+#include "tools/flash_operation_dlg.h"
 #include "tools/read_write_data_dlg.h"
+#include "tools/upload_download_dlg.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
 #include "ui_comm_tool_dlg.h"
@@ -118,6 +121,7 @@ CCommToolDlg *CCommToolDlg::console()
 QList<ConsoleButton> CCommToolDlg::commandTable()
 {
     return {
+        {1, QStringLiteral("Config"), false, [this] { runModal<CConfigurationDlg>(layer(), this); }},
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
         {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(layer(), rememberedFeatures(), this); }},
@@ -129,7 +133,9 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
         {10, QStringLiteral("OSD Config"), true, [this] { openOsdConfig(); }},
         {11, QStringLiteral("Image Property"), true, [this] { runModal<CImagePropertyDlg>(layer(), this); }},
         {12, QStringLiteral("Gamma"), true, [this] { runModal<CGammaDlg>(layer(), rememberedFeatures(), this); }},
+        {13, QStringLiteral("Spi Flash"), true, [this] { runModal<CFlashOperationDlg>(layer(), this); }},
         {14, QStringLiteral("Other Ctrl"), true, [this] { runModal<COtherCtrlDlg>(layer(), this); }},
+        {15, QStringLiteral("Up/Down Load"), true, [this] { runModal<CUploadDownloadDlg>(layer(), this); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
         {18, QStringLiteral("Zoom Ctrl"), false, [this] { runModal<CZoomDlg>(layer(), rememberedFeatures(), this); }},

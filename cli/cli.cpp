@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
+#include "link/file_reasons.h"
 #include "link/hex_text.h"
+
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -61,6 +64,16 @@ int choose(const QString &text, const QString &what, const QStringList &choices)
     return i;
 }
 
+void checkTarget(const QString &path)
+{
+    if (path.isEmpty())
+        usage(QStringLiteral("FILE must name a file"));
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, probe.errorString())));
+    probe.cancelWriting(); // an earlier file stays as it was
+}
+
 QString bytesCount(qint64 n)
 {
     return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
@@ -100,12 +113,26 @@ Report Context::report(ProgressLine &line, std::function<void(const QString &, c
 
 int Context::failed(uint8_t result) const
 {
+    return failed(QString::fromLatin1(resultText(result)));
+}
+
+int Context::failed(const QString &text) const
+{
     if (stop.stop_requested())
         return interrupted();
-    printError(QString::fromLatin1(resultText(result)));
+    printError(text);
     if (layer.portLost())
         printError(QStringLiteral("The port went away."));
     return kFailed;
+}
+
+int Context::ended(bool ok) const
+{
+    if (stop.stop_requested())
+        return interrupted();
+    if (!ok && layer.portLost())
+        printError(QStringLiteral("The port went away."));
+    return ok ? kOk : kFailed;
 }
 
 int Context::interrupted() const

@@ -40,6 +40,9 @@ uint8_t toMemory(const QString &text);
 // Hexadecimal bytes: "5A", "12 34" or "1234"; an odd number of digits is refused.
 QByteArray toBytes(const QString &text, const QString &what = QStringLiteral("HEX"));
 int choose(const QString &text, const QString &what, const QStringList &choices);
+// A file the command will replace: a usage error when it cannot be written, tried without
+// touching an earlier file.
+void checkTarget(const QString &path);
 // "1 byte", "2 bytes".
 QString bytesCount(qint64 n);
 
@@ -72,7 +75,12 @@ struct Context {
     // Prints the result text (and that the port went away, when it did); exit status 1, or 130
     // when the user interrupted the command.
     int failed(uint8_t result) const;
+    // The same for a failure that a procedure put in words.
+    int failed(const QString &text) const;
     int interrupted() const;
+    // The exit status after a long procedure that told its own failure: 130 when the user
+    // interrupted it, 1 when it failed (saying so when the port went away), else 0.
+    int ended(bool ok) const;
     bool stopRequested() const { return stop.stop_requested(); }
 };
 
@@ -99,6 +107,8 @@ struct Table {
 // The commands of each area.
 void addLinkCommands(Table &table);
 void addFbufCommands(Table &table);
+void addCtrlInfoCommands(Table &table);
+void addToolsCommands(Table &table);
 void addMotionCommands(Table &table);
 void addOsdCommands(Table &table);
 void addFeatureCommands(Table &table);

@@ -1,11 +1,9 @@
 // zmctl: the frame-buffer commands.
 
 #include "cli/cli.h"
-#include "link/file_reasons.h"
 #include "tools/fbuf_transfer.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace zm::cli {
 
@@ -62,11 +60,7 @@ int transfer(Context &ctx, const QString &command, const std::function<bool(Fbuf
     FbufTransfer t(ctx.commands, report);
     const bool ok = run(t);
     line.finish();
-    if (ctx.stopRequested())
-        return ctx.interrupted();
-    if (!ok && ctx.layer.portLost())
-        printError(QStringLiteral("The port went away."));
-    return ok ? kOk : kFailed;
+    return ctx.ended(ok);
 }
 
 int fbufLen(Context &ctx, const Args &a)
@@ -81,14 +75,7 @@ int fbufRead(Context &ctx, const Args &a)
     keyOption(a, QStringLiteral("--decrypt"), o);
     o.path = a.positional[0];
     // Where the picture cannot be written, say so before the chip is asked for it.
-    if (o.path.isEmpty())
-        usage(QStringLiteral("FILE must name a file"));
-    {
-        QSaveFile probe(o.path);
-        if (!probe.open(QIODevice::WriteOnly))
-            usage(QStringLiteral("cannot write %1: %2").arg(o.path, whyNotWritable(o.path, probe.errorString())));
-        probe.cancelWriting(); // an earlier file stays as it was
-    }
+    checkTarget(o.path);
     return transfer(ctx, QStringLiteral("fbuf-read"), [&](FbufTransfer &t) { return t.readToFile(o); });
 }
 

@@ -104,6 +104,8 @@ Table commandTable()
     Table t;
     addLinkCommands(t);
     addFbufCommands(t);
+    addCtrlInfoCommands(t);
+    addToolsCommands(t);
     addMotionCommands(t);
     addOsdCommands(t);
     addFeatureCommands(t);

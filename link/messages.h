@@ -74,4 +74,48 @@ inline constexpr char kSelectChoice[] = "Select one of %1 first.";
 // A decimal field out of its range or empty. %1: the field's label without its colon.
 inline constexpr char kNumberRange[] = "%1 must be a number from %2 to %3.";
 
+// Control info and the Configuration window.
+inline constexpr char kNotFindCtrlInfo[] = "Not find ctrl info";
+inline constexpr char kStopBitmapFailed[] = "Stop Bitmap failed!";
+inline constexpr char kSpiFlashNotModifiable[] = "Program does not support modify spi flash data";
+inline constexpr char kChooseSpiFlashFirst[] = "Please chose ctrl info on spi flash first";
+inline constexpr char kUnknowFlashType[] = "Unknow flash type";
+
+// Upload and download of the control-info memory, and the flash erase.
+inline constexpr char kChipEraseFinish[] = "Chip Erase finish!";
+inline constexpr char kWaitForErase[] = "Please wait for erase finish.";
+inline constexpr char kSelectUploadFile[] = "Please select file to save upload data";
+inline constexpr char kSelectCtrlInfoDevice[] = "Please select device of ctrl info";
+inline constexpr char kSelectDeviceSize[] = "Please select device size";
+inline constexpr char kCreateUploadFileFailed[] = "Create file failed, exit upload";
+inline constexpr char kStopMotionFailed[] = "Stop motion detect failed!";
+inline constexpr char kUploadSetupFailed[] = "Write register failed, exit upload";
+inline constexpr char kNoCtrlInfoForUpload[] =
+    "Not find ctrl info, exit upload, you can select \"Upload whole device data\"";
+inline constexpr char kReadCtrlInfoSizeFailed[] = "Read ctrl info size failed, exit upload";
+// Amount, device size.
+inline constexpr char kCtrlInfoTooLarge[] =
+    "Ctrl info size(%1 Byte) is large than device size(%2 Byte),please change device";
+inline constexpr char kReadingData[] = "Reading data...";
+inline constexpr char kReadDataFailedUpload[] = "Read data failed, exit upload";
+inline constexpr char kReadFinish[] = "Read finish";
+inline constexpr char kUploadFinish[] = "Upload finish!";
+// Path.
+inline constexpr char kOpenDownloadFileFailed[] = "Open file (%1) failed!";
+inline constexpr char kFileLengthZero[] = "File length is 0, exit download";
+// File length, device size.
+inline constexpr char kFileTooLong[] = "File size is %1, device max size is %2, can't download";
+inline constexpr char kErasingFlash[] = "Erasing flash...";
+inline constexpr char kEraseFlashFailed[] = "Erase flash failed, exit download";
+inline constexpr char kErasingFinish[] = "Erasing finish";
+inline constexpr char kDownloadSetupFailed[] = "Write register failed, exit download";
+inline constexpr char kWrittingData[] = "Writting data...";
+inline constexpr char kCantBeWrite[] = "Can't be write, exit download";
+inline constexpr char kWriteDataFailedDownload[] = "Write data failed, exit download";
+inline constexpr char kReadDataFailedDownload[] = "Read data failed, exit download";
+inline constexpr char kWriteFinish[] = "Write finish";
+inline constexpr char kDownloadFinish[] = "Download finish!";
+// Bytes done, bytes in all.
+inline constexpr char kCounterFormat[] = "[%1/%2]";
+
 } // namespace zm::msg

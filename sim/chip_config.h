@@ -27,6 +27,9 @@ struct ChipConfig {
     uint32_t spiEepromSize = 32 * 1024;
     uint32_t flashSize = 512 * 1024;
     uint32_t flashSectorSize = 4 * 1024;
+    // How long the flash takes to erase, as a real part does: the answer comes when it is done.
+    int chipEraseMs = 2000;
+    int sectorEraseMs = 50;
     uint32_t fbufCapacity = 1024 * 1024;
     // Frame-buffer pictures; empty means the built-in 640x480 test pictures.
     QByteArray currentPicture;

@@ -179,7 +179,7 @@ void ChipModel::handleFrame(TimePoint now)
 
     push({.bytes = answerFrame(serial, code, reply.status, reply.data, effects),
           .answer = true,
-          .delay = milliseconds(effects.delayMs)});
+          .delay = milliseconds(effects.delayMs) + reply.delay});
     if (reply.status != rc::Ok || !reply.closing)
         return;
 

@@ -76,6 +76,8 @@ public:
     int motionIntervalMs() const { return m_motionIntervalMs; }
     void setMotionInterval(int ms, TimePoint now);
     int notificationCount() const { return m_notifications; }
+    // How long a flash erase holds back its answer.
+    void setEraseTimes(int chipMs, int sectorMs);
     bool inRawReceive() const { return m_raw.active; }
 
 private:
@@ -94,6 +96,7 @@ private:
         std::chrono::microseconds gap{0}; // pause between the answer and the stream
         uint32_t receive = 0;             // bytes to take from the PC before the closing answer
         uint32_t receiveStart = 0;
+        std::chrono::milliseconds delay{0}; // the chip is busy this long before it answers
     };
     struct RawReceive {
         bool active = false;

@@ -17,7 +17,8 @@ const char kDescription[] =
     "A simulated ZM3386 on a pseudo-terminal. The first line of output is\n"
     "'zmsim: <path>', the serial port to open. The chip serves until SIGINT or SIGTERM.\n"
     "Its memories: I2C EEPROM 64 KiB, SPI EEPROM 32 KiB, SPI flash 512 KiB in 4 KiB\n"
-    "sectors; two frame buffers of 1 MiB. The delay of a frame-buffer read is the pause\n"
+    "sectors, which answers an erase when a real part would be done (--erase-ms,\n"
+    "--sector-erase-ms); two frame buffers of 1 MiB. The delay of a frame-buffer read is the pause\n"
     "in microseconds between the answer and the picture bytes.\n"
     "\n"
     "Faults (--fault, repeatable): KIND[=VALUE][,cmd=CODE][,times=N]\n"
@@ -94,8 +95,14 @@ int main(int argc, char **argv)
                        "another device send no raw bytes."), QStringLiteral("UART"), QStringLiteral("mcu"));
     const QCommandLineOption serialOpt(QStringLiteral("serial"),
         QStringLiteral("The chip's serial number at start, 0 to 255 (default 0)."), QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption eraseOpt(QStringLiteral("erase-ms"),
+        QStringLiteral("Milliseconds a flash chip erase takes before it is answered (default 2000)."),
+        QStringLiteral("MS"), QStringLiteral("2000"));
+    const QCommandLineOption sectorEraseOpt(QStringLiteral("sector-erase-ms"),
+        QStringLiteral("Milliseconds a flash sector erase takes before it is answered (default 50)."),
+        QStringLiteral("MS"), QStringLiteral("50"));
     parser.addOptions({linkOpt, baudOpt, turnaroundOpt, faultOpt, traceOpt, fbufOpt, ctrlOpt, motionOpt, uartOpt,
-                       serialOpt});
+                       serialOpt, eraseOpt, sectorEraseOpt});
     parser.process(app);
 
     auto bad = [](const QString &message) {
@@ -118,6 +125,10 @@ int main(int argc, char **argv)
         return bad(QStringLiteral("bad --motion-interval"));
     if (!number(serialOpt, 0, 255, &serial))
         return bad(QStringLiteral("bad --serial"));
+    if (!number(eraseOpt, 0, 600'000, &options.chip.chipEraseMs))
+        return bad(QStringLiteral("bad --erase-ms"));
+    if (!number(sectorEraseOpt, 0, 600'000, &options.chip.sectorEraseMs))
+        return bad(QStringLiteral("bad --sector-erase-ms"));
     const QString place = parser.value(ctrlOpt);
     if (place == u"i2c")
         options.chip.ctrlInfo = zm::sim::CtrlInfoPlace::I2cEeprom;

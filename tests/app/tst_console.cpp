@@ -33,9 +33,10 @@ using namespace zm;
 
 namespace {
 
-const QStringList kCommands{"Get Version", "R/W Data",   "Color Ctrl", "Mirror Ctrl",    "Power Ctrl",
-                            "Timer Ctrl",  "AE Ctrl",    "Motion Ctrl", "OSD Config",    "Image Property",
-                            "Gamma",       "Other Ctrl", "System Reset", "Fbuf Ctrl",    "Zoom Ctrl"};
+const QStringList kCommands{"Config",       "Get Version", "R/W Data",       "Color Ctrl",   "Mirror Ctrl",
+                            "Power Ctrl",   "Timer Ctrl",  "AE Ctrl",        "Motion Ctrl",  "OSD Config",
+                            "Image Property", "Gamma",     "Spi Flash",      "Other Ctrl",   "Up/Down Load",
+                            "System Reset", "Fbuf Ctrl",   "Zoom Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
 
 // A bare pseudo-terminal: the test writes to the master side, the console reads the slave side

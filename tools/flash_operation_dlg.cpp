@@ -1,0 +1,54 @@
+#include "tools/flash_operation_dlg.h"
+
+#include "link/hex_text.h"
+#include "tools/device_transfer.h"
+#include "ui/edit_filter.h"
+#include "ui/one_command.h"
+#include "ui_flash_operation_dlg.h"
+
+namespace zm {
+
+CFlashOperationDlg::CFlashOperationDlg(CommandLayer &layer, QWidget *parent)
+    : ToolDialog(layer, parent)
+    , ui(std::make_unique<Ui::CFlashOperationDlg>())
+{
+    ui->setupUi(this);
+    m_sector = new EditFilter(ui->sectorEdit, EditFilter::hexRule([] { return 8; }));
+    m_sector->setText(QStringLiteral("00"));
+    ui->flashSizeEdit->setText(QStringLiteral("0"));
+    ui->statusEdit->setFrame(false);
+
+    connect(ui->getSizeButton, &QPushButton::clicked, this, &CFlashOperationDlg::getFlashSize);
+    connect(ui->eraseSectorButton, &QPushButton::clicked, this, &CFlashOperationDlg::eraseSector);
+    connect(ui->chipEraseButton, &QPushButton::clicked, this, &CFlashOperationDlg::chipErase);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &CFlashOperationDlg::reject);
+    setOfflineWidgets({ui->cancelButton});
+}
+
+CFlashOperationDlg::~CFlashOperationDlg() = default;
+
+void CFlashOperationDlg::getFlashSize()
+{
+    // The chip answers in kilobits; the field shows kilobytes.
+    runQuery<uint32_t>(
+        this, layer(), QString(), [](Commands &c, uint32_t &kilobits) { return c.getFlashSize(kilobits); },
+        [this](uint32_t kilobits) { ui->flashSizeEdit->setText(QString::number(kilobits / 8)); });
+}
+
+void CFlashOperationDlg::eraseSector()
+{
+    const uint32_t address = hexFieldNumber(m_sector->text());
+    runCommand(this, layer(), QString(), [address](Commands &c) { return c.eraseFlashSector(address); });
+}
+
+void CFlashOperationDlg::chipErase()
+{
+    runWorker([this](Worker &w) {
+        Worker::ReportTargets targets;
+        targets.status = ui->statusEdit;
+        const Report r = w.report(targets);
+        DeviceTransfer(w.commands(), r).eraseFlash(false);
+    });
+}
+
+} // namespace zm
