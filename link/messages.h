@@ -54,8 +54,8 @@ inline constexpr char kIncludeInvalidChar[] = "Include invalid char";
 inline constexpr char kOpenCommMotionFailed[] = "Open comm motion failed";
 inline constexpr char kCloseCommMotionFailed[] = "Close comm motion failed";
 inline constexpr char kCloseCommMotionFirst[] = "Please close comm motion first";
-inline constexpr char kWriteFinish[] = "Write Finish";
-inline constexpr char kReadFinish[] = "Read Finish";
+inline constexpr char kMotionWriteFinish[] = "Write Finish";
+inline constexpr char kMotionReadFinish[] = "Read Finish";
 // Follows "Write chip register failed!:" or "Read chip register failed!:" when the window
 // threshold port never came free: the value was not moved.
 inline constexpr char kMotionPortBusy[] = "The window threshold port stayed busy for 1000 reads";

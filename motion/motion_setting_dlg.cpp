@@ -176,7 +176,7 @@ void CMotionSettingDlg::onSingleSet()
     runWorker([this, t](Worker &w) {
         const Report r = stepReport(w);
         if (MotionSettingAccess(w.commands(), r).writeWindowThresholds(t))
-            w.message(QString::fromLatin1(msg::kWriteFinish), QMessageBox::Information);
+            w.message(QString::fromLatin1(msg::kMotionWriteFinish), QMessageBox::Information);
     });
 }
 
@@ -192,7 +192,7 @@ void CMotionSettingDlg::onSingleGet()
             for (size_t s = 0; s < t.size(); ++s)
                 m_windowEdits[s]->setText(formatHex(t[s], 4));
         });
-        w.message(QString::fromLatin1(msg::kReadFinish), QMessageBox::Information);
+        w.message(QString::fromLatin1(msg::kMotionReadFinish), QMessageBox::Information);
     });
 }
 

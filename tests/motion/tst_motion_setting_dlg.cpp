@@ -134,7 +134,7 @@ private slots:
         window(15, "ColLine")->setText("BEEF");
         click("singleSetButton");
         settle();
-        QCOMPARE(m_messages->texts(), QStringList{msg::kWriteFinish});
+        QCOMPARE(m_messages->texts(), QStringList{msg::kMotionWriteFinish});
         QCOMPARE(m_chip->windowThreshold(0x00), uint16_t(0x001A));
         QCOMPARE(m_chip->windowThreshold(0x3F), uint16_t(0xBEEF));
         QCOMPARE(m_chip->windowThreshold(0x21), uint16_t(0));
@@ -143,7 +143,7 @@ private slots:
         m_chip->setWindowThreshold(0x2A, 0x0C0D); // "Col Sum" of window 5
         click("singleGetButton");
         settle();
-        QCOMPARE(m_messages->texts(), QStringList({msg::kWriteFinish, msg::kReadFinish}));
+        QCOMPARE(m_messages->texts(), QStringList({msg::kMotionWriteFinish, msg::kMotionReadFinish}));
         QCOMPARE(window(5, "ColSum")->text(), QString("0C0D"));
         QCOMPARE(window(0, "RowSum")->text(), QString("001A"));
     }
