@@ -1,6 +1,10 @@
 #include "app/port_combo_box.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QSignalBlocker>
 
 namespace zm {
@@ -35,6 +39,9 @@ void PortComboBox::refresh()
         setCurrentIndex(0);
     else
         selectPort(current);
+    // The box shows the end of a long name (the device); the open list shows every name whole.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + view()->verticalScrollBar()->sizeHint().width()
+                            + 2 * view()->frameWidth());
 }
 
 QString PortComboBox::port() const
@@ -55,6 +62,19 @@ void PortComboBox::selectPort(const QString &port)
         setCurrentIndex(i);
     else
         setEditText(port);
+}
+
+bool PortComboBox::event(QEvent *e)
+{
+    // A long name does not fit the box: the whole of it, and the device it opens, are a hover away.
+    if (e->type() == QEvent::ToolTip) {
+        const QString value = port();
+        if (value != currentText().trimmed()) {
+            QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), currentText() + '\n' + value, this);
+            return true;
+        }
+    }
+    return QComboBox::event(e);
 }
 
 void PortComboBox::showPopup()

@@ -32,6 +32,9 @@ public:
 
     void showPopup() override;
 
+protected:
+    bool event(QEvent *e) override;
+
 private:
     Source m_source;
 };

@@ -33,9 +33,9 @@ _zmctl_value()
     if [[ $what == MEM ]]; then
         _zmctl_words "$cur" "chip sensor ccir656 i2c-eeprom spi-eeprom spi-flash"
     elif [[ $what == *"|"* ]]; then
-        local choice choices=() files=0
-        local IFS='|'
-        for choice in $what; do
+        local choice choices=() files=0 parts
+        IFS='|' read -ra parts <<<"$what"
+        for choice in "${parts[@]}"; do
             if [[ $choice == FILE ]]; then
                 files=1
             elif [[ $choice =~ ^[a-z0-9][a-z0-9-]*$ ]]; then

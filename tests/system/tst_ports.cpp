@@ -8,6 +8,7 @@
 #include "link/command_layer.h"
 #include "link/open_failure.h"
 #include "link/system_ports.h"
+#include "tests/common/window_check.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QAbstractItemView>
 #include <QTest>
 
 #include <grp.h>
@@ -149,6 +151,16 @@ private slots:
         console.selectPort(kCp210x.label());
         QCOMPARE(consoleBox->currentIndex(), 21);
         QCOMPARE(console.portSettings().port, QString("/dev/ttyUSB1"));
+        console.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&console));
+        test::saveScreenshot(&console, "console_adapter_port");
+        const QStringList problems = test::windowFitProblems(&console);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        // The box shows the end of a long name; the open list shows each name whole.
+        consoleBox->showPopup();
+        test::saveScreenshot(consoleBox->view()->window(), "console_port_list_open");
+        QVERIFY(consoleBox->view()->viewport()->width() >= consoleBox->view()->sizeHintForColumn(0));
+        consoleBox->hidePopup();
     }
 
     // Each reason a port will not open, told with what helps; the facts are those the system
