@@ -33,7 +33,8 @@ private slots:
         QCOMPARE(show.charText(), chars);
     }
 
-    // Appends in pieces that cross the store's block boundaries read back byte for byte.
+    // Appends in pieces that cross the store's block boundaries read back byte for byte, as a
+    // whole and line by line; a line past the end is empty; Clear empties both forms.
     void acrossBlocks()
     {
         DataShow show;
@@ -49,19 +50,12 @@ private slots:
         QCOMPARE(show.size(), qint64(all.size()));
         QCOMPARE(show.hexText(), hex(all));
         QCOMPARE(show.hexLine(65536 / 16, 16), hex(all.mid(65536, 16)));
+        QCOMPARE(show.hexLineCount(16), qint64((all.size() + 15) / 16));
+        QCOMPARE(show.hexLine(all.size() / 16, 16), hex(all.mid(all.size() / 16 * 16)));
+        QCOMPARE(show.hexLine((all.size() + 15) / 16, 16), QString());
         show.clear();
         QCOMPARE(show.hexText(), QString());
         QCOMPARE(show.charLineCount(), qint64(0));
-    }
-
-    void hexLines()
-    {
-        DataShow show;
-        show.append(QByteArray::fromHex("000102030405060708090A"));
-        QCOMPARE(show.hexLineCount(4), qint64(3));
-        QCOMPARE(show.hexLine(0, 4), QString("00 01 02 03 "));
-        QCOMPARE(show.hexLine(2, 4), QString("08 09 0A "));
-        QCOMPARE(show.hexLine(3, 4), QString()); // past the end
     }
 
     // Character lines break after a line feed and wrap at the width; zero bytes and carriage
