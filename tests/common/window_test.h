@@ -13,6 +13,15 @@
 
 namespace zm::test {
 
+// Frames written as hex and parted by blanks: "5600360100 5600360101".
+inline QList<QByteArray> hexFrames(const char *frames)
+{
+    QList<QByteArray> list;
+    for (const QByteArray &f : QByteArray(frames).split(' '))
+        list << QByteArray::fromHex(f);
+    return list;
+}
+
 class WindowTest : public ChipTest
 {
 protected:

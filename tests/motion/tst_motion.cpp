@@ -1,8 +1,6 @@
-// Motion detection without a window: the threshold fields as register bytes, the monitor on a
-// line where the test decides every byte and its timing, and zmctl's motion commands as a user
-// runs them against the simulated chip.
+// Motion detection without a window: the monitor on a line where the test decides every byte
+// and its timing, and zmctl's motion commands as a user runs them against the simulated chip.
 
-#include "link/hex_text.h"
 #include "link/messages.h"
 #include "motion/motion_monitor.h"
 #include "motion/motion_settings.h"
@@ -102,35 +100,6 @@ class TestMotion : public QObject
     static Run zmctl(const sim::PtyChip &chip, const QStringList &args) { return test::runZmctl(chip.slavePath(), args); }
 
 private slots:
-    // Each field lands in its registers low byte first; blanks are skipped, empty is 0, and
-    // read back every field shows its full width.
-    void thresholdBytes_data()
-    {
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QByteArray>("bytes");
-        QStringList defaults;
-        for (const ThresholdField &f : thresholdFields())
-            defaults << f.defaultText;
-        QTest::newRow("defaults") << defaults << QByteArray::fromHex("400003" "300003" "24" "FFFFFFFF" "0202" "0100");
-        QStringList changed = defaults;
-        changed[1] = "3";     // an 8-bit field: 0x03
-        changed[2] = "1A";    // a 16-bit field: 0x001A
-        changed[5] = "12 34"; // 0x00001234
-        changed[8] = "";
-        QTest::newRow("short, blank, empty") << changed << QByteArray::fromHex("400003" "1A0003" "24" "34120000" "0202" "0000");
-    }
-    void thresholdBytes()
-    {
-        QFETCH(QStringList, texts);
-        QFETCH(QByteArray, bytes);
-        const ThresholdBytes b = zm::thresholdBytes(texts);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size())), bytes);
-        QStringList padded;
-        for (int i = 0; i < kThresholdFieldCount; ++i)
-            padded << padHexLeft(texts[i], thresholdFields()[i].digits).toUpper();
-        QCOMPARE(thresholdTexts(b), padded);
-    }
-
     // Every complete notification of ours is counted once, however its bytes are spread over
     // time: one cut by a pause longer than a wait, two in one batch. Frames with another serial
     // number, a failing status or another code are not counted. Then the line goes away: the

@@ -216,6 +216,7 @@ private slots:
         type("logoSizeEdit", "240");
         press("readLogoButton");
         QCOMPARE(lastFrame(), QByteArray::fromHex("56007007030240000020 00"));
+        QVERIFY(m_messages->texts().isEmpty());
     }
 
     // Each sub-block field shows the register it is written to.
