@@ -155,18 +155,18 @@ private slots:
         QCOMPARE(m_messages->count(), 1);
     }
 
-    // Bytes outside any command appear in both forms; Hex Show picks one, Clear Show empties
-    // both. Then the other end goes away while nothing runs: closed, one message.
+    // Bytes outside any command appear in both forms (a zero byte adds no character, line ends
+    // stay); Hex Show picks one, Clear Show empties both. Then the other end goes away while nothing runs: closed, one message.
     void dataShowAndIdleHangUp()
     {
         RawPty pty;
         QVERIFY(!pty.path().isEmpty());
         openPort(pty.path());
         DataShowView *show = m_console->dataShow();
-        QVERIFY(pty.write(QByteArray::fromHex("410042")));
-        QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("AB"), 5000);
+        QVERIFY(pty.write(QByteArray::fromHex("4100420D0A")));
+        QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("AB\r\n"), 5000);
         m_console->findChild<QCheckBox *>("hexShowCheck")->click();
-        QCOMPARE(show->shownText(), QString("41 00 42 "));
+        QCOMPARE(show->shownText(), QString("41 00 42 0D 0A "));
         click("clearShowButton");
         QCOMPARE(show->shownText(), QString());
         QVERIFY(pty.write("C"));

@@ -6,6 +6,7 @@
 #include "tools/fbuf_transfer.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -18,12 +19,10 @@ namespace {
 
 QByteArray pattern(int n, int seed = 1)
 {
-    QByteArray b(n, '\0');
-    uint32_t x = uint32_t(seed) * 2654435761u;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        b[i] = char(x >> 24);
-    }
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator random{quint32(seed)};
+    for (char &c : b)
+        c = char(random.generate());
     return b;
 }
 
