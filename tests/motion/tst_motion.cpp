@@ -56,6 +56,15 @@ ScriptedPeer::Script commMotionChip(uint8_t controlStatus, uint8_t whenOpen, uin
     };
 }
 
+// A monitor run against commMotionChip(): how the chip behaves and what the run reports.
+struct Run {
+    uint8_t controlStatus = 0, whenOpen = 1, whenClosed = 0;
+    QByteArray beforeStatus{};
+    int notes = 0;
+    QStringList statuses{}, messages{};
+    QList<QByteArray> frames{};
+};
+
 // A monitor run on the test's thread, as a worker runs it, and all it reported.
 struct Watch {
     bool result = false;
@@ -92,12 +101,13 @@ QList<int> watchIntervals(const QString &out)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Run)
+
 class TestMotion : public QObject
 {
     Q_OBJECT
 
-    using Run = test::ZmctlRun;
-    static Run zmctl(const sim::PtyChip &chip, const QStringList &args) { return test::runZmctl(chip.slavePath(), args); }
+    static test::ZmctlRun zmctl(const sim::PtyChip &chip, const QStringList &args) { return test::runZmctl(chip.slavePath(), args); }
 
 private slots:
     // Every complete notification of ours is counted once, however its bytes are spread over
@@ -118,56 +128,40 @@ private slots:
         QCOMPARE(w.notes.last().count, 3);
     }
 
-    // A notification that comes while the status after the open is asked for is counted with
-    // the others, not shown as stray bytes.
-    void notificationDuringTheOpeningQuery()
+    // A run against a chip that opens and closes comm motion as told, or that refuses the open,
+    // or keeps comm motion closed, or open. A notification that comes while the status after
+    // the open is asked for is counted with the others, not shown as stray bytes.
+    void runs_data()
     {
-        ScriptedPeer peer(commMotionChip(0, 1, 0, notification()));
+        QTest::addColumn<Run>("run");
+        QTest::newRow("notification during the opening query")
+            << Run{.beforeStatus = notification(), .notes = 1, .statuses = {"Opened", "Closed"},
+                   .frames = {kOpen, kStatus, kClose, kStatus}};
+        QTest::newRow("open refused")
+            << Run{.controlStatus = 5, .messages = {"Cmd recept, but execute failed"}, .frames = {kOpen}};
+        QTest::newRow("stays closed")
+            << Run{.whenOpen = 0, .statuses = {"Closed"}, .messages = {msg::kOpenCommMotionFailed}, .frames = {kOpen, kStatus}};
+        QTest::newRow("stays open") << Run{.whenClosed = 1, .statuses = {"Opened", "Opened"},
+                                           .messages = {msg::kCloseCommMotionFailed}, .frames = {kOpen, kStatus, kClose, kStatus}};
+    }
+    void runs()
+    {
+        QFETCH(Run, run);
+        ScriptedPeer peer(commMotionChip(run.controlStatus, run.whenOpen, run.whenClosed, run.beforeStatus));
         CommandLayer layer;
         QVERIFY(layer.open(peer.path(), "38400,n,8,1"));
         QByteArray shown;
         QObject::connect(&layer, &CommandLayer::idleBytes, &layer, [&](const QByteArray &b) { shown += b; },
                          Qt::DirectConnection);
-        const Watch w = watch(layer, {.count = 1});
-        QVERIFY(w.result);
-        QCOMPARE(w.notes.size(), 1);
-        QVERIFY(shown.isEmpty());
-    }
-
-    // The open, the status after it and the close, each failing its own way.
-    void openAndCloseFailures_data()
-    {
-        QTest::addColumn<int>("controlStatus");
-        QTest::addColumn<int>("whenOpen");
-        QTest::addColumn<int>("whenClosed");
-        QTest::addColumn<QStringList>("statuses");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QList<QByteArray>>("frames");
-        QTest::newRow("open refused") << 5 << 1 << 0 << QStringList() << "Cmd recept, but execute failed"
-                                      << QList<QByteArray>{kOpen};
-        QTest::newRow("stays closed") << 0 << 0 << 0 << QStringList{"Closed"} << msg::kOpenCommMotionFailed
-                                      << QList<QByteArray>{kOpen, kStatus};
-        QTest::newRow("stays open") << 0 << 1 << 1 << QStringList{"Opened", "Opened"} << msg::kCloseCommMotionFailed
-                                    << QList<QByteArray>{kOpen, kStatus, kClose, kStatus};
-    }
-    void openAndCloseFailures()
-    {
-        QFETCH(int, controlStatus);
-        QFETCH(int, whenOpen);
-        QFETCH(int, whenClosed);
-        QFETCH(QStringList, statuses);
-        QFETCH(QString, message);
-        QFETCH(QList<QByteArray>, frames);
-        ScriptedPeer peer(commMotionChip(uint8_t(controlStatus), uint8_t(whenOpen), uint8_t(whenClosed)));
-        CommandLayer layer;
-        QVERIFY(layer.open(peer.path(), "38400,n,8,1"));
-        const Watch w = watch(layer, {.ms = 300});
-        QVERIFY(!w.result);
-        QCOMPARE(w.statuses, statuses);
-        QCOMPARE(w.messages, QStringList{message});
+        const Watch w = watch(layer, {.count = 1, .ms = 300});
+        QCOMPARE(w.result, run.messages.isEmpty());
+        QCOMPARE(w.notes.size(), run.notes);
+        QCOMPARE(w.statuses, run.statuses);
+        QCOMPARE(w.messages, run.messages);
         const auto seen = peer.frames();
-        QCOMPARE(QList<QByteArray>(seen.begin(), seen.end()), frames);
+        QCOMPARE(QList<QByteArray>(seen.begin(), seen.end()), run.frames);
         QCOMPARE(layer.receiveState(), ReceiveState::Idle);
+        QVERIFY(shown.isEmpty());
     }
 
     // A watch ends by itself after N notifications (here at the chip's own 1500 ms apart) or
@@ -189,7 +183,7 @@ private slots:
         chip.setMotionInterval(chipInterval);
         QTemporaryDir dir;
         const QString csv = dir.filePath("watch.csv");
-        const Run r = zmctl(chip, QStringList{"motion-watch", "--csv", csv} + limit);
+        const test::ZmctlRun r = zmctl(chip, QStringList{"motion-watch", "--csv", csv} + limit);
         QCOMPARE(r.code, 0);
         QCOMPARE(r.err, QString());
         const QList<int> intervals = watchIntervals(r.out);
@@ -231,7 +225,7 @@ private slots:
     void zmctlSetAndGet()
     {
         sim::PtyChip chip;
-        Run r = zmctl(chip, {"motion-set", "--mode", "gpio", "--disable", "--alarm-type", "always", "--alarm-level",
+        test::ZmctlRun r = zmctl(chip, {"motion-set", "--mode", "gpio", "--disable", "--alarm-type", "always", "--alarm-level",
                              "low", "--alarm-time", "250"});
         QCOMPARE(r.code, 0);
         QCOMPARE(chip.frames(), (QList<QByteArray>{QByteArray::fromHex("56004203000000"),
@@ -264,7 +258,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         sim::PtyChip chip;
-        const Run r = zmctl(chip, args);
+        const test::ZmctlRun r = zmctl(chip, args);
         QCOMPARE(r.code, 2);
         QVERIFY(r.err.startsWith("zmctl: "));
         QVERIFY(chip.frames().isEmpty());
