@@ -1,5 +1,5 @@
-// The console window, driven offscreen against the simulated chip (or a bare pseudo-terminal for
-// bytes that no command makes), checking what the chip received and the messages shown.
+// The console window, driven offscreen against the simulated chip (or a scripted peer for bytes
+// that no command makes), checking what the chip received and the messages shown.
 
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
@@ -22,9 +22,7 @@
 
 #include "tests/common/chip_test.h"
 #include "tests/common/window_check.h"
-
-#include <pty.h>
-#include <unistd.h>
+#include "tests/link/scripted_peer.h"
 
 using namespace zm;
 
@@ -35,35 +33,6 @@ const QStringList kCommands{"Config",       "Get Version", "R/W Data",       "Co
                             "Image Property", "Gamma",     "Spi Flash",      "Other Ctrl",   "Up/Down Load",
                             "System Reset", "Fbuf Ctrl",   "Zoom Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
-
-// A bare pseudo-terminal: the test writes to the master side, the console reads the slave side
-// like any serial port. Closing the master makes the port go away under the console.
-class RawPty
-{
-public:
-    RawPty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) == 0) {
-            ::close(slave); // the port opens the slave itself (raw); keeping ours open would hide the hang-up
-            m_path = QString::fromLocal8Bit(name);
-        }
-    }
-    ~RawPty() { closeMaster(); }
-    QString path() const { return m_path; }
-    bool write(const QByteArray &b) { return m_master >= 0 && ::write(m_master, b.constData(), size_t(b.size())) == b.size(); }
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_path;
-};
 
 } // namespace
 
@@ -159,21 +128,20 @@ private slots:
     // stay); Hex Show picks one, Clear Show empties both. Then the other end goes away while nothing runs: closed, one message.
     void dataShowAndIdleHangUp()
     {
-        RawPty pty;
-        QVERIFY(!pty.path().isEmpty());
-        openPort(pty.path());
+        test::ScriptedPeer peer; // a line on which the test alone decides what arrives
+        openPort(peer.path());
         DataShowView *show = m_console->dataShow();
-        QVERIFY(pty.write(QByteArray::fromHex("4100420D0A")));
+        peer.send(QByteArray::fromHex("4100420D0A"));
         QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("AB\r\n"), 5000);
         m_console->findChild<QCheckBox *>("hexShowCheck")->click();
         QCOMPARE(show->shownText(), QString("41 00 42 0D 0A "));
         click("clearShowButton");
         QCOMPARE(show->shownText(), QString());
-        QVERIFY(pty.write("C"));
+        peer.send("C");
         QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("43 "), 5000);
         QVERIFY(m_messages->texts().isEmpty());
 
-        pty.closeMaster();
+        peer.hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
         expectState(false);
         QTest::qWait(200); // nothing more comes
@@ -185,8 +153,8 @@ private slots:
     // line with its time and size, flushed at once: both hold exactly what the peer sent.
     void captureToFile()
     {
-        RawPty pty;
-        openPort(pty.path());
+        test::ScriptedPeer peer;
+        openPort(peer.path());
         QTemporaryDir dir;
         const QString log = dir.filePath("show.log");
         const QByteArray earlier = "--- earlier 1 byte\nE\n";
@@ -202,7 +170,7 @@ private slots:
             QByteArray batch;
             for (int k = 0; k <= i; ++k)
                 batch.append(char((i * 31 + k * 7) & 0xFF)); // zeros and line feeds among them
-            QVERIFY(pty.write(batch));
+            peer.send(batch);
             sent += batch;
             QTest::qWait(5);
         }

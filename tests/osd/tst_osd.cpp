@@ -36,6 +36,11 @@ QString shown(const std::vector<CharPiece> &pieces)
     return s.join(" | ");
 }
 
+// One line of the character channels and the registers it shares with the others.
+struct ChannelLine {
+    int line, charSize, charNumber, horStep, sizeRegister, stepRegister;
+};
+
 // The simulated chip and a command layer open on it.
 struct Chip {
     sim::PtyChip chip;
@@ -55,6 +60,8 @@ struct Chip {
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(ChannelLine)
 
 class TestOsd : public QObject
 {
@@ -179,31 +186,21 @@ private slots:
     // all four share 0x2536, and a line's colour is at 0x252A + 2(n - 1).
     void channelBlock_data()
     {
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("charSize");
-        QTest::addColumn<int>("charNumber");
-        QTest::addColumn<int>("horStep");
-        QTest::addColumn<int>("sizeRegister");
-        QTest::addColumn<int>("stepRegister");
-        QTest::newRow("line 1 32*32, 5") << 1 << 1 << 5 << 3 << 0x0B << 0x03;
-        QTest::newRow("line 2 16*16, 32") << 2 << 0 << 32 << 1 << 0x40 << 0x04;
-        QTest::newRow("line 4 32*32, 0") << 4 << 1 << 0 << 2 << 0x01 << 0x80;
+        QTest::addColumn<ChannelLine>("c");
+        QTest::newRow("line 1 32*32, 5") << ChannelLine{1, 1, 5, 3, 0x0B, 0x03};
+        QTest::newRow("line 2 16*16, 32") << ChannelLine{2, 0, 32, 1, 0x40, 0x04};
+        QTest::newRow("line 4 32*32, 0") << ChannelLine{4, 1, 0, 2, 0x01, 0x80};
     }
     void channelBlock()
     {
-        QFETCH(int, line);
-        QFETCH(int, charSize);
-        QFETCH(int, charNumber);
-        QFETCH(int, horStep);
-        QFETCH(int, sizeRegister);
-        QFETCH(int, stepRegister);
-        CharChannel c;
-        c.lines[line - 1] = {.horStep = horStep, .charSize = charSize, .charNumber = charNumber, .color = 0x1234};
-        const QByteArray b = c.toBytes();
+        QFETCH(ChannelLine, c);
+        CharChannel channel;
+        channel.lines[c.line - 1] = {.horStep = c.horStep, .charSize = c.charSize, .charNumber = c.charNumber, .color = 0x1234};
+        const QByteArray b = channel.toBytes();
         QCOMPARE(b.size(), 28);
-        QCOMPARE(int(uint8_t(b[22 + line - 1])), sizeRegister); // 0x2535 is byte 20
-        QCOMPARE(int(uint8_t(b[21])), stepRegister);
-        QCOMPARE(b.mid(10 + 2 * (line - 1), 2).toHex(), QByteArray("3412"));
+        QCOMPARE(int(uint8_t(b[22 + c.line - 1])), c.sizeRegister); // 0x2535 is byte 20
+        QCOMPARE(int(uint8_t(b[21])), c.stepRegister);
+        QCOMPARE(b.mid(10 + 2 * (c.line - 1), 2).toHex(), QByteArray("3412"));
     }
 
     // Every bit of the 28 bytes has a field, so a block read comes back byte for byte; and each
