@@ -155,6 +155,8 @@ private slots:
         const QSize view = scroll->viewport()->size();
         QCOMPARE(scroll->horizontalScrollBar()->maximum(), qMax(0, drawn.width() - view.width()));
         QCOMPARE(scroll->verticalScrollBar()->maximum(), qMax(0, drawn.height() - view.height()));
+        if (drawn.width() > view.width())
+            QTRY_VERIFY(scroll->horizontalScrollBar()->isVisible());
         check("showImageCheck")->setChecked(false);
         QVERIFY(m_fbuf->preview().isNull());
         QVERIFY(m_messages->texts().isEmpty());
