@@ -33,7 +33,6 @@ public:
 
     // The monitor runs for this window and has not been asked to stop.
     bool isRunning() const { return m_running; }
-    const MotionLog &log() const { return m_log; }
     // The log's capacity in rows (MotionLog::kMaxRows unless set); takes effect with the next run.
     void setLogCapacity(int rows) { m_logCapacity = rows; }
 

@@ -103,11 +103,10 @@ public:
     bool readWindowThresholds(WindowThresholds &t);
 
     // One value through the port. 0, a command's result, or rc::TimeOut when the port stayed
-    // busy for kPortPolls reads (portStayedBusy() then tells it apart from a command's time-out);
+    // busy for kPortPolls reads (the failure message then says so rather than "Cmd time out");
     // rc::Stopped on a stop request between polls.
     uint8_t portWrite(uint8_t selector, uint16_t value);
     uint8_t portRead(uint8_t selector, uint16_t &value);
-    bool portStayedBusy() const { return m_portBusy; }
 
 private:
     uint8_t read(uint16_t address, uint8_t *bytes, int n);

@@ -1,34 +1,28 @@
-// The console window, driven offscreen against the simulated chip (or a bare pseudo-terminal for
-// bytes that no command makes), checking what the chip received and the messages shown.
+// The console window, driven offscreen against the simulated chip (or a scripted peer for bytes
+// that no command makes), checking what the chip received and the messages shown.
 
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
 #include "app/demo_simulator.h"
 #include "app/traffic_log_dlg.h"
-#include "link/command_layer.h"
 #include "link/messages.h"
-#include "sim/pty_chip.h"
-#include "ui/message_recorder.h"
 #include "ui/resources.h"
 #include "ui/tool_dialog.h"
-#include "ui/worker_runner.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "tests/common/chip_test.h"
 #include "tests/common/window_check.h"
-#include <QTimer>
-
-#include <pty.h>
-#include <unistd.h>
+#include "tests/link/scripted_peer.h"
 
 using namespace zm;
 
@@ -39,35 +33,6 @@ const QStringList kCommands{"Config",       "Get Version", "R/W Data",       "Co
                             "Image Property", "Gamma",     "Spi Flash",      "Other Ctrl",   "Up/Down Load",
                             "System Reset", "Fbuf Ctrl",   "Zoom Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
-
-// A bare pseudo-terminal: the test writes to the master side, the console reads the slave side
-// like any serial port. Closing the master makes the port go away under the console.
-class RawPty
-{
-public:
-    RawPty()
-    {
-        int slave = -1;
-        char name[256] = {};
-        if (::openpty(&m_master, &slave, name, nullptr, nullptr) == 0) {
-            ::close(slave); // the port opens the slave itself (raw); keeping ours open would hide the hang-up
-            m_path = QString::fromLocal8Bit(name);
-        }
-    }
-    ~RawPty() { closeMaster(); }
-    QString path() const { return m_path; }
-    bool write(const QByteArray &b) { return m_master >= 0 && ::write(m_master, b.constData(), size_t(b.size())) == b.size(); }
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_path;
-};
 
 } // namespace
 
@@ -90,35 +55,18 @@ private slots:
         QVERIFY(stopChip());
     }
 
-    // The closed state, the port list, the command column in its order and the menus.
-    void startsClosed()
+    // The console starts closed with its command column in order. Open and Close switch the
+    // whole panel with the baud rate chosen; closing shows no message; the port can be
+    // reopened. A port that cannot be opened is told with the reason.
+    void closedAndOpen()
     {
         QCOMPARE(CCommToolDlg::console(), m_console.get());
-        auto *ports = combo("comPortCombo");
-        QVERIFY(ports->isEditable());
-        QCOMPARE(ports->currentText(), QString("COM1"));
-        QCOMPARE(ports->itemText(19), QString("COM20"));
-        QCOMPARE(m_console->portSettings().settingsString(), QString("38400,n,8,1"));
         QStringList column;
         for (QPushButton *b : m_console->findChild<QWidget *>("commCommandGroup")->findChildren<QPushButton *>())
             column << b->text();
         QCOMPARE(column, kCommands);
-        QStringList menus;
-        for (QAction *a : m_console->menuBar()->actions()) {
-            QStringList items;
-            for (QAction *item : a->menu()->actions())
-                if (!item->isSeparator())
-                    items << item->text();
-            menus << a->text() + ":" + items.join(',');
-        }
-        QCOMPARE(menus, QStringList({"&Tools:Image Convert,OSD Char List,Traffic Log", "&Help:About"}));
         expectState(false);
-    }
 
-    // Open and Close switch the whole panel; closing shows no message; the port can be reopened.
-    // A port that cannot be opened is told with the reason.
-    void openAndClose()
-    {
         combo("baudRateCombo")->setCurrentText("115200");
         m_console->selectPort(m_chip->slavePath());
         QCOMPARE(m_console->portSettings().settingsString(), QString("115200,n,8,1"));
@@ -137,25 +85,63 @@ private slots:
         QVERIFY2(text.startsWith(QString(msg::kOpenPortFailed) + "\n") && text.contains("/dev/zm-no-such-port"), qPrintable(text));
     }
 
-    // Bytes outside any command appear in both forms; Hex Show picks one, Clear Show empties
-    // both. Then the other end goes away while nothing runs: closed, one message.
+    // The menus; Help > About; Tools > Image Convert: a converter that cannot start is told, one
+    // that can is not waited for.
+    void menus()
+    {
+        QStringList menus;
+        for (QAction *a : m_console->menuBar()->actions()) {
+            QStringList items;
+            for (QAction *item : a->menu()->actions())
+                if (!item->isSeparator())
+                    items << item->text();
+            menus << a->text() + ":" + items.join(',');
+        }
+        QCOMPARE(menus, QStringList({"&Tools:Image Convert,OSD Char List,Traffic Log", "&Help:About"}));
+        QString title, text;
+        inModal([&] { m_console->menuBar()->actions().at(1)->menu()->actions().at(0)->trigger(); },
+                [&](QWidget *box) {
+                    title = box->windowTitle();
+                    for (QLabel *l : box->findChildren<QLabel *>())
+                        text += l->text();
+                });
+        QCOMPARE(title, QString("About Comm Tool"));
+        QCOMPARE(text, QString("ZM3386 Comm Tool V1.00"));
+
+        QTemporaryDir dir;
+        const QString program = dir.filePath("zmimgconv");
+        QAction *convert = m_console->menuBar()->actions().at(0)->menu()->actions().at(0);
+        m_console->setConverterPath(program);
+        convert->trigger();
+        QCOMPARE(m_messages->count(), 1);
+        QVERIFY(m_messages->at(0).text.startsWith(msg::kConverterNotStarted) && m_messages->at(0).text.contains(program));
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(dir.filePath("started")).toUtf8()) > 0);
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+        convert->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("started")), 5000);
+        QCOMPARE(m_messages->count(), 1);
+    }
+
+    // Bytes outside any command appear in both forms (a zero byte adds no character, line ends
+    // stay); Hex Show picks one, Clear Show empties both. Then the other end goes away while nothing runs: closed, one message.
     void dataShowAndIdleHangUp()
     {
-        RawPty pty;
-        QVERIFY(!pty.path().isEmpty());
-        openPort(pty.path());
+        test::ScriptedPeer peer; // a line on which the test alone decides what arrives
+        openPort(peer.path());
         DataShowView *show = m_console->dataShow();
-        QVERIFY(pty.write(QByteArray::fromHex("410042")));
-        QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("AB"), 5000);
+        peer.send(QByteArray::fromHex("4100420D0A"));
+        QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("AB\r\n"), 5000);
         m_console->findChild<QCheckBox *>("hexShowCheck")->click();
-        QCOMPARE(show->shownText(), QString("41 00 42 "));
+        QCOMPARE(show->shownText(), QString("41 00 42 0D 0A "));
         click("clearShowButton");
         QCOMPARE(show->shownText(), QString());
-        QVERIFY(pty.write("C"));
+        peer.send("C");
         QTRY_COMPARE_WITH_TIMEOUT(show->shownText(), QString("43 "), 5000);
         QVERIFY(m_messages->texts().isEmpty());
 
-        pty.closeMaster();
+        peer.hangUp();
         QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
         expectState(false);
         QTest::qWait(200); // nothing more comes
@@ -167,22 +153,24 @@ private slots:
     // line with its time and size, flushed at once: both hold exactly what the peer sent.
     void captureToFile()
     {
-        RawPty pty;
-        openPort(pty.path());
+        test::ScriptedPeer peer;
+        openPort(peer.path());
         QTemporaryDir dir;
         const QString log = dir.filePath("show.log");
-        QFile earlier(log);
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("--- earlier 1 byte\nE\n") > 0);
-        earlier.close();
+        const QByteArray earlier = "--- earlier 1 byte\nE\n";
+        QFile before(log);
+        QVERIFY(before.open(QIODevice::WriteOnly) && before.write(earlier) > 0);
+        before.close();
         QString next = log;
         m_console->setFileChooser([&](const QString &, const QString &) { return next; });
-        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(true);
+        auto *logToFile = m_console->findChild<QCheckBox *>("logToFileCheck");
+        logToFile->setChecked(true);
         QByteArray sent;
         for (int i = 0; i < 20; ++i) {
             QByteArray batch;
             for (int k = 0; k <= i; ++k)
                 batch.append(char((i * 31 + k * 7) & 0xFF)); // zeros and line feeds among them
-            QVERIFY(pty.write(batch));
+            peer.send(batch);
             sent += batch;
             QTest::qWait(5);
         }
@@ -190,21 +178,20 @@ private slots:
         // Read back while still logging: everything is on disk already.
         QFile f(log);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QByteArray content = f.readAll();
-        QVERIFY(content.startsWith("--- earlier 1 byte\nE\n"));
-        content = content.mid(int(qstrlen("--- earlier 1 byte\nE\n")));
+        const QByteArray content = f.readAll();
+        QVERIFY(content.startsWith(earlier));
         QByteArray logged;
-        while (!content.isEmpty()) {
-            const int eol = int(content.indexOf('\n'));
-            const QList<QByteArray> header = content.left(eol).split(' ');
-            QVERIFY2(header.size() == 5 && header[0] == "---" && header[4].startsWith("byte"), content.left(eol).constData());
+        for (qsizetype at = earlier.size(); at < content.size();) {
+            const qsizetype eol = content.indexOf('\n', at);
+            const QList<QByteArray> header = content.mid(at, eol - at).split(' ');
+            QVERIFY2(header.size() == 5 && header[0] == "---" && header[4].startsWith("byte"), content.mid(at, eol - at).constData());
             const int n = header[3].toInt();
             logged += content.mid(eol + 1, n);
             QCOMPARE(content.at(eol + 1 + n), '\n');
-            content = content.mid(eol + 2 + n);
+            at = eol + 2 + n;
         }
         QCOMPARE(logged, sent);
-        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(false);
+        logToFile->setChecked(false);
 
         next = dir.filePath("show.bin");
         m_console->findChild<QPushButton *>("saveShowButton")->click();
@@ -214,36 +201,10 @@ private slots:
 
         // A folder that cannot be written: said, and the box does not stay checked.
         next = "/nonexistent/show.log";
-        m_console->findChild<QCheckBox *>("logToFileCheck")->setChecked(true);
-        QVERIFY(!m_console->findChild<QCheckBox *>("logToFileCheck")->isChecked());
+        logToFile->setChecked(true);
+        QVERIFY(!logToFile->isChecked());
         QCOMPARE(m_messages->count(), 1);
         QVERIFY(m_messages->at(0).text.contains("does not exist"));
-    }
-
-    // A success shows its answer, a failure the result text alone, for both workers.
-    void commands_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("version") << "Get Version" << "" << kVersion.at(0) << QByteArray::fromHex("56001100");
-        QTest::newRow("version fails") << "Get Version" << "status=5,cmd=0x11" << "Cmd recept, but execute failed" << QByteArray::fromHex("56001100");
-        QTest::newRow("reset fails") << "System Reset" << "status=4,cmd=0x26" << "Cmd can't run in current status" << QByteArray::fromHex("56002600");
-    }
-    void commands()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, fault);
-        QFETCH(QString, text);
-        QFETCH(QByteArray, frame);
-        openPort();
-        QVERIFY(fault.isEmpty() || m_chip->addFault(fault));
-        QTest::mouseClick(m_console->commandButton(button), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), QStringList{text}, 5000);
-        QCOMPARE(m_messages->at(0).icon, fault.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
-        QCOMPARE(m_chip->frames(), QList<QByteArray>{frame});
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy() && m_console->isEnabled(), 5000);
     }
 
     // System Reset leaves the console enabled; a press meanwhile is refused and sends nothing,
@@ -252,10 +213,10 @@ private slots:
     {
         openPort();
         QVERIFY(m_chip->addFault("delay=600,cmd=0x26"));
-        QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
+        pressCommand("System Reset");
         QVERIFY(m_layer->isBusy());
         QVERIFY(m_console->isEnabled());
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
+        pressCommand("Get Version");
         QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
         QCOMPARE(m_messages->at(0).icon, QMessageBox::Warning);
         click("openButton");
@@ -266,64 +227,38 @@ private slots:
         QCOMPARE(m_messages->count(), 2); // the reset itself succeeded silently
     }
 
-    // The buttons are disabled while the port is closed; their handler checks again.
+    // The buttons are disabled while the port is closed; their handler checks again. "Motion
+    // Ctrl" has no check: its window opens, and its commands say the port is closed.
     void buttonsCheckThePort()
     {
         emit m_console->commandButton("Get Version")->clicked();
         emit m_console->commandButton("R/W Data")->clicked();
-        QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened}));
-        QVERIFY(m_chip->frames().isEmpty());
-
-        // "Motion Ctrl" has no check: its window opens, and its commands say the port is closed.
         QString title;
-        QTimer::singleShot(0, this, [&] {
-            QWidget *window = QApplication::activeModalWidget();
-            if (!window)
-                return;
-            title = window->windowTitle();
-            QTest::mouseClick(window->findChild<QPushButton *>("detectGetButton"), Qt::LeftButton);
-            QMetaObject::invokeMethod(window, "reject");
-        });
-        emit m_console->commandButton("Motion Ctrl")->clicked();
+        inModal([&] { emit m_console->commandButton("Motion Ctrl")->clicked(); },
+                [&](QWidget *window) {
+                    title = window->windowTitle();
+                    QTest::mouseClick(window->findChild<QPushButton *>("detectGetButton"), Qt::LeftButton);
+                });
         QCOMPARE(title, QString("Motion Ctrl"));
         QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
         QVERIFY(m_chip->frames().isEmpty());
     }
 
-    // The chip hangs up instead of answering: the command ends, the console goes back to the
-    // closed state with one message that says what happened in words (the command's own
-    // failure is folded into it), and works again on the chip's new line.
-    void portVanishesMidCommand()
-    {
-        openPort();
-        QVERIFY(m_chip->addFault("hangup,cmd=0x11,times=1"));
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen() && !m_layer->isBusy(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 1, 5000);
-        QTest::qWait(300); // nothing more comes
-        const QStringList texts = m_messages->texts();
-        QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts[0].startsWith(msg::kPortLost) && (texts[0].contains("hung up") || texts[0].contains("no longer there"))
-                     && !texts[0].contains("ioctl"), qPrintable(texts[0]));
-        expectState(false);
-        QVERIFY(m_console->isEnabled());
-
-        const QString path = m_chip->reopen();
-        QVERIFY(!path.isEmpty());
-        openPort(path);
-        m_messages->clear();
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
-    }
-
     // The chip goes away and comes back on the same path (zmsim restarted with the same
-    // --link): the console says so and offers Reopen, with the baud rate it had; a tool window
-    // open meanwhile offers it too, and its buttons come back with the port.
+    // --link): a tool window in front offers Reopen, and its buttons come back with the port,
+    // at the baud rate it had. Lost again mid-command with the console in front: the command
+    // ends, the console is closed with one message that says what happened in words (the
+    // command's own failure folded into it), waits, and offers Reopen itself.
     void reconnect()
     {
         QTemporaryDir dir;
         const QString link = dir.filePath("zm");
         QVERIFY(QFile::link(m_chip->slavePath(), link));
+        const auto restartChip = [&] {
+            const QString fresh = m_chip->reopen();
+            QFile::remove(link);
+            return QFile::link(fresh, link);
+        };
         combo("baudRateCombo")->setCurrentText("57600");
         openPort(link);
         auto *reopen = m_console->findChild<QPushButton *>("reopenButton");
@@ -332,90 +267,51 @@ private slots:
 
         QVERIFY(m_chip->addFault("hangup,cmd=0x30,times=1"));
         bool toolBarSeen = false, toolButtonsBack = false;
-        QTimer::singleShot(0, this, [&] {
-            auto *tool = qobject_cast<ToolDialog *>(QApplication::activeModalWidget());
-            if (!tool)
-                return;
-            // The chip hangs up while the R/W Data window is in front.
-            QTest::mouseClick(tool->findChild<QPushButton *>("sendButton"), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen() && !m_layer->isBusy(), 5000);
-            QTRY_VERIFY_WITH_TIMEOUT(!tool->findChild<QPushButton *>("sendButton")->isEnabled(), 5000);
-            // zmsim started again on the same link.
-            const QString fresh = m_chip->reopen();
-            QFile::remove(link);
-            QFile::link(fresh, link);
-            QTRY_VERIFY_WITH_TIMEOUT(tool->findChild<QPushButton *>("portBarReopen") != nullptr
-                                         && tool->findChild<QPushButton *>("portBarReopen")->isVisible(),
-                                     5000);
-            toolBarSeen = true;
-            QTest::mouseClick(tool->findChild<QPushButton *>("portBarReopen"), Qt::LeftButton);
-            toolButtonsBack = m_layer->isOpen() && tool->findChild<QPushButton *>("sendButton")->isEnabled()
-                && !tool->findChild<QWidget *>("portBar")->isVisible();
-            QMetaObject::invokeMethod(tool, "reject");
-        });
-        QTest::mouseClick(m_console->commandButton("R/W Data"), Qt::LeftButton);
+        inModal([&] { pressCommand("R/W Data"); },
+                [&](QWidget *tool) {
+                    QTest::mouseClick(tool->findChild<QPushButton *>("sendButton"), Qt::LeftButton);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen() && !m_layer->isBusy(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!tool->findChild<QPushButton *>("sendButton")->isEnabled(), 5000);
+                    QVERIFY(restartChip());
+                    QTRY_VERIFY_WITH_TIMEOUT(tool->findChild<QPushButton *>("portBarReopen") != nullptr
+                                                 && tool->findChild<QPushButton *>("portBarReopen")->isVisible(),
+                                             5000);
+                    toolBarSeen = true;
+                    QTest::mouseClick(tool->findChild<QPushButton *>("portBarReopen"), Qt::LeftButton);
+                    toolButtonsBack = m_layer->isOpen() && tool->findChild<QPushButton *>("sendButton")->isEnabled()
+                        && !tool->findChild<QWidget *>("portBar")->isVisible();
+                });
         QVERIFY(toolBarSeen);
         QVERIFY(toolButtonsBack);
         expectState(true);
         QCOMPARE(m_console->portSettings().settingsString(), QString("57600,n,8,1"));
         QVERIFY(!reopen->isVisible() && !status->isVisible());
         QCOMPARE(m_messages->count(), 1); // the loss, once
-        m_messages->clear();
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
 
-        // Lost again, with the console in front: it waits, then offers Reopen itself.
-        QVERIFY(m_chip->addFault("hangup,cmd=0x26,times=1"));
+        QVERIFY(m_chip->addFault("hangup,cmd=0x11,times=1"));
         m_messages->clear();
-        QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
+        pressCommand("Get Version");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen() && !m_layer->isBusy(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 1, 5000);
+        QTest::qWait(300); // nothing more comes
+        const QStringList texts = m_messages->texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].startsWith(msg::kPortLost) && (texts[0].contains("hung up") || texts[0].contains("no longer there"))
+                     && !texts[0].contains("ioctl"),
+                 qPrintable(texts[0]));
+        expectState(false);
+        QVERIFY(m_console->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(status->isVisible() && status->text().startsWith("Waiting for"), 5000);
         QVERIFY(!reopen->isVisible());
-        const QString again = m_chip->reopen();
-        QFile::remove(link);
-        QVERIFY(QFile::link(again, link));
+        QVERIFY(restartChip());
         QTRY_VERIFY_WITH_TIMEOUT(reopen->isVisible(), 5000);
         QCOMPARE(status->text(), link + " is back.");
         reopen->click();
         expectState(true);
         QVERIFY(!reopen->isVisible());
-    }
-
-    // Tools > Image Convert: a converter that cannot start is told; one that can is not waited for.
-    void imageConvert()
-    {
-        QTemporaryDir dir;
-        const QString program = dir.filePath("zmimgconv");
-        QAction *convert = m_console->menuBar()->actions().at(0)->menu()->actions().at(0);
-        m_console->setConverterPath(program);
-        convert->trigger();
-        QCOMPARE(m_messages->count(), 1);
-        QVERIFY(m_messages->at(0).text.startsWith(msg::kConverterNotStarted) && m_messages->at(0).text.contains(program));
-
-        QFile script(program);
-        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(dir.filePath("started")).toUtf8()) > 0);
-        script.close();
-        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
-        convert->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("started")), 5000);
-        QCOMPARE(m_messages->count(), 1);
-    }
-
-    void aboutBox()
-    {
-        QString title, text;
-        QTimer::singleShot(0, this, [&] {
-            QWidget *box = QApplication::activeModalWidget();
-            if (!box)
-                return;
-            title = box->windowTitle();
-            for (QLabel *l : box->findChildren<QLabel *>())
-                text += l->text();
-            QMetaObject::invokeMethod(box, "accept");
-        });
-        m_console->menuBar()->actions().at(1)->menu()->actions().at(0)->trigger();
-        QCOMPARE(title, QString("About Comm Tool"));
-        QCOMPARE(text, QString("ZM3386 Comm Tool V1.00"));
+        m_messages->clear();
+        pressCommand("Get Version");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
     }
 
     // The demo: the zmsim program beside the console, its port preselected, ended on stop.
@@ -425,7 +321,7 @@ private slots:
         QString error;
         QVERIFY2(sim.start(&error, QStringLiteral(ZMSIM_PATH)), qPrintable(error));
         openPort(sim.port());
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
+        pressCommand("Get Version");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
         sim.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
@@ -435,20 +331,26 @@ private slots:
         QVERIFY(error.contains("/nonexistent/zmsim"));
     }
 
-    // Tools > "Traffic Log": the frames of a session, decoded; filters; saved as CSV; usable
-    // while a tool window is open.
-    void trafficLog()
+    // A command's success shows its answer, a failure the result text alone, and the console
+    // is back. Tools > "Traffic Log": the frames of the session, decoded; filters; saved as
+    // CSV; usable while a tool window is open.
+    void commandsAndTrafficLog()
     {
         openPort();
         CTrafficLogDlg *log = m_console->showTrafficLog();
         QVERIFY(QTest::qWaitForWindowExposed(log));
-        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
+        pressCommand("Get Version");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QCOMPARE(m_messages->at(0).icon, QMessageBox::Information);
         // The message comes before the worker has given the window and the busy flag back.
         QTRY_VERIFY(m_console->isEnabled() && !m_layer->isBusy());
         QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
-        QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
+        pressCommand("System Reset");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);
+        QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed"));
+        QCOMPARE(m_messages->at(1).icon, QMessageBox::Warning);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy() && m_console->isEnabled(), 5000);
+        QCOMPARE(m_chip->frames(), (QList<QByteArray>{QByteArray::fromHex("56001100"), QByteArray::fromHex("56002600")}));
         log->refresh();
         TrafficTableModel &model = log->model();
         QCOMPARE(model.rowCount(), 4);
@@ -469,17 +371,62 @@ private slots:
         QCOMPARE(lines.size(), 5); // the header and all four rows, whatever the filter shows
         QVERIFY(lines[2].contains("\"\"\"ZM3386V1.02\"\"\"")); // quotes doubled inside a quoted field
 
-        // A tool window is open, modal to the console; the log still takes clicks.
         bool cleared = false;
-        QTimer::singleShot(0, this, [&] {
-            QWidget *tool = QApplication::activeModalWidget();
-            QTest::mouseClick(log->findChild<QPushButton *>("clearButton"), Qt::LeftButton);
-            cleared = log->model().rows().size() == 0;
-            QMetaObject::invokeMethod(tool, "reject");
-        });
-        QTest::mouseClick(m_console->commandButton("R/W Data"), Qt::LeftButton);
+        inModal([&] { pressCommand("R/W Data"); },
+                [&](QWidget *) {
+                    QTest::mouseClick(log->findChild<QPushButton *>("clearButton"), Qt::LeftButton);
+                    cleared = log->model().rows().size() == 0;
+                });
         QVERIFY(cleared);
         test::saveScreenshot(log, "traffic-log");
+    }
+
+    // Every window of the program, opened as a user opens it with the port open: each fits a
+    // 1366x768 screen with a title bar and shows every label, button, check box and radio
+    // button whole.
+    void allWindowsFit_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::newRow("console and traffic log") << QString();
+        CommandLayer layer;
+        CCommToolDlg probe(layer);
+        for (QPushButton *b : probe.findChild<QWidget *>("commCommandGroup")->findChildren<QPushButton *>()) {
+            if (b->text() != "Get Version" && b->text() != "System Reset")
+                QTest::newRow(qPrintable(b->text())) << b->text();
+        }
+        // The windows of the menus (a program started from them is not a window of this one).
+        for (const char *item : {"OSD Char List", "About"})
+            QTest::newRow(item) << QString(item);
+    }
+    void allWindowsFit()
+    {
+        QFETCH(QString, label);
+        m_console->resize(m_console->sizeHint());
+        openPort();
+        QStringList problems;
+        if (label.isEmpty()) {
+            problems = test::windowFitProblems(m_console.get());
+            test::saveScreenshot(m_console.get(), QStringLiteral("window-console"));
+            QWidget *log = m_console->showTrafficLog();
+            QVERIFY(QTest::qWaitForWindowExposed(log));
+            problems += test::windowFitProblems(log);
+        }
+        QAction *item = nullptr;
+        for (QAction *menu : m_console->menuBar()->actions())
+            for (QAction *a : menu->menu()->actions())
+                item = a->text() == label ? a : item;
+        bool seen = label.isEmpty();
+        if (!seen)
+            inModal([&] { item ? item->trigger() : m_console->commandButton(label)->click(); },
+                    [&](QWidget *w) {
+                        seen = true;
+                        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 10000);
+                        problems += test::windowFitProblems(w);
+                        test::saveScreenshot(w, QStringLiteral("window-") + w->objectName());
+                    });
+        QVERIFY(seen);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        QVERIFY(!m_messages->texts().join(' ').contains("failed"));
     }
 
     // The program's help and a wrong option need no display.
@@ -506,6 +453,19 @@ private slots:
 private:
     QComboBox *combo(const char *name) const { return m_console->findChild<QComboBox *>(name); }
     void click(const char *name) { QTest::mouseClick(m_console->findChild<QPushButton *>(name), Qt::LeftButton); }
+    void pressCommand(const QString &label) { QTest::mouseClick(m_console->commandButton(label), Qt::LeftButton); }
+
+    // Runs `inside` on the modal window that `open` opens, then closes that window.
+    void inModal(const std::function<void()> &open, const std::function<void(QWidget *)> &inside)
+    {
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                inside(w);
+                QMetaObject::invokeMethod(w, "reject");
+            }
+        });
+        open();
+    }
 
     void openPort(const QString &port = {})
     {

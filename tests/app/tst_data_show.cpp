@@ -13,27 +13,8 @@ class TestDataShow : public QObject
     Q_OBJECT
 
 private slots:
-    void forms_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("hex");
-        QTest::addColumn<QString>("chars");
-        QTest::newRow("zero byte adds no character") << QByteArray::fromHex("410042") << "41 00 42 " << "AB";
-        QTest::newRow("line feed kept") << QByteArray("a\r\nb") << "61 0D 0A 62 " << "a\r\nb";
-        QTest::newRow("latin-1") << QByteArray::fromHex("E9FF") << "E9 FF " << QString::fromLatin1("\xE9\xFF");
-    }
-    void forms()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, hex);
-        QFETCH(QString, chars);
-        DataShow show;
-        show.append(bytes);
-        QCOMPARE(show.hexText(), hex);
-        QCOMPARE(show.charText(), chars);
-    }
-
-    // Appends in pieces that cross the store's block boundaries read back byte for byte.
+    // Appends in pieces that cross the store's block boundaries read back byte for byte, as a
+    // whole and line by line; a line past the end is empty; Clear empties both forms.
     void acrossBlocks()
     {
         DataShow show;
@@ -49,19 +30,12 @@ private slots:
         QCOMPARE(show.size(), qint64(all.size()));
         QCOMPARE(show.hexText(), hex(all));
         QCOMPARE(show.hexLine(65536 / 16, 16), hex(all.mid(65536, 16)));
+        QCOMPARE(show.hexLineCount(16), qint64((all.size() + 15) / 16));
+        QCOMPARE(show.hexLine(all.size() / 16, 16), hex(all.mid(all.size() / 16 * 16)));
+        QCOMPARE(show.hexLine((all.size() + 15) / 16, 16), QString());
         show.clear();
         QCOMPARE(show.hexText(), QString());
         QCOMPARE(show.charLineCount(), qint64(0));
-    }
-
-    void hexLines()
-    {
-        DataShow show;
-        show.append(QByteArray::fromHex("000102030405060708090A"));
-        QCOMPARE(show.hexLineCount(4), qint64(3));
-        QCOMPARE(show.hexLine(0, 4), QString("00 01 02 03 "));
-        QCOMPARE(show.hexLine(2, 4), QString("08 09 0A "));
-        QCOMPARE(show.hexLine(3, 4), QString()); // past the end
     }
 
     // Character lines break after a line feed and wrap at the width; zero bytes and carriage
@@ -77,6 +51,7 @@ private slots:
         QTest::newRow("zero bytes take no place") << QByteArray("a\0b\0c\0d", 7) << 2 << QStringList{"ab", "cd"};
         QTest::newRow("control characters marked") << QByteArray("a\x01\tb") << 8 << QStringList{QString("a\u00B7 b")};
         QTest::newRow("trailing line feed") << QByteArray("ab\n") << 8 << QStringList{"ab", ""};
+        QTest::newRow("latin-1") << QByteArray::fromHex("E9FF") << 8 << QStringList{QString::fromLatin1("\xE9\xFF")};
     }
     void charLines()
     {
@@ -100,31 +75,10 @@ private slots:
         }
     }
 
-    // The box shows the form chosen and scrolls to the end on new bytes.
-    void viewFollowsEnd()
-    {
-        DataShowView view;
-        view.resize(300, 120);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        view.setHexShow(true);
-        for (int i = 0; i < 200; ++i)
-            view.appendBytes(QByteArray(16, char(i)));
-        QScrollBar *bar = view.verticalScrollBar();
-        QVERIFY(bar->maximum() > 0);
-        QCOMPARE(bar->value(), bar->maximum());
-        bar->setValue(0);
-        view.appendBytes("x");
-        QCOMPARE(bar->value(), bar->maximum());
-        // Toggling the form changes what is shown, not what is kept.
-        view.setHexShow(false);
-        QCOMPARE(view.data().size(), qint64(3201));
-        view.setHexShow(true);
-        QVERIFY(view.shownText().endsWith("C7 78 "));
-    }
-
     // A long row without a line feed wraps where the box ends: every wrapped row, in both forms
-    // and at any width, is drawn whole left of the scroll bar.
+    // and at any width, is drawn whole left of the scroll bar. New bytes scroll the box to its
+    // end, even after it was scrolled away; the form chosen changes what is shown, not what is
+    // kept.
     void wrappedRowsShowWhole_data()
     {
         QTest::addColumn<int>("width");
@@ -152,6 +106,19 @@ private slots:
             }
         }
         QCOMPARE(view.data().charText(), QString::fromLatin1(row));
+
+        for (int i = 0; i < 200; ++i)
+            view.appendBytes(QByteArray(16, char(i)));
+        QScrollBar *bar = view.verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        bar->setValue(0);
+        view.appendBytes("x");
+        QCOMPARE(bar->value(), bar->maximum());
+        view.setHexShow(false);
+        QCOMPARE(view.data().size(), qint64(row.size() + 3201));
+        view.setHexShow(true);
+        QVERIFY(view.shownText().endsWith("C7 78 "));
     }
 };
 

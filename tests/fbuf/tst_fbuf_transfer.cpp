@@ -1,9 +1,12 @@
-// The frame-buffer procedures against the simulated chip over a pseudo-terminal.
+// The frame-buffer procedures against the simulated chip over a pseudo-terminal: the cipher and
+// the mode byte, reads and writes, and how each of them fails.
 
-#include "tools/fbuf_transfer.h"
 #include "sim/pty_chip.h"
+#include "tools/fbuf_settings.h"
+#include "tools/fbuf_transfer.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -16,12 +19,10 @@ namespace {
 
 QByteArray pattern(int n, int seed = 1)
 {
-    QByteArray b(n, '\0');
-    uint32_t x = uint32_t(seed) * 2654435761u;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        b[i] = char(x >> 24);
-    }
+    QByteArray b(n, Qt::Uninitialized);
+    QRandomGenerator random{quint32(seed)};
+    for (char &c : b)
+        c = char(random.generate());
     return b;
 }
 
@@ -34,46 +35,27 @@ QByteArray readFile(const QString &path)
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-// A chip, a layer attached to it, and a transfer that records what it reports.
+// A chip, a layer attached to it, and a transfer that records its messages.
 struct Rig {
     sim::PtyChip chip;
     CommandLayer layer;
     Commands c{layer};
     QStringList messages;
-    QStringList lengths;
-    QList<int> percents;
-    Report report = makeReport();
+    Report report;
     FbufTransfer transfer{c, report};
     QTemporaryDir dir;
 
     Rig()
     {
+        report.message = [this](const QString &m, MessageKind) { return messages << m, true; };
         QString error;
         if (!layer.open(chip.slavePath(), "115200,n,8,1", &error))
             qFatal("open: %s", qPrintable(error));
     }
-
-    Report makeReport()
-    {
-        Report r;
-        r.message = [this](const QString &m, MessageKind) {
-            messages << m;
-            return true;
-        };
-        r.value = [this](const QString &name, const QString &t) {
-            if (name == QLatin1String("length"))
-                lengths << t;
-        };
-        r.progress = [this](qint64 done, qint64 total) { percents << int(done * 100 / total); };
-        return r;
-    }
-
-    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
-
+    QString path(const QString &name) const { return dir.filePath(name); }
     QList<int> codes() const
     {
         QList<int> out;
@@ -83,14 +65,34 @@ struct Rig {
     }
 };
 
+struct ReadCase {
+    int frame = 0;
+    int device = 0;
+    int pcUart = 1;
+    int chipKey = -1; // the chip encrypts with this key
+    bool decrypt = false;
+};
+
+struct Failure {
+    bool write;
+    int pictureSize; // in the frame buffer
+    const char *fault;
+    const char *file;
+    bool earlier; // the file holds an earlier picture
+    const char *message;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(ReadCase)
+Q_DECLARE_METATYPE(Failure)
 
 class TestFbufTransfer : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void modeByteAndTexts()
+    void modeByte()
     {
         FbufOptions o;
         QCOMPARE(int(o.modeByte(false)), 0x0A); // MCU, MCU UART, Host
@@ -100,8 +102,6 @@ private slots:
         o.videoSource = true;
         QCOMPARE(int(o.modeByte(false)), 0x07); // the video source bit is for writes only
         QCOMPARE(int(o.modeByte(true)), 0x17);
-        QCOMPARE(fbufLengthText(3072), QString("0x00000C00 (3.00K)"));
-        QCOMPARE(fbufLengthText(10000), QString("0x00002710 (9.77K)"));
     }
 
     void cipherRoundTripAndChaining()
@@ -109,7 +109,6 @@ private slots:
         const QByteArray plain = pattern(1000);
         QByteArray b = plain;
         fbufEncrypt(b, 0x5C);
-        QVERIFY(b != plain);
         QCOMPARE(uint8_t(b[0]), uint8_t(plain[0] ^ 0x5C));
         for (int i = 1; i < b.size(); ++i)
             QCOMPARE(uint8_t(b[i]), uint8_t(plain[i] ^ b[i - 1]));
@@ -117,90 +116,52 @@ private slots:
         QCOMPARE(b, plain);
     }
 
-    void readsAPictureByteForByte()
+    // A picture comes into the file byte for byte from the frame buffer asked for, decrypted
+    // when asked to; over SPI the chip moves it itself and no file is made, and a PC on the
+    // HUART makes the HUART the streaming device.
+    void reads_data()
     {
+        QTest::addColumn<ReadCase>("c");
+        QTest::newRow("current frame") << ReadCase{};
+        QTest::newRow("next frame") << ReadCase{.frame = 1};
+        QTest::newRow("encrypted, decrypted") << ReadCase{.chipKey = 0xA7, .decrypt = true};
+        QTest::newRow("encrypted, kept") << ReadCase{.chipKey = 0xA7};
+        QTest::newRow("SPI") << ReadCase{.device = 2};
+        QTest::newRow("PC on the HUART") << ReadCase{.device = 1, .pcUart = 2};
+    }
+    void reads()
+    {
+        QFETCH(ReadCase, c);
         Rig r;
-        const QByteArray picture = pattern(10000);
-        r.chip.setFrameBuffer(0, picture);
+        const QByteArray picture = pattern(10000, c.frame + 1);
+        r.chip.setFrameBuffer(c.frame, picture);
+        if (c.chipKey >= 0) {
+            r.chip.setReg(kFbufCryptRegister, 0x80);
+            r.chip.setReg(kFbufKeyRegister, uint8_t(c.chipKey));
+        }
+        r.layer.setPcUart(c.pcUart);
+        r.chip.withModel([&](sim::ChipModel &m) { m.setPcUart(c.pcUart); });
         FbufOptions o;
+        o.frame = uint8_t(c.frame);
+        o.device = c.device;
+        o.crypt = c.decrypt;
+        o.key = uint8_t(c.chipKey);
         o.path = r.path("pic.jpg");
-        QVERIFY(r.transfer.readToFile(o));
-        QCOMPARE(readFile(o.path), picture);
+        QVERIFY2(r.transfer.readToFile(o), qPrintable(r.messages.join('|')));
         QCOMPARE(r.messages, QStringList{"Fbuf read finished!"});
-        QCOMPARE(r.lengths, QStringList{"0x00002710 (9.77K)"});
         QCOMPARE(r.codes(), (QList<int>{0x34, 0x32}));
+        QCOMPARE(int(r.chip.frames().last()[4]), c.frame);
+        QByteArray expected = picture;
+        if (c.chipKey >= 0 && !c.decrypt)
+            fbufEncrypt(expected, uint8_t(c.chipKey));
+        if (c.device == 2)
+            QVERIFY(!QFile::exists(o.path));
+        else
+            QCOMPARE(readFile(o.path), expected);
         QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
-        QVERIFY(!r.percents.isEmpty() && r.percents.back() <= 100);
-        // The next frame buffer is asked for with selector 1.
-        r.chip.setFrameBuffer(1, pattern(5000, 2));
-        o.frame = 1;
-        QVERIFY(r.transfer.readToFile(o));
-        QCOMPARE(readFile(o.path), pattern(5000, 2));
-        QCOMPARE(uint8_t(r.chip.frames().last()[4]), uint8_t(1));
     }
 
-    void emptyAndOversizedPicturesAreNotRead()
-    {
-        Rig r;
-        FbufOptions o;
-        o.path = r.path("none.jpg");
-        r.chip.setFrameBuffer(0, QByteArray(4, '\x11'));
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages, QStringList{"No data in FBUF"});
-        QCOMPARE(r.codes(), QList<int>{0x34});
-        QVERIFY(!QFile::exists(o.path));
-
-        r.messages.clear();
-        r.chip.clearFrames();
-        r.chip.setFrameBuffer(0, pattern(int(CommandLayer::kFbufCapacity) + 1));
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages.size(), 1);
-        QVERIFY(r.messages[0].contains("614401") && r.messages[0].contains("614400"));
-        QCOMPARE(r.codes(), QList<int>{0x34});
-        QVERIFY(!QFile::exists(o.path));
-    }
-
-    void stalledReadKeepsTheEarlierFile()
-    {
-        Rig r;
-        r.chip.setFrameBuffer(0, pattern(20000));
-        r.chip.addFault("stall=5000,cmd=0x32");
-        FbufOptions o;
-        o.path = r.path("keep.jpg");
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages, QStringList{"Read data time out!"});
-        QVERIFY(!QFile::exists(o.path)); // none before, none after
-        writeFile(o.path, "earlier picture");
-        r.messages.clear();
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages, QStringList{"Read data time out!"});
-        QCOMPARE(readFile(o.path), QByteArray("earlier picture"));
-        QCOMPARE(r.percents.back(), 0);
-        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
-        // The link is usable afterwards.
-        r.chip.clearFaults();
-        r.messages.clear();
-        QVERIFY(r.transfer.readToFile(o));
-        QCOMPARE(readFile(o.path), pattern(20000));
-    }
-
-    void decryptsTheChipsEncryption()
-    {
-        Rig r;
-        const QByteArray picture = pattern(8000, 3);
-        r.chip.setFrameBuffer(0, picture);
-        r.chip.setReg(0x1318, 0x80);
-        r.chip.setReg(0x131D, 0xA7);
-        FbufOptions o;
-        o.path = r.path("enc.jpg");
-        QVERIFY(r.transfer.readToFile(o));
-        QVERIFY(readFile(o.path) != picture); // what the chip sends is encrypted
-        o.crypt = true;
-        o.key = 0xA7;
-        QVERIFY(r.transfer.readToFile(o));
-        QCOMPARE(readFile(o.path), picture);
-    }
-
+    // The command frame, 200 single bytes, and set-fbuf-length.
     void writesOneByteAtATime()
     {
         Rig r;
@@ -211,58 +172,57 @@ private slots:
         r.chip.withModel([](sim::ChipModel &m) { m.frameBuffers().control(0); }); // stop capture
         const quint64 before = r.layer.writeCount();
         QVERIFY(r.transfer.writeFromFile(o));
-        // The command frame, 200 single bytes, and set-fbuf-length.
         QCOMPARE(r.layer.writeCount() - before, quint64(202));
         QCOMPARE(r.codes().mid(r.codes().size() - 2), (QList<int>{0x33, 0x35}));
         QCOMPARE(r.chip.frames().last(), QByteArray::fromHex("56003504000000C8"));
-        QCOMPARE(r.percents.back(), 100);
         QCOMPARE(r.messages, QStringList{"Fbuf write finished!"});
         QCOMPARE(r.chip.frameBuffer(0), file);
     }
 
-    void otherDeviceCreatesNoFile()
+    // Each failure says what failed, leaves a file that was there as it was and makes none
+    // that was not, and leaves the link usable for the next read.
+    void failures_data()
     {
+        QTest::addColumn<Failure>("f");
+        QTest::newRow("no data") << Failure{false, 4, "", "none.jpg", false, "No data in FBUF"};
+        QTest::newRow("longer than the buffer")
+            << Failure{false, int(CommandLayer::kFbufCapacity) + 1, "", "long.jpg", false,
+                       "The picture is 614401 bytes long, more than the 614400 bytes the receive buffer holds"};
+        QTest::newRow("size refused") << Failure{false, 5000, "status=5,cmd=0x34", "keep.jpg", true,
+                                                 "Get fbuf size failed!:Cmd recept, but execute failed"};
+        QTest::newRow("read refused") << Failure{false, 5000, "status=4,cmd=0x32", "keep.jpg", true,
+                                                 "Set read fbuf data failed!:Cmd can't run in current status"};
+        QTest::newRow("stalled") << Failure{false, 20000, "stall=5000,cmd=0x32", "keep.jpg", true, "Read data time out!"};
+        QTest::newRow("stalled, no file before")
+            << Failure{false, 20000, "stall=5000,cmd=0x32", "new.jpg", false, "Read data time out!"};
+        QTest::newRow("no folder") << Failure{false, 5000, "", "no/such/dir/out.jpg", false, "Create file failed!\n"};
+        QTest::newRow("no file to write") << Failure{true, 0, "", "missing.jpg", false, "Open file failed!\n"};
+        // Capture still running: the chip refuses to set the length.
+        QTest::newRow("capture running") << Failure{true, 0, "", "in.jpg", true,
+                                                    "Set fbuf size failed!:Frame buffer not stop, can't set length"};
+    }
+    void failures()
+    {
+        QFETCH(Failure, f);
         Rig r;
-        r.chip.setFrameBuffer(0, pattern(3000));
+        r.chip.setFrameBuffer(0, pattern(f.pictureSize));
+        QVERIFY(!*f.fault || r.chip.addFault(f.fault));
         FbufOptions o;
-        o.device = 2; // SPI: the chip moves the data itself
-        o.path = r.path("spi.jpg");
-        QVERIFY2(r.transfer.readToFile(o), qPrintable(r.messages.join('|')));
-        QVERIFY(!QFile::exists(o.path));
-        QCOMPARE(r.codes(), (QList<int>{0x34, 0x32}));
-        QCOMPARE(r.messages, QStringList{"Fbuf read finished!"});
-        // A PC on the HUART makes the HUART the streaming device.
-        r.layer.setPcUart(2);
-        o.device = 1;
-        r.chip.withModel([](sim::ChipModel &m) { m.setPcUart(2); });
+        o.path = r.path(f.file);
+        if (f.earlier)
+            writeFile(o.path, "earlier picture");
+        QVERIFY(!(f.write ? r.transfer.writeFromFile(o) : r.transfer.readToFile(o)));
+        QCOMPARE(r.messages.size(), 1);
+        QVERIFY2(r.messages[0].startsWith(f.message), qPrintable(r.messages[0]));
+        QCOMPARE(readFile(o.path), f.earlier ? QByteArray("earlier picture") : QByteArray());
+        QCOMPARE(QFile::exists(o.path), f.earlier);
+        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
+
+        r.chip.clearFaults();
+        r.chip.setFrameBuffer(0, pattern(3000));
+        o.path = r.path("after.jpg");
         QVERIFY(r.transfer.readToFile(o));
         QCOMPARE(readFile(o.path), pattern(3000));
-    }
-
-    void failuresGiveTheirMessages()
-    {
-        Rig r;
-        FbufOptions o;
-        o.path = r.path("x.jpg");
-        r.chip.addFault("status=5,cmd=0x34,times=1");
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages.last(), QString("Get fbuf size failed!:Cmd recept, but execute failed"));
-        r.chip.addFault("status=4,cmd=0x32,times=1");
-        QVERIFY(!r.transfer.readToFile(o));
-        QCOMPARE(r.messages.last(), QString("Set read fbuf data failed!:Cmd can't run in current status"));
-        o.path = r.path("missing.jpg");
-        QVERIFY(!r.transfer.writeFromFile(o));
-        QVERIFY(r.messages.last().startsWith("Open file failed!\n"));
-        o.path = r.path("in.jpg");
-        writeFile(o.path, pattern(50));
-        // Capture still running: the chip refuses to set the length.
-        r.chip.withModel([](sim::ChipModel &m) { m.frameBuffers().control(3); });
-        QVERIFY(!r.transfer.writeFromFile(o));
-        QCOMPARE(r.messages.last(), QString("Set fbuf size failed!:Frame buffer not stop, can't set length"));
-        o.path = r.dir.filePath("no/such/dir/out.jpg");
-        QVERIFY(!r.transfer.readToFile(o));
-        QVERIFY(r.messages.last().startsWith("Create file failed!\n"));
-        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
     }
 
     void hangUpDuringARead()
