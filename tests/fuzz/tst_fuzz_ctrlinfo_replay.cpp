@@ -3,12 +3,11 @@
 // overwritten, the data length, table address and entries set to values near their limits, the
 // signature changed, the file cut short or lengthened.
 
+#include "corpus_replay.h"
 #include "ctrlinfo_dump_check.h"
 #include "link/protocol.h"
 #include "sim/ctrl_info_image.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 #include <random>
@@ -23,17 +22,10 @@ class TestFuzzCtrlInfoReplay : public QObject
 private slots:
     void corpus()
     {
-        const QDir dir(QStringLiteral(CORPUS_DIR));
-        const QStringList files = dir.entryList(QDir::Files);
-        QVERIFY(files.size() >= 5);
-        for (const QString &name : files) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray b = f.readAll();
-            QString why;
-            QVERIFY2(fuzz::checkCtrlInfoDump(reinterpret_cast<const uint8_t *>(b.constData()), size_t(b.size()), &why),
-                     qPrintable(name + ": " + why));
-        }
+        const QString broken = fuzz::replayCorpus(QStringLiteral(CORPUS_DIR), [](const uint8_t *data, size_t size, QString *why) {
+            return fuzz::checkCtrlInfoDump(data, size, why);
+        });
+        QVERIFY2(broken.isEmpty(), qPrintable(broken));
     }
 
     void damagedCopies()
