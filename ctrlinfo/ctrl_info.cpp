@@ -48,12 +48,10 @@ uint16_t ctrlInfoSignature(CtrlInfoDevice d)
 
 uint8_t StopBitmapIfShown(Commands &c)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.address = kOsdControlRegister;
-    if (const uint8_t r = c.readData(t))
+    uint8_t osd = 0;
+    if (const uint8_t r = c.readRegister(kOsdControlRegister, osd))
         return r;
-    if (!(t.data[0] & 0x08))
+    if (!(osd & 0x08))
         return 0;
     if (const uint8_t r = c.bitmapControl(1, 0, 0))
         return r;

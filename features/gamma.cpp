@@ -16,11 +16,7 @@ uint8_t writeGamma(Commands &commands, const GammaTable &table)
     BlockDescriptor block{uint8_t(MemoryType::Chip), kGammaRegister, uint16_t(copy.size()), copy.data()};
     if (const uint8_t r = commands.blockWrite(&block, 1))
         return r;
-    TransferRecord update;
-    update.type = uint8_t(MemoryType::Chip);
-    update.address = kGammaUpdateRegister;
-    update.data[0] = kGammaUpdate;
-    return commands.writeData(update);
+    return commands.writeRegister(kGammaUpdateRegister, kGammaUpdate);
 }
 
 uint8_t readGamma(Commands &commands, GammaTable &table)

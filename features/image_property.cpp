@@ -58,30 +58,14 @@ QString recordDump(uint16_t address, const std::array<uint8_t, 5> &r)
         + line("Off_contrast ", r[2]) + line("Hue          ", r[3]) + line("Saturation   ", r[4]);
 }
 
-namespace {
-
-uint8_t readRegisters(Commands &commands, uint16_t address, uint8_t *out, int n)
-{
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.count = uint8_t(n);
-    t.address = address;
-    const uint8_t r = commands.readData(t);
-    if (r == 0)
-        std::copy(t.data.begin(), t.data.begin() + n, out);
-    return r;
-}
-
-} // namespace
-
 uint8_t readPictureControls(Commands &commands, PictureControls &out)
 {
     uint8_t control = 0, first[3] = {}, second[2] = {};
-    if (const uint8_t r = readRegisters(commands, kControlRegister, &control, 1))
+    if (const uint8_t r = commands.readRegisters(kControlRegister, &control, 1))
         return r;
-    if (const uint8_t r = readRegisters(commands, kBrightnessRegister, first, 3))
+    if (const uint8_t r = commands.readRegisters(kBrightnessRegister, first, 3))
         return r;
-    if (const uint8_t r = readRegisters(commands, kHueRegister, second, 2))
+    if (const uint8_t r = commands.readRegisters(kHueRegister, second, 2))
         return r;
     out = PictureControls{control, first[0], first[1], first[2], second[0], second[1]};
     return 0;
@@ -89,17 +73,12 @@ uint8_t readPictureControls(Commands &commands, PictureControls &out)
 
 uint8_t readControl(Commands &commands, uint8_t &control)
 {
-    return readRegisters(commands, kControlRegister, &control, 1);
+    return commands.readRegisters(kControlRegister, &control, 1);
 }
 
 uint8_t writeRegisters(Commands &commands, uint16_t address, const uint8_t *bytes, int n)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.count = uint8_t(n);
-    t.address = address;
-    std::copy(bytes, bytes + n, t.data.begin());
-    return commands.writeData(t);
+    return commands.writeRegisters(address, bytes, n);
 }
 
 } // namespace zm::picture

@@ -227,6 +227,32 @@ uint8_t Commands::bitmapControl(uint8_t sub, uint16_t value, uint32_t address)
     return run(frames::bitmapControl(sn(), sub, value, address));
 }
 
+uint8_t Commands::readRegisters(uint16_t address, uint8_t *out, int n)
+{
+    if (n < 1 || n > kMaxData || !out)
+        return fail(rc::InvalidParameter);
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.count = uint8_t(n);
+    t.address = address;
+    const uint8_t r = readData(t);
+    if (r == 0)
+        std::copy(t.data.begin(), t.data.begin() + n, out);
+    return r;
+}
+
+uint8_t Commands::writeRegisters(uint16_t address, const uint8_t *bytes, int n)
+{
+    if (n < 1 || n > kMaxData || !bytes)
+        return fail(rc::InvalidParameter);
+    TransferRecord t;
+    t.type = uint8_t(MemoryType::Chip);
+    t.count = uint8_t(n);
+    t.address = address;
+    std::copy(bytes, bytes + n, t.data.begin());
+    return writeData(t);
+}
+
 uint8_t Commands::rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRecord &answer)
 {
     const uint8_t r = run(frames::make(sn(), code, data, n));

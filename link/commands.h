@@ -83,6 +83,13 @@ public:
     uint8_t logoControl(uint8_t sub, uint16_t value, uint32_t address);
     uint8_t bitmapControl(uint8_t sub, uint16_t value, uint32_t address);
 
+    // Chip registers from `address` on: read-data or write-data of memory type 1, `n` bytes (at
+    // most 16 read, 12 written, in one command); `out` is written only on success.
+    uint8_t readRegisters(uint16_t address, uint8_t *out, int n);
+    uint8_t writeRegisters(uint16_t address, const uint8_t *bytes, int n);
+    uint8_t readRegister(uint16_t address, uint8_t &value) { return readRegisters(address, &value, 1); }
+    uint8_t writeRegister(uint16_t address, uint8_t value) { return writeRegisters(address, &value, 1); }
+
     // Any command code with raw data bytes; the answer (also of a failing command) is left in
     // `answer`.
     uint8_t rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRecord &answer);

@@ -106,24 +106,12 @@ MotionSettingAccess::MotionSettingAccess(Commands &commands, const Report &repor
 
 uint8_t MotionSettingAccess::read(uint16_t address, uint8_t *bytes, int n)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.count = uint8_t(n);
-    t.address = address;
-    const uint8_t r = m_c.readData(t);
-    if (r == 0)
-        std::copy_n(t.data.begin(), n, bytes);
-    return r;
+    return m_c.readRegisters(address, bytes, n);
 }
 
 uint8_t MotionSettingAccess::write(uint16_t address, const uint8_t *bytes, int n)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.count = uint8_t(n);
-    t.address = address;
-    std::copy_n(bytes, n, t.data.begin());
-    return m_c.writeData(t);
+    return m_c.writeRegisters(address, bytes, n);
 }
 
 bool MotionSettingAccess::failed(uint8_t result, bool writing)

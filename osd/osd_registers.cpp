@@ -9,13 +9,10 @@ uint8_t readRuns(Commands &commands, std::span<const RegisterRun> runs, QByteArr
     QByteArray read;
     read.reserve(runBytes(runs));
     for (const RegisterRun &run : runs) {
-        TransferRecord t;
-        t.type = uint8_t(MemoryType::Chip);
-        t.address = run.address;
-        t.count = uint8_t(run.count);
-        if (const uint8_t r = commands.readData(t))
+        uint8_t buffer[kMaxData];
+        if (const uint8_t r = commands.readRegisters(run.address, buffer, run.count))
             return r;
-        read.append(reinterpret_cast<const char *>(t.data.data()), run.count);
+        read.append(reinterpret_cast<const char *>(buffer), run.count);
     }
     bytes = read;
     return rc::Ok;
@@ -27,12 +24,8 @@ uint8_t writeRuns(Commands &commands, std::span<const RegisterRun> runs, const Q
         return rc::InvalidParameter;
     int offset = 0;
     for (const RegisterRun &run : runs) {
-        TransferRecord t;
-        t.type = uint8_t(MemoryType::Chip);
-        t.address = run.address;
-        t.count = uint8_t(run.count);
-        std::copy_n(bytes.constData() + offset, run.count, t.data.begin());
-        if (const uint8_t r = commands.writeData(t))
+        if (const uint8_t r = commands.writeRegisters(
+                run.address, reinterpret_cast<const uint8_t *>(bytes.constData()) + offset, run.count))
             return r;
         offset += run.count;
     }

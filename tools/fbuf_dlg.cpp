@@ -20,30 +20,18 @@ namespace {
 // Reads one chip register; the worker shows the failure.
 bool readRegister(Worker &w, uint16_t address, uint8_t &value)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.address = address;
-    const uint8_t r = w.commands().readData(t);
-    if (r) {
+    const uint8_t r = w.commands().readRegister(address, value);
+    if (r)
         w.failure(r, QString::fromLatin1(msg::kReadRegisterFailed));
-        return false;
-    }
-    value = t.data[0];
-    return true;
+    return r == 0;
 }
 
 bool writeRegister(Worker &w, uint16_t address, uint8_t value)
 {
-    TransferRecord t;
-    t.type = uint8_t(MemoryType::Chip);
-    t.address = address;
-    t.data[0] = value;
-    const uint8_t r = w.commands().writeData(t);
-    if (r) {
+    const uint8_t r = w.commands().writeRegister(address, value);
+    if (r)
         w.failure(r, QString::fromLatin1(msg::kWriteRegisterFailed));
-        return false;
-    }
-    return true;
+    return r == 0;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // a plain C loop doing the same exchange on the same kind of pseudo-terminal, in the same run.
 
 #include "link/commands.h"
+#include "link/traffic_rows.h"
 
 #include <QCoreApplication>
 
@@ -108,9 +109,36 @@ std::vector<double> rawRounds(const char *path, int rounds)
     return us;
 }
 
-std::vector<double> layerRounds(const char *path, int rounds)
+// With `logging`, the traffic log records every frame while a reader takes them every 100 ms
+// and turns them into rows, as the traffic log window does.
+std::vector<double> layerRounds(const char *path, int rounds, bool logging = false)
 {
     CommandLayer layer;
+    std::atomic<bool> done{false};
+    std::thread reader;
+    if (logging) {
+        layer.traffic().setEnabled(true);
+        reader = std::thread([&] {
+            TrafficRows rows;
+            std::vector<TrafficRecorder::Event> events;
+            while (!done) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                events.clear();
+                layer.traffic().take(events);
+                rows.add(events);
+            }
+        });
+    }
+    struct Join {
+        std::atomic<bool> &done;
+        std::thread &reader;
+        ~Join()
+        {
+            done = true;
+            if (reader.joinable())
+                reader.join();
+        }
+    } join{done, reader};
     QString error;
     if (!layer.open(QString::fromLocal8Bit(path), "38400,n,8,1", &error)) {
         std::fprintf(stderr, "bench_link: %s\n", qPrintable(error));
@@ -143,17 +171,23 @@ int main(int argc, char **argv)
     // Warm both paths, then alternate them so that neither gets a quieter machine.
     rawRounds(chip.path, 200);
     layerRounds(chip.path, 200);
-    std::vector<double> raw, layer;
+    layerRounds(chip.path, 200, true);
+    std::vector<double> raw, layer, logged;
     for (int pass = 0; pass < 3; ++pass) {
         auto r = rawRounds(chip.path, rounds / 3);
         auto l = layerRounds(chip.path, rounds / 3);
+        auto g = layerRounds(chip.path, rounds / 3, true);
         raw.insert(raw.end(), r.begin(), r.end());
         layer.insert(layer.end(), l.begin(), l.end());
+        logged.insert(logged.end(), g.begin(), g.end());
     }
-    const double x = median(layer), y = median(raw);
-    std::printf("rounds: %d each, medians below (mean: command %.1f us, raw %.1f us)\n", int(raw.size()),
-                std::accumulate(layer.begin(), layer.end(), 0.0) / layer.size(),
+    const double x = median(layer), y = median(raw), z = median(logged);
+    std::printf("rounds: %d each, medians below (mean: command %.1f us, with the traffic log %.1f us, raw %.1f us)\n",
+                int(raw.size()), std::accumulate(layer.begin(), layer.end(), 0.0) / layer.size(),
+                std::accumulate(logged.begin(), logged.end(), 0.0) / logged.size(),
                 std::accumulate(raw.begin(), raw.end(), 0.0) / raw.size());
+    std::printf("with the traffic log recording: %.1f us, ratio %.2f (%+.1f %% against the ratio without it)\n", z,
+                z / y, (z / x - 1) * 100);
     std::printf("command round trip: %.1f us, raw pseudo-terminal round trip: %.1f us, ratio %.2f\n", x, y, x / y);
     return 0;
 }

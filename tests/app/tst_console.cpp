@@ -10,6 +10,7 @@
 #include "sim/pty_chip.h"
 #include "ui/message_recorder.h"
 #include "ui/resources.h"
+#include "ui/tool_dialog.h"
 #include "ui/worker_runner.h"
 
 #include <QApplication>
@@ -313,6 +314,71 @@ private slots:
         m_messages->clear();
         QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+    }
+
+    // The chip goes away and comes back on the same path (zmsim restarted with the same
+    // --link): the console says so and offers Reopen, with the baud rate it had; a tool window
+    // open meanwhile offers it too, and its buttons come back with the port.
+    void reconnect()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("zm");
+        QVERIFY(QFile::link(m_chip->slavePath(), link));
+        combo("baudRateCombo")->setCurrentText("57600");
+        openPort(link);
+        auto *reopen = m_console->findChild<QPushButton *>("reopenButton");
+        auto *status = m_console->findChild<QLabel *>("portStatusLabel");
+        QVERIFY(!reopen->isVisible());
+
+        QVERIFY(m_chip->addFault("hangup,cmd=0x30,times=1"));
+        bool toolBarSeen = false, toolButtonsBack = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *tool = qobject_cast<ToolDialog *>(QApplication::activeModalWidget());
+            if (!tool)
+                return;
+            // The chip hangs up while the R/W Data window is in front.
+            QTest::mouseClick(tool->findChild<QPushButton *>("sendButton"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen() && !m_layer->isBusy(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!tool->findChild<QPushButton *>("sendButton")->isEnabled(), 5000);
+            // zmsim started again on the same link.
+            const QString fresh = m_chip->reopen();
+            QFile::remove(link);
+            QFile::link(fresh, link);
+            QTRY_VERIFY_WITH_TIMEOUT(tool->findChild<QPushButton *>("portBarReopen") != nullptr
+                                         && tool->findChild<QPushButton *>("portBarReopen")->isVisible(),
+                                     5000);
+            toolBarSeen = true;
+            QTest::mouseClick(tool->findChild<QPushButton *>("portBarReopen"), Qt::LeftButton);
+            toolButtonsBack = m_layer->isOpen() && tool->findChild<QPushButton *>("sendButton")->isEnabled()
+                && !tool->findChild<QWidget *>("portBar")->isVisible();
+            QMetaObject::invokeMethod(tool, "reject");
+        });
+        QTest::mouseClick(m_console->commandButton("R/W Data"), Qt::LeftButton);
+        QVERIFY(toolBarSeen);
+        QVERIFY(toolButtonsBack);
+        expectState(true);
+        QCOMPARE(m_console->portSettings().settingsString(), QString("57600,n,8,1"));
+        QVERIFY(!reopen->isVisible() && !status->isVisible());
+        QCOMPARE(m_messages->count(), 1); // the loss, once
+        m_messages->clear();
+        QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+
+        // Lost again, with the console in front: it waits, then offers Reopen itself.
+        QVERIFY(m_chip->addFault("hangup,cmd=0x26,times=1"));
+        m_messages->clear();
+        QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(status->isVisible() && status->text().startsWith("Waiting for"), 5000);
+        QVERIFY(!reopen->isVisible());
+        const QString again = m_chip->reopen();
+        QFile::remove(link);
+        QVERIFY(QFile::link(again, link));
+        QTRY_VERIFY_WITH_TIMEOUT(reopen->isVisible(), 5000);
+        QCOMPARE(status->text(), link + " is back.");
+        reopen->click();
+        expectState(true);
+        QVERIFY(!reopen->isVisible());
     }
 
     // Tools > Image Convert: a converter that cannot start is told; one that can is not waited for.

@@ -1,6 +1,7 @@
 // zmctl as a user runs it: the built program against the simulated chip.
 
 #include "sim/pty_chip.h"
+#include "tests/common/zmctl_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +15,8 @@ class TestZmctl : public QObject
 {
     Q_OBJECT
 
-    struct Run {
-        int code = -1;
-        QString out, err;
-    };
-
-    Run zmctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(ZMCTL), args);
-        p.waitForFinished(30000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
-                QString::fromLatin1(p.readAllStandardError())};
-    }
+    using Run = zm::test::ZmctlRun;
+    Run zmctl(const QStringList &args) { return zm::test::runZmctl(args); }
 
 private slots:
     void commandsAndTheirExitCodes_data()

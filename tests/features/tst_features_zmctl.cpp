@@ -2,6 +2,7 @@
 // sends (the same as its window's), what it prints, and the usage errors that send nothing.
 
 #include "sim/pty_chip.h"
+#include "tests/common/zmctl_run.h"
 #include "tests/features/chip_frames.h"
 
 #include <QProcess>
@@ -13,19 +14,8 @@ class TestFeaturesZmctl : public QObject
 {
     Q_OBJECT
 
-    struct Run {
-        int code = -1;
-        QString out, err;
-    };
-
-    Run zmctl(zm::sim::PtyChip &chip, const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(ZMCTL), QStringList{"--port", chip.slavePath()} + args);
-        p.waitForFinished(30000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
-                QString::fromLatin1(p.readAllStandardError())};
-    }
+    using Run = zm::test::ZmctlRun;
+    Run zmctl(zm::sim::PtyChip &chip, const QStringList &args) { return zm::test::runZmctl(chip.slavePath(), args); }
 
 private slots:
     void commands_data()

@@ -1,6 +1,7 @@
 // zmctl's motion commands as a user runs them: the built program against the simulated chip.
 
 #include "sim/pty_chip.h"
+#include "tests/common/zmctl_run.h"
 
 #include <QFile>
 #include <QProcess>
@@ -35,19 +36,8 @@ class TestMotionZmctl : public QObject
 {
     Q_OBJECT
 
-    struct Run {
-        int code = -1;
-        QString out, err;
-    };
-
-    Run zmctl(const zm::sim::PtyChip &chip, const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(ZMCTL), QStringList{"--port", chip.slavePath()} + args);
-        p.waitForFinished(30000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
-                QString::fromLatin1(p.readAllStandardError())};
-    }
+    using Run = zm::test::ZmctlRun;
+    Run zmctl(const zm::sim::PtyChip &chip, const QStringList &args) { return zm::test::runZmctl(chip.slavePath(), args); }
 
 private slots:
     // A watch ends by itself after N notifications or S seconds, closes comm motion and checks

@@ -6,6 +6,7 @@
 #include "osd/osd_char_set.h"
 #include "osd/osd_registers.h"
 #include "sim/pty_chip.h"
+#include "tests/common/zmctl_run.h"
 
 #include <QProcess>
 #include <QTest>
@@ -26,18 +27,8 @@ class TestOsdChip : public QObject
         return QByteArray(reinterpret_cast<const char *>(memory.data()) + first, n);
     }
 
-    struct Run {
-        int code = -1;
-        QString out, err;
-    };
-    Run zmctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(ZMCTL), QStringList{"--port", m_chip->slavePath()} + args);
-        p.waitForFinished(30000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = test::ZmctlRun;
+    Run zmctl(const QStringList &args) { return test::runZmctl(m_chip->slavePath(), args); }
 
 private slots:
     void init()

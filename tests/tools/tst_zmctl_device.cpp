@@ -1,6 +1,7 @@
 // zmctl's control-info and flash commands as a user runs them: the built program against the
 // simulated chip, files compared with cmp.
 
+#include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
 
 #include <QProcess>
@@ -15,18 +16,11 @@ Q_DECLARE_METATYPE(zm::sim::CtrlInfoPlace)
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
+using Run = zm::test::ZmctlRun;
 
 Run zmctl(const QString &port, const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(ZMCTL), QStringList{"--port", port} + args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLatin1(p.readAllStandardOutput()),
-            QString::fromLatin1(p.readAllStandardError())};
+    return zm::test::runZmctl(port, args);
 }
 
 // cmp's verdict: 0 the same, 1 different.
