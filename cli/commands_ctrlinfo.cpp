@@ -284,16 +284,16 @@ void addCtrlInfoCommands(Table &table)
                               "prints the divisor sent; a new rate of this PC's UART needs --baud next time",
                               1, 1, {{"--clock", true}, {"--rate", true}, {"--rate-index", true}}, setBaud}
                    << Command{"ctrlinfo-show", "ctrlinfo-show FILE",
-                              "takes a control-info dump (what upload writes) apart, no chip needed:\n"
-                              "signature, data length, extension table, the address and size of each\n"
-                              "of the 21 sections, the Image Property record decoded; a file that is not\n"
-                              "a dump exits 1 naming the check it failed",
+                              "takes apart a control-info dump (what upload writes; needs no port): the\n"
+                              "signature, data length, extension table, each of the 21 sections' address\n"
+                              "and size, and the Image Property record decoded. A file that is not a dump\n"
+                              "exits 1 with the check it failed",
                               1, 1, {}, ctrlInfoShow, false}
                    << Command{"ctrlinfo-diff", "ctrlinfo-diff A B",
-                              "compares two control-info dumps, no chip needed: the base block byte by\n"
-                              "byte, then each section (same, or the first differing offsets); bytes\n"
-                              "after the data length are not compared. Exit 0 same, 1 different or\n"
-                              "not a dump",
+                              "compares two control-info dumps (needs no port): the base block byte by\n"
+                              "byte (offset, A, B), then each section: same, or its first 8 differing\n"
+                              "offsets. Only the control info counts, not bytes after its data length.\n"
+                              "Exit 0 the same, 1 different or not a dump, 2 usage",
                               2, 2, {}, ctrlInfoDiff, false};
 }
 

@@ -3,9 +3,9 @@
 // Neither command opens a port.
 
 #include "sim/ctrl_info_image.h"
+#include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -18,20 +18,18 @@ namespace {
 
 struct Run {
     int code = -1;
-    QStringList out;
+    QStringList out; // the lines printed
     QString err;
 };
 
 // A port that does not exist: the inspector must not need one.
 Run zmctl(const QStringList &args, const QString &port = QStringLiteral("/dev/zm-no-such-port"))
 {
-    QProcess p;
-    p.start(QStringLiteral(ZMCTL), QStringList{"--port", port} + args);
-    p.waitForFinished(60000);
-    QStringList out = QString::fromLatin1(p.readAllStandardOutput()).split('\n');
+    const test::ZmctlRun r = test::runZmctl(port, args);
+    QStringList out = r.out.split('\n');
     if (out.last().isEmpty())
         out.removeLast();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, out, QString::fromLatin1(p.readAllStandardError())};
+    return {r.code, out, r.err};
 }
 
 // The control info of the chip, as `zmctl upload` writes it.
