@@ -115,7 +115,7 @@ DumpCheck parseCtrlInfoDump(std::span<const uint8_t> data, qint64 fileSize, Ctrl
                 firstOutOfRange = QStringLiteral("section %1 (%2), entry at %3, points at %4, past the data length %5%6")
                                       .arg(i)
                                       .arg(QString::fromLatin1(ctrlInfoSectionName(section)))
-                                      .arg(hex4(*externEntryAddress(table, section)), hex4(address), hex4(length))
+                                      .arg(hex4(externEntryAddress(table, section).value_or(0)), hex4(address), hex4(length))
                                       .arg(address >= fileSize ? QStringLiteral(" and the end of the file") : QString());
             continue;
         }
