@@ -120,8 +120,6 @@ private slots:
                                  << "zmctl: FILE must be a file that exists: \"F\"\n";
         QTest::newRow("missing A") << QByteArray() << QStringList{"ctrlinfo-diff", "F", "G"} << 2
                                    << "zmctl: A must be a file that exists: \"F\"\n";
-        QTest::newRow("one dump") << QByteArray() << QStringList{"ctrlinfo-diff", "G"} << 2
-                                  << "zmctl: usage: zmctl ctrlinfo-diff A B\n";
     }
     void refusals()
     {
