@@ -1,6 +1,7 @@
 #include "app/comm_tool_dlg.h"
 
 #include "app/about_dlg.h"
+#include "app/companion_program.h"
 #include "app/data_show_view.h"
 #include "app/traffic_log_dlg.h"
 #include "features/ae_ctrl_dlg.h"
@@ -30,9 +31,7 @@
 #include "ui_comm_tool_dlg.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -73,9 +72,8 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     ui->dataShow->setHexShow(false);
     ui->dataShow->clear();
 
-    ui->comPortCombo->addItems(PortSettings::portNames());
+    ui->comPortCombo->refresh();
     ui->comPortCombo->setCurrentIndex(0);
-    ui->comPortCombo->setInsertPolicy(QComboBox::NoInsert);
     ui->baudRateCombo->addItems(PortSettings::baudRates());
     ui->baudRateCombo->setCurrentIndex(PortSettings::kDefaultBaud);
     ui->dataBitCombo->addItems(PortSettings::dataBits());
@@ -85,7 +83,7 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     ui->stopBitCombo->addItems(PortSettings::stopBits());
     ui->stopBitCombo->setCurrentIndex(PortSettings::kDefaultStop);
 
-    m_converterPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("zmimgconv"));
+    m_converterPath = companionProgram(QStringLiteral("zmimgconv"));
 
     buildCommandColumn();
     applyPortState();
@@ -197,17 +195,13 @@ DataShowView *CCommToolDlg::dataShow() const
 
 void CCommToolDlg::selectPort(const QString &port)
 {
-    const int i = ui->comPortCombo->findText(port);
-    if (i >= 0)
-        ui->comPortCombo->setCurrentIndex(i);
-    else
-        ui->comPortCombo->setEditText(port);
+    ui->comPortCombo->selectPort(port);
 }
 
 PortSettings CCommToolDlg::portSettings() const
 {
     PortSettings s;
-    s.port = ui->comPortCombo->currentText().trimmed();
+    s.port = ui->comPortCombo->port();
     s.baud = ui->baudRateCombo->currentIndex();
     s.data = ui->dataBitCombo->currentIndex();
     s.parity = ui->parityBitCombo->currentIndex();

@@ -49,7 +49,7 @@ public:
     using FileChooser = std::function<QString(const QString &title, const QString &name)>;
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
-    // Where Tools > "Image Convert" starts the converter from; beside this program by default.
+    // Where Tools > "Image Convert" starts the converter from; beside this program or on the PATH.
     QString converterPath() const { return m_converterPath; }
     void setConverterPath(const QString &path) { m_converterPath = path; }
 

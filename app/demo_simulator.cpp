@@ -1,8 +1,8 @@
 #include "app/demo_simulator.h"
 
-#include <QCoreApplication>
+#include "app/companion_program.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFileInfo>
 
 #include <csignal>
@@ -17,7 +17,7 @@ DemoSimulator::~DemoSimulator()
 
 bool DemoSimulator::start(QString *error, const QString &program, int timeoutMs)
 {
-    const QString path = program.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath("zmsim") : program;
+    const QString path = program.isEmpty() ? companionProgram(QStringLiteral("zmsim")) : program;
     if (!QFileInfo(path).isExecutable()) {
         *error = QStringLiteral("%1 does not exist or is not executable.").arg(path);
         return false;

@@ -1,6 +1,6 @@
 #pragma once
-// The simulated chip of `zmcomm --demo`: the zmsim beside this program, run for as long as this
-// object lives. zmsim names its pseudo-terminal on its first line of output.
+// The simulated chip of `zmcomm --demo`: zmsim (beside this program or on the PATH), run for as
+// long as this object lives. zmsim names its pseudo-terminal on its first line of output.
 
 #include <QProcess>
 #include <QString>
@@ -15,7 +15,7 @@ public:
     DemoSimulator(const DemoSimulator &) = delete;
     DemoSimulator &operator=(const DemoSimulator &) = delete;
 
-    // Starts `program` (zmsim beside this program by default) and waits up to `timeoutMs` for the
+    // Starts `program` (zmsim by default) and waits up to `timeoutMs` for the
     // port it serves. False with `error` set when it cannot start or names no port.
     bool start(QString *error, const QString &program = {}, int timeoutMs = 10000);
     void stop();

@@ -28,7 +28,7 @@ int main(int argc, char **argv)
                                         QStringLiteral("Preselects PORT: COM1..COM20 or a device path."),
                                         QStringLiteral("PORT"));
     const QCommandLineOption demoOption(QStringLiteral("demo"),
-                                        QStringLiteral("Starts a simulated chip (zmsim beside this program) "
+                                        QStringLiteral("Starts a simulated chip (zmsim, beside this program or on the PATH) "
                                                        "for the console's lifetime and preselects its port."));
     parser.addOptions({helpOption, versionOption, portOption, demoOption});
     if (!parser.parse(arguments)) {
@@ -53,6 +53,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("zmcomm"));
     QApplication::setApplicationDisplayName(QStringLiteral("ZM3386 Comm Tool"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // Ties the window to the installed menu entry, so a desktop shows that entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zmcomm"));
     zm::initResources();
     QApplication::setWindowIcon(zm::appIcon());
 

@@ -1,9 +1,5 @@
 #include "app/port_settings.h"
 
-#include "link/serial_link.h"
-
-#include <QSerialPortInfo>
-
 namespace zm {
 
 namespace {
@@ -20,22 +16,15 @@ QStringList PortSettings::dataBits() { return {"5", "6", "7", "8"}; }
 QStringList PortSettings::parities() { return {"Odd", "Even", "None"}; }
 QStringList PortSettings::stopBits() { return {"1", "2"}; }
 
-QStringList PortSettings::portNames()
+QList<PortChoice> PortSettings::portChoices(const QList<SystemPort> &system)
 {
-    QStringList names;
-    QStringList devices;
-    for (int i = 1; i <= 20; ++i) {
-        names.append(QStringLiteral("COM%1").arg(i));
-        devices.append(systemPortName(names.last()));
-    }
-    QStringList found;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        const QString path = info.systemLocation();
-        if (!devices.contains(path) && !found.contains(path))
-            found.append(path);
-    }
-    found.sort();
-    return names + found;
+    QList<PortChoice> choices;
+    for (int i = 1; i <= 20; ++i)
+        choices.append({QStringLiteral("COM%1").arg(i), QStringLiteral("COM%1").arg(i)});
+    for (const SystemPort &port : system)
+        if (comNameOf(port.path).isEmpty())
+            choices.append({port.label(), port.path});
+    return choices;
 }
 
 QString PortSettings::settingsString() const

@@ -1,10 +1,20 @@
 #pragma once
 // The choices of the "Comm Setting" panel, and the line they make.
 
+#include "link/system_ports.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace zm {
+
+// One entry of the port box: what it shows and the port it stands for.
+struct PortChoice {
+    QString text;  // "COM3", "FT232R USB UART, FTDI (ttyUSB0)"
+    QString value; // "COM3", "/dev/ttyUSB0"
+    friend bool operator==(const PortChoice &, const PortChoice &) = default;
+};
 
 struct PortSettings {
     static QStringList baudRates();   // "9600" .. "115200"
@@ -16,9 +26,9 @@ struct PortSettings {
     static constexpr int kDefaultParity = 2; // "None"
     static constexpr int kDefaultStop = 0;   // "1"
 
-    // "COM1" .. "COM20", then the serial ports the system reports (device paths) that are not
-    // among them.
-    static QStringList portNames();
+    // "COM1" .. "COM20", then each of the system's serial ports that is not among them, by what
+    // the system knows of it; its value stays the device path.
+    static QList<PortChoice> portChoices(const QList<SystemPort> &system);
 
     QString port = QStringLiteral("COM1");
     int baud = kDefaultBaud;

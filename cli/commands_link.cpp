@@ -4,6 +4,7 @@
 #include "link/file_reasons.h"
 #include "link/hex_text.h"
 #include "link/messages.h"
+#include "link/system_ports.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -280,6 +281,28 @@ int rawCommand(Context &ctx, const Args &a)
     return kOk;
 }
 
+// The ports of this system, the path first (what --port takes), then what names it for a person.
+int ports(Context &, const Args &)
+{
+    const QList<SystemPort> list = systemPorts();
+    if (list.isEmpty()) {
+        printError(QStringLiteral("This system reports no serial ports; --port still takes a device path."));
+        return kOk;
+    }
+    qsizetype width = 0;
+    for (const SystemPort &p : list)
+        width = std::max(width, p.path.size());
+    for (const SystemPort &p : list) {
+        QStringList names;
+        if (const QString com = comNameOf(p.path); !com.isEmpty())
+            names << com;
+        if (const QString details = p.details(); !details.isEmpty())
+            names << details;
+        print(names.isEmpty() ? p.path : p.path.leftJustified(width) + QStringLiteral("  ") + names.join(QStringLiteral(", ")));
+    }
+    return kOk;
+}
+
 } // namespace
 
 void addLinkCommands(Table &table)
@@ -303,7 +326,12 @@ void addLinkCommands(Table &table)
                               3, 3, {{"--page-size", true}, {"--no-verify", false}}, load}
                    << Command{"cmd", "cmd CODE [HEX]",
                               "any command code with raw data bytes; prints the answer's data as hex", 1, 2, {},
-                              rawCommand};
+                              rawCommand}
+                   << Command{"ports", "ports",
+                              "lists the serial ports this system reports: the path (what --port takes),\n"
+                              "then COMn for /dev/ttyS0..19 and the adapter, maker and serial number\n"
+                              "as far as the system knows them; needs no port",
+                              0, 0, {}, ports, false};
     table.notes << QStringLiteral(
         "MEM is chip, sensor, ccir656, i2c-eeprom, spi-eeprom, spi-flash or a memory type number.\n"
         "ADDR, CODE and KEY are hexadecimal, with or without 0x; COUNT, LENGTH, W and N are decimal.\n"

@@ -33,6 +33,9 @@ Options:
   --serial N      serial number put into every frame, 0..255; default 0
   --log FILE      appends every frame sent and received to FILE, decoded, with its time
                   since the port was opened and the round trip of each answer
+  --commands      lists zmctl and each command on a line of its own, for shell completion:
+                  the name, the options it takes (those ending in = take a value) and its
+                  synopsis, separated by tabs
   --help          this text
 
 Commands:
@@ -134,6 +137,23 @@ QString helpText(const Table &table)
     return text;
 }
 
+// --commands: what the shell completion needs, from the same table as everything else.
+QString commandList(const Table &table)
+{
+    auto options = [](const QList<Option> &list) {
+        QStringList words;
+        for (const Option &o : list)
+            words << (o.valued ? o.name + '=' : o.name);
+        return words;
+    };
+    const QStringList global = options(kGlobalOptions) + QStringList{"--commands", "--help"};
+    QString text = QStringLiteral("zmctl\t%1\tzmctl [--port PORT] [--baud RATE] [--serial N] COMMAND [ARGS]\n")
+                       .arg(global.join(' '));
+    for (const Command &c : table.commands)
+        text += QStringLiteral("%1\t%2\t%3\n").arg(c.name, options(c.options).join(' '), c.synopsis);
+    return text;
+}
+
 // Ctrl+C and SIGTERM are taken by a thread of their own, which asks the running command to
 // stop; a second one ends the program at once.
 std::stop_source g_stop;
@@ -198,6 +218,10 @@ int main(int argc, char **argv)
             const QString &s = in[i];
             if (s == "--help" || s == "-h") {
                 std::fputs(qPrintable(helpText(table)), stdout);
+                return kOk;
+            }
+            if (s == "--commands") {
+                std::fputs(qPrintable(commandList(table)), stdout);
                 return kOk;
             }
             const bool looksLikeOption = s.startsWith('-') && s.size() > 1 && !(command && s == "-");

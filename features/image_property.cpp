@@ -52,7 +52,7 @@ QString registerDump(const PictureControls &c)
         + line("Hue          (0x1A14)", c.hue) + line("Saturation   (0x1A15)", c.saturation);
 }
 
-QString recordDump(uint16_t address, const std::array<uint8_t, 5> &r)
+QString recordDump(uint16_t address, const PictureRecord &r)
 {
     return QString::asprintf("Address  = 0x%04X\n", address) + line("Brightness   ", r[0]) + line("Contrast     ", r[1])
         + line("Off_contrast ", r[2]) + line("Hue          ", r[3]) + line("Saturation   ", r[4]);
@@ -60,14 +60,24 @@ QString recordDump(uint16_t address, const std::array<uint8_t, 5> &r)
 
 uint8_t readPictureControls(Commands &commands, PictureControls &out)
 {
-    uint8_t control = 0, first[3] = {}, second[2] = {};
-    if (const uint8_t r = commands.readRegisters(kControlRegister, &control, 1))
-        return r;
-    if (const uint8_t r = commands.readRegisters(kBrightnessRegister, first, 3))
-        return r;
-    if (const uint8_t r = commands.readRegisters(kHueRegister, second, 2))
-        return r;
-    out = PictureControls{control, first[0], first[1], first[2], second[0], second[1]};
+    uint8_t control = 0;
+    PictureRecord r{};
+    if (const uint8_t result = readControl(commands, control))
+        return result;
+    if (const uint8_t result = readRecordRegisters(commands, r))
+        return result;
+    out = PictureControls{control, r[0], r[1], r[2], r[3], r[4]};
+    return 0;
+}
+
+uint8_t readRecordRegisters(Commands &commands, PictureRecord &out)
+{
+    PictureRecord r{};
+    if (const uint8_t result = commands.readRegisters(kBrightnessRegister, r.data(), 3))
+        return result;
+    if (const uint8_t result = commands.readRegisters(kHueRegister, r.data() + 3, 2))
+        return result;
+    out = r;
     return 0;
 }
 

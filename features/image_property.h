@@ -52,6 +52,10 @@ struct PictureControls {
     uint8_t saturation = 0x48;
 };
 
+// The picture-control record of the control info holds the five values the way the registers do:
+// brightness, contrast, off contrast, hue, saturation.
+using PictureRecord = std::array<uint8_t, 5>;
+
 // "SetDefault": brightness, contrast, off contrast; then hue, saturation.
 inline constexpr std::array<uint8_t, 3> kDefaultFirst{0x00, 0x80, 0x80};
 inline constexpr std::array<uint8_t, 2> kDefaultSecond{0x00, 0x48};
@@ -60,12 +64,15 @@ inline constexpr std::array<uint8_t, 2> kDefaultSecond{0x00, 0x48};
 QString registerDump(const PictureControls &c);
 // The five values of the picture-control record of the control info, as the "E2prom Value" box
 // shows them: "Address  = 0x%04X" and one "Brightness    = 0x%02X" line a value.
-QString recordDump(uint16_t address, const std::array<uint8_t, 5> &record);
+QString recordDump(uint16_t address, const PictureRecord &record);
 
 // Reads Control, then brightness..off contrast, then hue and saturation: three commands; stops at
 // the first failure and writes `out` only on success.
 uint8_t readPictureControls(Commands &commands, PictureControls &out);
 uint8_t readControl(Commands &commands, uint8_t &control);
+// Reads brightness..off contrast, then hue and saturation (two commands): the values a record
+// saved now should hold. Writes `out` only on success.
+uint8_t readRecordRegisters(Commands &commands, PictureRecord &out);
 // Writes bytes to consecutive chip registers in one command.
 uint8_t writeRegisters(Commands &commands, uint16_t address, const uint8_t *bytes, int n);
 

@@ -1,5 +1,6 @@
 #include "features/image_property_dlg.h"
 
+#include "ctrlinfo/ctrl_info.h"
 #include "link/messages.h"
 #include "ui/one_command.h"
 #include "ui_image_property_dlg.h"
@@ -14,6 +15,74 @@ namespace {
 
 const QString kReadFailed = QString::fromLatin1(msg::kReadRegisterFailed);
 const QString kWriteFailed = QString::fromLatin1(msg::kWriteRegisterFailed);
+
+const QString kE2promReadFailed = QString::fromLatin1(msg::kReadE2promFailed);
+const QString kE2promWriteFailed = QString::fromLatin1(msg::kWriteE2promFailed);
+
+static_assert(std::tuple_size_v<PictureRecord> == kImagePropertyLength);
+
+// The memory that holds the control info, located on first use; None after the message that says
+// why there is none.
+CtrlInfoDevice ctrlInfoDevice(Worker &w)
+{
+    QString error;
+    const CtrlInfoDevice device = EnsureCtrlInfoDevice(w.commands(), error);
+    // A probe that failed because the port went away: the console says so, once.
+    if (device == CtrlInfoDevice::None && !w.layer().portLost())
+        w.message(error);
+    return device;
+}
+
+// As ctrlInfoDevice(), for a save: the SPI flash is refused before anything is read, since a
+// flash cell cannot be rewritten in place.
+CtrlInfoDevice writableCtrlInfoDevice(Worker &w)
+{
+    const CtrlInfoDevice device = ctrlInfoDevice(w);
+    if (device == CtrlInfoDevice::None || CtrlInfoWritable(device))
+        return device;
+    w.message(QString::fromLatin1(msg::kSpiFlashNotModifiable));
+    return CtrlInfoDevice::None;
+}
+
+// The address of the Image Property record; false after the message that says why it cannot be
+// used.
+bool findRecord(Worker &w, CtrlInfoDevice device, uint16_t &record)
+{
+    if (const uint8_t r = FindImagePropertyRecord(w.commands(), device, record)) {
+        w.failure(r, kE2promReadFailed);
+        return false;
+    }
+    if (record == 0) {
+        w.message(QString::fromLatin1(msg::kNoImagePropertyConfig));
+        return false;
+    }
+    // The addresses of the control info are 16 bits: a record at the very end would have its last
+    // bytes wrap to the start of the memory, over the signature.
+    if (uint32_t(record) + kImagePropertyLength > 0x10000) {
+        w.message(QString::fromLatin1(msg::kImagePropertyPastEnd).arg(QString::asprintf("%04X", record)));
+        return false;
+    }
+    return true;
+}
+
+uint8_t readDevice(Commands &c, CtrlInfoDevice device, uint16_t address, uint8_t *bytes, int n)
+{
+    BlockDescriptor block{ctrlInfoMemoryType(device), address, uint16_t(n), bytes};
+    return c.blockRead(&block, 1);
+}
+
+// Written in pieces that never cross a page of the SPI EEPROM: the part would wrap a longer write
+// to the start of the page and overwrite the bytes there.
+uint8_t writeDevice(Commands &c, CtrlInfoDevice device, uint16_t address, uint8_t *bytes, int n)
+{
+    BlockDescriptor block{ctrlInfoMemoryType(device), address, uint16_t(n), bytes};
+    return c.blockWrite(&block, 1);
+}
+
+void saved(Worker &w)
+{
+    w.message(QString::fromLatin1(msg::kSaveToE2promFinish), QMessageBox::Information);
+}
 
 // The widest text a value label can show, so the window does not jump while a slider moves.
 int labelWidth(const QLabel *label, const QStringList &widest)
@@ -32,6 +101,7 @@ CImagePropertyDlg::CImagePropertyDlg(CommandLayer &layer, QWidget *parent)
 {
     ui->setupUi(this);
     ui->registerText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ui->e2promText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto plain = [](int v) { return uint8_t(v); };
     auto unsignedValue = [](uint8_t b) { return int(b); };
     m_sliders = {
@@ -61,6 +131,9 @@ CImagePropertyDlg::CImagePropertyDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->setDefaultButton, &QPushButton::clicked, this, &CImagePropertyDlg::setDefault);
     connect(ui->functionGetButton, &QPushButton::clicked, this, &CImagePropertyDlg::getFunction);
     connect(ui->functionSetButton, &QPushButton::clicked, this, &CImagePropertyDlg::setFunction);
+    connect(ui->readE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::readE2prom);
+    connect(ui->saveSlidersE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveControlsToE2prom);
+    connect(ui->saveEnablesE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveEnablesToE2prom);
     connect(ui->cancelButton, &QPushButton::clicked, this, &CImagePropertyDlg::reject);
     reload(true);
 }
@@ -164,6 +237,55 @@ void CImagePropertyDlg::setFunction()
         const uint8_t updated = withEnables(control, enables);
         if (const uint8_t r = writeRegisters(w.commands(), kControlRegister, &updated, 1))
             w.failure(r, kWriteFailed);
+    });
+}
+
+void CImagePropertyDlg::readE2prom()
+{
+    runWorker([this](Worker &w) {
+        const CtrlInfoDevice device = ctrlInfoDevice(w);
+        uint16_t record = 0;
+        if (device == CtrlInfoDevice::None || !findRecord(w, device, record))
+            return;
+        PictureRecord values{};
+        if (const uint8_t r = readDevice(w.commands(), device, record, values.data(), kImagePropertyLength))
+            return w.failure(r, kE2promReadFailed);
+        w.gui([&] { ui->e2promText->setPlainText(recordDump(record, values)); });
+    });
+}
+
+void CImagePropertyDlg::saveControlsToE2prom()
+{
+    runWorker([](Worker &w) {
+        const CtrlInfoDevice device = writableCtrlInfoDevice(w);
+        if (device == CtrlInfoDevice::None)
+            return;
+        // What the chip shows now, not the sliders: a slider write may have failed.
+        PictureRecord values{};
+        if (const uint8_t r = readRecordRegisters(w.commands(), values))
+            return w.failure(r, kReadFailed);
+        uint16_t record = 0;
+        if (!findRecord(w, device, record))
+            return;
+        if (const uint8_t r = writeDevice(w.commands(), device, record, values.data(), kImagePropertyLength))
+            return w.failure(r, kE2promWriteFailed);
+        saved(w);
+    });
+}
+
+void CImagePropertyDlg::saveEnablesToE2prom()
+{
+    runWorker([enables = checkedEnables()](Worker &w) {
+        const CtrlInfoDevice device = writableCtrlInfoDevice(w);
+        if (device == CtrlInfoDevice::None)
+            return;
+        uint8_t word = 0;
+        if (const uint8_t r = readDevice(w.commands(), device, kIspWord3LowOffset, &word, 1))
+            return w.failure(r, kE2promReadFailed);
+        word = withEnables(word, enables);
+        if (const uint8_t r = writeDevice(w.commands(), device, kIspWord3LowOffset, &word, 1))
+            return w.failure(r, kE2promWriteFailed);
+        saved(w);
     });
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The "Image Property Page" window: brightness, contrast, off contrast, hue and saturation tuned
 // live with sliders (a slider writes its register when it is let go, or at once when moved by
-// the keyboard or a click beside the handle), the enable bits of the Control register, and a
-// dump of the six registers.
+// the keyboard or a click beside the handle), the enable bits of the Control register, a dump of
+// the six registers, and the picture-control record of the control info, which the chip loads at
+// its next start: shown, saved from the registers, and its enable bits saved from the boxes.
 
 #include "features/image_property.h"
 #include "ui/tool_dialog.h"
@@ -50,6 +51,9 @@ private:
     void setDefault();
     void getFunction();
     void setFunction();
+    void readE2prom();
+    void saveControlsToE2prom();
+    void saveEnablesToE2prom();
 
     std::unique_ptr<Ui::CImagePropertyDlg> ui;
     QList<Slider> m_sliders; // brightness, contrast, off contrast, hue, saturation

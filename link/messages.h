@@ -73,6 +73,14 @@ inline constexpr char kGammaWriteFailed[] = "Write register failed!:";
 inline constexpr char kSelectChoice[] = "Select one of %1 first.";
 // A decimal field out of its range or empty. %1: the field's label without its colon.
 inline constexpr char kNumberRange[] = "%1 must be a number from %2 to %3.";
+// The image-property window's record in the control info.
+inline constexpr char kReadE2promFailed[] = "Read e2prom failed!:";
+inline constexpr char kWriteE2promFailed[] = "Write e2prom failed!:";
+inline constexpr char kNoImagePropertyConfig[] = "No image property config in e2prom";
+inline constexpr char kSaveToE2promFinish[] = "Save to e2prom finish";
+// A record address whose 5 bytes would run past the 16-bit addresses of the control info: an
+// EEPROM would wrap to its start and overwrite the signature. %1: the address as "%04X".
+inline constexpr char kImagePropertyPastEnd[] = "Image property config at 0x%1 runs past the end of the e2prom";
 
 // Control info and the Configuration window.
 inline constexpr char kNotFindCtrlInfo[] = "Not find ctrl info";

@@ -1,6 +1,7 @@
 #include "link/serial_link.h"
 
-#include <QDir>
+#include "link/open_failure.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -11,9 +12,7 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <grp.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -62,80 +61,6 @@ QString systemPortName(const QString &port)
 }
 
 namespace {
-
-// "COM20 (/dev/ttyS19)" for the COM names, the path itself otherwise.
-QString portLabel(const QString &port, const QString &path)
-{
-    return port.trimmed() == path ? path : QStringLiteral("%1 (%2)").arg(port.trimmed(), path);
-}
-
-#ifdef Q_OS_UNIX
-// The process named by a lock file of the usual kind: "LCK.." and the device's path below /dev
-// with '/' as '_' ("LCK..ttyUSB0", "LCK..pts_3", "LCK.._tmp_zm" for a link elsewhere), holding
-// the pid on its first line.
-QString lockHolder(const QString &path)
-{
-    QString base = path;
-    if (base.startsWith(QLatin1String("/dev/")))
-        base = base.mid(5);
-    const QStringList names = {QStringLiteral("LCK..") + base.replace('/', '_'),
-                               QStringLiteral("LCK..") + QFileInfo(path).fileName()};
-    for (const QString &name : names) {
-        for (const char *dir : {"/var/lock", "/run/lock", "/tmp"}) {
-            QFile lock(QDir(QString::fromLatin1(dir)).filePath(name));
-            if (!lock.open(QIODevice::ReadOnly))
-                continue;
-            bool ok = false;
-            const qint64 pid = QString::fromLatin1(lock.readLine()).trimmed().toLongLong(&ok);
-            if (!ok || pid <= 0 || pid == qint64(::getpid()))
-                continue;
-            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-            if (!comm.open(QIODevice::ReadOnly))
-                continue; // a stale lock of a process that is gone
-            return QStringLiteral("process %1 (%2)").arg(pid).arg(QString::fromLocal8Bit(comm.readAll()).trimmed());
-        }
-    }
-    return {};
-}
-
-QString groupOf(const QString &path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if (const group *g = ::getgrgid(st.st_gid))
-        return QString::fromLocal8Bit(g->gr_name);
-    return QString::number(st.st_gid);
-}
-#endif
-
-// Why a port would not open, in words that say what to do about it.
-QString openFailure(const QString &port, const QString &path, QSerialPort::SerialPortError error,
-                    const QString &systemText)
-{
-    const QString label = portLabel(port, path);
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("%1 does not exist.").arg(label);
-    if (info.isDir() || info.isFile())
-        return QStringLiteral("%1 is not a serial port.").arg(label);
-#ifdef Q_OS_UNIX
-    if (error == QSerialPort::PermissionError) {
-        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
-            const QString group = groupOf(path);
-            return QStringLiteral("No permission to open %1. It belongs to the group \"%2\": add your user to it "
-                                  "(sudo usermod -aG %2 $USER) and log in again.")
-                .arg(label, group.isEmpty() ? QStringLiteral("?") : group);
-        }
-        const QString holder = lockHolder(path);
-        return holder.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(label)
-                                : QStringLiteral("%1 is in use by %2.").arg(label, holder);
-    }
-#endif
-    if (error == QSerialPort::DeviceNotFoundError)
-        return QStringLiteral("%1 does not exist.").arg(label);
-    return QStringLiteral("Cannot open %1: %2").arg(label, systemText);
-}
 
 // Writes all bytes and returns when they have left the port's output buffer. The port object's
 // own buffer is always empty between our writes, so on a system with descriptors the bytes go
@@ -232,7 +157,7 @@ bool SerialLink::open(const QString &port, const QString &settings, QString *err
         auto *p = new QSerialPort(m_context);
         p->setPortName(path);
         if (!p->open(QIODevice::ReadWrite)) {
-            message = openFailure(port, path, p->error(), p->errorString());
+            message = openFailureText(port, path, p->error(), p->errorString(), openFacts(path));
             delete p; // not open, so none of its signals can be running
             return;
         }

@@ -444,6 +444,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(log));
         QTest::mouseClick(m_console->commandButton("Get Version"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        // The message comes before the worker has given the window and the busy flag back.
+        QTRY_VERIFY(m_console->isEnabled() && !m_layer->isBusy());
         QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
         QTest::mouseClick(m_console->commandButton("System Reset"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);

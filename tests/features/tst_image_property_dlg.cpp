@@ -1,7 +1,12 @@
 // The Image Property Page against the simulated chip: what opening reads and shows, what a
-// slider writes and when, the function control bits, SetDefault and the failures.
+// slider writes and when, the function control bits, SetDefault, the picture-control record of
+// the control info (read, saved from the registers, enable bits saved from the boxes) and the
+// failures.
 
 #include "features/image_property_dlg.h"
+
+#include "ctrlinfo/config_settings.h"
+#include "sim/ctrl_info_image.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -13,6 +18,9 @@
 #include "tests/features/feature_window_test.h"
 
 using namespace zm;
+using sim::CtrlInfoPlace;
+
+Q_DECLARE_METATYPE(CtrlInfoPlace)
 
 class TestImagePropertyDlg : public test::FeatureWindowTest
 {
@@ -41,6 +49,48 @@ class TestImagePropertyDlg : public test::FeatureWindowTest
     {
         const int n = int(strlen(bytes)) / 2;
         return QString::asprintf("560031%02X010%X%04X%s", 4 + n, n, address, bytes);
+    }
+
+    // A fresh chip whose control info lies in `place`, the layer open on it.
+    void useChip(CtrlInfoPlace place)
+    {
+        m_layer->close();
+        sim::PtyChip::Options o;
+        o.chip.ctrlInfo = place;
+        m_chip = std::make_unique<sim::PtyChip>(o);
+        QVERIFY2(m_layer->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error), qPrintable(m_error));
+    }
+    static MemoryType memoryOf(CtrlInfoPlace place) { return MemoryType(uint8_t(place) + 3); }
+    void pokeBe16(CtrlInfoPlace place, uint16_t address, uint16_t value)
+    {
+        m_chip->writeMemory(memoryOf(place), address, QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(4, '0')));
+    }
+    void setRecordAddress(CtrlInfoPlace place, uint16_t record)
+    {
+        pokeBe16(place, sim::kExternTableAddress + 2 * 16, record);
+    }
+    // The write-data frames sent to the memory of `place`.
+    QStringList deviceWrites(CtrlInfoPlace place)
+    {
+        QStringList writes;
+        for (const QString &f : frames())
+            if (f.mid(4, 2) == "31" && f.mid(8, 2).toInt(nullptr, 16) == int(place) + 3)
+                writes << f;
+        return writes;
+    }
+    // No worker holds the link and the window takes presses again.
+    void checkIdle()
+    {
+        QVERIFY(!m_layer->isBusy());
+        QVERIFY(m_dlg->isEnabled());
+    }
+    QString e2promText() { return child<QPlainTextEdit>("e2promText")->toPlainText(); }
+    void checkEnables(uint8_t bits)
+    {
+        child<QCheckBox>("enContrastCheck")->setChecked(bits & 0x02);
+        child<QCheckBox>("enBrightnessCheck")->setChecked(bits & 0x04);
+        child<QCheckBox>("enHueCheck")->setChecked(bits & 0x08);
+        child<QCheckBox>("enSaturationCheck")->setChecked(bits & 0x10);
     }
 
 private slots:
@@ -164,6 +214,222 @@ private slots:
         QVERIFY(child<QPlainTextEdit>("registerText")->toPlainText().contains("Brightness   (0x1A10) = 0x7F\n"));
         click("reloadButton");
         QCOMPARE(sliders().first(), 127);
+    }
+
+    // Read E2prom finds the record through the memory that holds the control info, wherever that
+    // is, and shows its five bytes; with no control info anywhere it says so.
+    void readE2prom_data()
+    {
+        QTest::addColumn<CtrlInfoPlace>("place");
+        QTest::addColumn<QByteArray>("record");
+        QTest::newRow("i2c eeprom") << CtrlInfoPlace::I2cEeprom << QByteArray::fromHex("F6907087 55");
+        QTest::newRow("spi eeprom") << CtrlInfoPlace::SpiEeprom << QByteArray::fromHex("01020304 05");
+        QTest::newRow("spi flash") << CtrlInfoPlace::SpiFlash << QByteArray::fromHex("80FF0A9E 00");
+        QTest::newRow("nowhere") << CtrlInfoPlace::None << QByteArray();
+    }
+    void readE2prom()
+    {
+        QFETCH(CtrlInfoPlace, place);
+        QFETCH(QByteArray, record);
+        useChip(place);
+        if (!record.isEmpty())
+            m_chip->writeMemory(memoryOf(place), sim::kImagePropertyAddress, record);
+        open();
+        click("readE2promButton");
+        checkIdle();
+        if (record.isEmpty()) {
+            QCOMPARE(m_messages->texts(), QStringList{"Not find ctrl info"});
+            QVERIFY(e2promText().isEmpty());
+            return;
+        }
+        QVERIFY(m_messages->texts().isEmpty());
+        const auto *r = reinterpret_cast<const uint8_t *>(record.constData());
+        QCOMPARE(e2promText(), QString::asprintf("Address  = 0x0100\nBrightness    = 0x%02X\nContrast      = 0x%02X\n"
+                                                 "Off_contrast  = 0x%02X\nHue           = 0x%02X\nSaturation    = 0x%02X\n",
+                                                 r[0], r[1], r[2], r[3], r[4]));
+        QCOMPARE(ConfigSettings::of(*m_layer).ctrlInfoDevice(), CtrlInfoDevice(uint8_t(place)));
+        if (place == CtrlInfoPlace::I2cEeprom)
+            checkLook("features_image_property_e2prom");
+    }
+
+    // "Save to E2prom" under the sliders stores what the chip's registers hold (not the sliders)
+    // in exactly the record's five bytes; on the SPI EEPROM no write crosses a page.
+    void saveControlsToE2prom_data()
+    {
+        QTest::addColumn<CtrlInfoPlace>("place");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("i2c eeprom") << CtrlInfoPlace::I2cEeprom << 0x0100 << 1;
+        QTest::newRow("spi eeprom") << CtrlInfoPlace::SpiEeprom << 0x0100 << 1;
+        QTest::newRow("spi eeprom, across a page") << CtrlInfoPlace::SpiEeprom << 0x00FE << 2;
+    }
+    void saveControlsToE2prom()
+    {
+        QFETCH(CtrlInfoPlace, place);
+        QFETCH(int, record);
+        QFETCH(int, writes);
+        useChip(place);
+        ConfigSettings::of(*m_layer).setPageSize(64);
+        setRecordAddress(place, uint16_t(record));
+        open();
+        m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("F6907033 8755"));
+        const QByteArray before = m_chip->readMemory(memoryOf(place), uint32_t(record - 8), 21);
+        m_chip->clearFrames();
+        click("saveSlidersE2promButton");
+        checkIdle();
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_messages->at(0).icon, QMessageBox::Information);
+        QByteArray expected = before;
+        expected.replace(8, 5, QByteArray::fromHex("F690708755"));
+        QCOMPARE(m_chip->readMemory(memoryOf(place), uint32_t(record - 8), 21).toHex(), expected.toHex());
+        QCOMPARE(deviceWrites(place).size(), writes);
+        QCOMPARE(sliders(), QList<int>({0, 128, 128, 0, 72})); // the sliders were not the source
+    }
+
+    // "Save to E2prom" under the boxes changes bits 1-4 of the ISP word's low byte, nothing else.
+    void saveEnablesToE2prom_data()
+    {
+        QTest::addColumn<int>("checked");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("hue only") << 0x08 << 0xA5 << 0xA9;
+        QTest::newRow("all four") << 0x1E << 0x00 << 0x1E;
+        QTest::newRow("none") << 0x00 << 0xFF << 0xE1;
+    }
+    void saveEnablesToE2prom()
+    {
+        QFETCH(int, checked);
+        QFETCH(int, stored);
+        QFETCH(int, expected);
+        m_chip->writeMemory(MemoryType::I2cEeprom, 36, QByteArray(1, char(stored)));
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, 0x40);
+        open();
+        checkEnables(uint8_t(checked));
+        const uint8_t control = m_chip->reg(0x1A00);
+        click("saveEnablesE2promButton");
+        checkIdle();
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QByteArray after = before;
+        after[36] = char(expected);
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 0x40).toHex(), after.toHex());
+        QCOMPARE(m_chip->reg(0x1A00), control); // the live register is Set's business
+    }
+
+    // Without a usable record both buttons say why, and nothing is written anywhere.
+    void noRecord_data()
+    {
+        QTest::addColumn<int>("tableEntry"); // the entry's address, or -1: the table address at 51
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no extension table") << -1 << "No image property config in e2prom";
+        QTest::newRow("no record") << int(sim::kExternTableAddress + 32) << "No image property config in e2prom";
+    }
+    void noRecord()
+    {
+        QFETCH(int, tableEntry);
+        QFETCH(QString, message);
+        pokeBe16(CtrlInfoPlace::I2cEeprom, tableEntry < 0 ? 51 : uint16_t(tableEntry), 0);
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength);
+        open();
+        click("readE2promButton");
+        click("saveSlidersE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        QVERIFY(e2promText().isEmpty());
+        QVERIFY(deviceWrites(CtrlInfoPlace::I2cEeprom).isEmpty());
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+    }
+
+    // A record whose five bytes would run past address 0xFFFF: an EEPROM would wrap the rest
+    // to address 0, over the signature. Neither read nor written.
+    void recordPastTheEnd()
+    {
+        setRecordAddress(CtrlInfoPlace::I2cEeprom, 0xFFFC);
+        open();
+        m_chip->clearFrames();
+        click("readE2promButton");
+        click("saveSlidersE2promButton");
+        const QString message = "Image property config at 0xFFFC runs past the end of the e2prom";
+        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        for (const QString &f : frames())
+            QVERIFY2(!f.contains("FFFC"), qPrintable(f));
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 2), QByteArray::fromHex("AA55"));
+
+        // The last record that fits is used.
+        setRecordAddress(CtrlInfoPlace::I2cEeprom, 0xFFFB);
+        m_messages->clear();
+        m_chip->setReg(0x1A10, 0x42);
+        click("saveSlidersE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0xFFFB, 1), QByteArray::fromHex("42"));
+    }
+
+    // The control info on the SPI flash is shown but never saved: both saves refuse before
+    // reading or writing anything once the flash is known.
+    void spiFlashRefused()
+    {
+        useChip(CtrlInfoPlace::SpiFlash);
+        const QByteArray before = m_chip->readMemory(MemoryType::SpiFlash, 0, sim::kCtrlInfoLength);
+        open();
+        const QString refusal = "Program does not support modify spi flash data";
+        m_chip->clearFrames();
+        click("saveEnablesE2promButton"); // locates the flash first
+        QCOMPARE(m_messages->texts(), QStringList{refusal});
+        for (const QString &f : frames())
+            QVERIFY2(f.mid(4, 2) == "30", qPrintable(f)); // the search's reads only
+        m_chip->clearFrames();
+        m_messages->clear();
+        click("saveSlidersE2promButton");
+        click("saveEnablesE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList({refusal, refusal}));
+        QVERIFY(frames().isEmpty());
+        QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+    }
+
+    // A failing command ends the press with its message: no "finish", nothing half written, the
+    // shown record kept, and the window free for the next press.
+    void failures_data()
+    {
+        QTest::addColumn<bool>("located");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("message");
+        const QString failed = "Cmd recept, but execute failed";
+        QTest::newRow("search") << false << "status=5,cmd=0x30,times=1" << "readE2promButton" << failed;
+        QTest::newRow("read e2prom") << true << "status=5,cmd=0x30,times=1" << "readE2promButton"
+                                     << "Read e2prom failed!:" + failed;
+        QTest::newRow("save, chip register") << true << "status=5,cmd=0x30,times=1" << "saveSlidersE2promButton"
+                                             << "Read chip register failed!:" + failed;
+        QTest::newRow("save, e2prom write") << true << "status=5,cmd=0x31,times=1" << "saveSlidersE2promButton"
+                                            << "Write e2prom failed!:" + failed;
+        QTest::newRow("save enables, e2prom read") << true << "status=5,cmd=0x30,times=1" << "saveEnablesE2promButton"
+                                                   << "Read e2prom failed!:" + failed;
+        QTest::newRow("save enables, e2prom write") << true << "status=5,cmd=0x31,times=1" << "saveEnablesE2promButton"
+                                                    << "Write e2prom failed!:" + failed;
+    }
+    void failures()
+    {
+        QFETCH(bool, located);
+        QFETCH(QString, fault);
+        QFETCH(QString, button);
+        QFETCH(QString, message);
+        open();
+        m_chip->setReg(0x1A10, 0x42);
+        if (located)
+            click("readE2promButton");
+        const QString shown = e2promText();
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength);
+        QVERIFY(m_chip->addFault(fault));
+        click(button);
+        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(e2promText(), shown);
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+
+        // The link is usable: the same press now goes through.
+        m_messages->clear();
+        click(button);
+        QVERIFY(m_messages->texts().isEmpty() || m_messages->texts() == QStringList{"Save to e2prom finish"});
     }
 };
 
