@@ -3,6 +3,7 @@
 #include "link/file_reasons.h"
 #include "link/hex_text.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -72,6 +73,12 @@ void checkTarget(const QString &path)
     if (!probe.open(QIODevice::WriteOnly))
         usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, probe.errorString())));
     probe.cancelWriting(); // an earlier file stays as it was
+}
+
+void checkSource(const QString &path, const QString &what)
+{
+    if (!QFileInfo(path).isFile())
+        usage(QStringLiteral("%1 must be a file that exists: \"%2\"").arg(what, path));
 }
 
 QString bytesCount(qint64 n)

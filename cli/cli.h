@@ -43,6 +43,9 @@ int choose(const QString &text, const QString &what, const QStringList &choices)
 // A file the command will replace: a usage error when it cannot be written, tried without
 // touching an earlier file.
 void checkTarget(const QString &path);
+// A file the command will read: a usage error when there is no such file (a folder, a device or a
+// name that is missing). What the file holds is the command's to check.
+void checkSource(const QString &path, const QString &what = QStringLiteral("FILE"));
 // "1 byte", "2 bytes".
 QString bytesCount(qint64 n);
 

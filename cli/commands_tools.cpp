@@ -7,8 +7,6 @@
 #include "link/messages.h"
 #include "tools/device_transfer.h"
 
-#include <QFileInfo>
-
 #include <optional>
 
 #include <unistd.h>
@@ -101,13 +99,6 @@ int run(Context &ctx, const QString &what, const std::function<bool(DeviceTransf
     const bool ok = procedure(transfer);
     line.finish();
     return ctx.ended(ok);
-}
-
-void checkSource(const QString &path)
-{
-    const QFileInfo source(path);
-    if (!source.isFile())
-        usage(QStringLiteral("FILE must be a file that exists: \"%1\"").arg(path));
 }
 
 int flashSize(Context &ctx, const Args &)

@@ -94,7 +94,7 @@ bool CheckCtrlInfoSignature(Commands &c, CtrlInfoDevice device)
     if (device == CtrlInfoDevice::None)
         return false;
     uint8_t word[2] = {};
-    return readDevice(c, device, 0, 2, word) == 0 && getBe16(word) == ctrlInfoSignature(device);
+    return readDevice(c, device, kSignatureOffset, 2, word) == 0 && getBe16(word) == ctrlInfoSignature(device);
 }
 
 bool ReadCtrlInfoSize(Commands &c, CtrlInfoDevice device, uint16_t &size)
@@ -114,24 +114,13 @@ uint8_t FindCtrlInfoRecord(Commands &c, CtrlInfoDevice device, CtrlInfoSection s
         c.layer().setLastResult(rc::InvalidParameter);
         return rc::InvalidParameter;
     }
-    uint8_t word[2] = {};
-    if (const uint8_t r = readDevice(c, device, kExternTableOffset, 2, word))
+    auto readWord = [&](uint16_t at, uint16_t &value) {
+        uint8_t word[2] = {};
+        const uint8_t r = readDevice(c, device, at, 2, word);
+        value = getBe16(word);
         return r;
-    const uint16_t table = getBe16(word);
-    if (table == 0) {
-        address = 0;
-        return 0;
-    }
-    // An entry past the 16-bit address range would wrap to the start of the memory.
-    const uint32_t entry = uint32_t(table) + 2u * uint32_t(section);
-    if (entry + 2 > 0x10000) {
-        address = 0;
-        return 0;
-    }
-    if (const uint8_t r = readDevice(c, device, uint16_t(entry), 2, word))
-        return r;
-    address = getBe16(word);
-    return 0;
+    };
+    return lookupCtrlInfoRecord(readWord, section, address);
 }
 
 } // namespace zm

@@ -1,7 +1,9 @@
 #pragma once
 // The control info: the chip's start-up configuration, kept in one of the serial memories wired to
 // it. This is where the program finds that memory and reads the parts of the stored layout it
-// uses: the signature, the data length, the extension table and the records it points to.
+// uses: the signature, the data length, the extension table and the records it points to. The
+// layout itself (offsets, sections, the record lookup) is ctrl_info_layout.h, shared with the
+// inspector of dump files.
 // Widget-free; every function runs on a worker that holds the busy flag.
 //
 // Which memory holds the control info is a program-wide setting (ConfigSettings::of(layer)). It is
@@ -26,6 +28,7 @@
 //     if (!CtrlInfoWritable(device))                   // before any write into the control info
 //         return w.message(msg::kSpiFlashNotModifiable);
 
+#include "ctrlinfo/ctrl_info_layout.h"
 #include "link/commands.h"
 
 #include <QString>
@@ -52,20 +55,6 @@ inline bool isSpiDevice(CtrlInfoDevice d) { return d == CtrlInfoDevice::SpiEepro
 // The windows that edit the control info refuse to write it on the SPI flash
 // (msg::kSpiFlashNotModifiable): a flash cell is erased by whole sectors, not rewritten.
 inline bool CtrlInfoWritable(CtrlInfoDevice d) { return d == CtrlInfoDevice::I2cEeprom || d == CtrlInfoDevice::SpiEeprom; }
-
-// Offsets in the base block at address 0.
-inline constexpr uint16_t kDataLengthOffset = 4;    // 16 bits: the length of the whole control info
-inline constexpr uint16_t kIspWord3LowOffset = 36;  // bits 1-4: the picture-control enable bits
-inline constexpr uint16_t kExternTableOffset = 51;  // 16 bits: the extension table's address, 0 none
-inline constexpr int kExternTableEntries = 21;
-// Records of the extension table, by section id (the entry of section n is at table + 2n).
-enum class CtrlInfoSection : int {
-    SensorConfig = 0, Ccir656Config, AeParameter, AeFormula, OpenStream, FunctionFormula, GpioConfig,
-    MotionConfig, ColorMatrix, Gamma, ImageSize, Dpc, R80515Con, UvFactor, Sharpness, OutModeConfig,
-    ImageProperty, OsdConfig, VeConfig, CommFormula, RfConfig,
-};
-// The Image Property record: brightness, contrast, off contrast, hue, saturation.
-inline constexpr int kImagePropertyLength = 5;
 
 // Chip register whose bit 3 says the OSD bitmap is shown; it must be stopped before the SPI
 // memories are used, and the chip needs a moment after that.

@@ -3,9 +3,8 @@
 // awaited code, other codes and notifications, broken frames, idle bytes and picture bytes.
 
 #include "answer_stream_check.h"
+#include "corpus_replay.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTest>
 
 #include <random>
@@ -17,17 +16,8 @@ class TestFuzzReplay : public QObject
 private slots:
     void corpus()
     {
-        const QDir dir(QStringLiteral(CORPUS_DIR));
-        const QStringList files = dir.entryList(QDir::Files);
-        QVERIFY(!files.isEmpty());
-        for (const QString &name : files) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray b = f.readAll();
-            QString why;
-            QVERIFY2(zm::fuzz::checkAnswerStream(reinterpret_cast<const uint8_t *>(b.constData()), size_t(b.size()), &why),
-                     qPrintable(name + ": " + why));
-        }
+        const QString broken = zm::fuzz::replayCorpus(QStringLiteral(CORPUS_DIR), zm::fuzz::checkAnswerStream);
+        QVERIFY2(broken.isEmpty(), qPrintable(broken));
     }
 
     void randomStreams()
