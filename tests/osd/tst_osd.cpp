@@ -1,14 +1,28 @@
-// The OSD without a window: palette conversions, the character set, the register blocks and the
-// character pieces as tables; the register runs and the chip's own OSD commands against the
-// simulated chip; and zmctl's OSD commands as a user runs them.
+// The OSD: palette conversions, the character set, the register blocks and the character
+// pieces as tables; the register runs and the chip's own OSD commands against the simulated
+// chip; zmctl's OSD commands as a user runs them; and each window's opening Get, its Set, its own
+// commands and typing rules, and how it fits the screen.
 
+#include "link/hex_text.h"
+#include "link/messages.h"
+#include "osd/logo_dlg.h"
+#include "osd/mosaic_dlg.h"
+#include "osd/osd_bitmap_dlg.h"
+#include "osd/osd_char_channel_dlg.h"
+#include "osd/osd_char_list_dlg.h"
 #include "osd/osd_char_set.h"
+#include "osd/osd_config_dlg.h"
 #include "osd/osd_palette.h"
 #include "osd/osd_registers.h"
-#include "sim/pty_chip.h"
+#include "tests/common/window_test.h"
 #include "tests/common/zmctl_run.h"
 
-#include <QTest>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
 
 using namespace zm;
 using namespace zm::osd;
@@ -36,38 +50,47 @@ QString shown(const std::vector<CharPiece> &pieces)
     return s.join(" | ");
 }
 
-// One line of the character channels and the registers it shares with the others.
-struct ChannelLine {
-    int line, charSize, charNumber, horStep, sizeRegister, stepRegister;
-};
-
-// The simulated chip and a command layer open on it.
-struct Chip {
-    sim::PtyChip chip;
-    CommandLayer layer;
-    Commands c{layer};
-    Chip()
-    {
-        if (!layer.open(chip.slavePath(), "38400,n,8,1"))
-            qFatal("cannot open %s", qPrintable(chip.slavePath()));
-    }
-    QByteArray cells(int first, int n) const
-    {
-        const auto memory = chip.features().osdCharacters;
-        return QByteArray(reinterpret_cast<const char *>(memory.data()) + first, n);
-    }
-    test::ZmctlRun zmctl(const QStringList &args) const { return test::runZmctl(chip.slavePath(), args); }
-};
-
 } // namespace
 
-Q_DECLARE_METATYPE(ChannelLine)
-
-class TestOsd : public QObject
+class TestOsd : public test::WindowTest
 {
     Q_OBJECT
 
+    QColor m_pick{0, 0, 0}; // what the colour chooser answers
+
+    QComboBox *combo(const char *name) const { return child<QComboBox>(name); }
+    QCheckBox *check(const char *name) const { return child<QCheckBox>(name); }
+    QByteArray regs(uint16_t address, int n) const { return m_chip->readMemory(MemoryType::Chip, address, n); }
+    QByteArray lastFrame() const { return m_chip->frames().value(m_chip->frames().size() - 1); }
+    QByteArray cells(int first, int n) const
+    {
+        const auto memory = m_chip->features().osdCharacters;
+        return QByteArray(reinterpret_cast<const char *>(memory.data()) + first, n);
+    }
+    test::ZmctlRun zmctl(const QStringList &args) const { return test::runZmctl(m_chip->slavePath(), args); }
+
+    // Opens the window as the user does: shown, its opening Get done.
+    template <typename Dlg>
+    Dlg *open()
+    {
+        auto dlg = std::make_unique<Dlg>(*m_layer);
+        if constexpr (requires { dlg->setColorChooser(ColorChooser{}); })
+            dlg->setColorChooser([this](const QColor &) { return std::optional<QColor>(m_pick); });
+        return showWindow(std::move(dlg));
+    }
+
+    static bool hasColour(const QImage &image, const QColor &c)
+    {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == c)
+                    return true;
+        return false;
+    }
+
 private slots:
+    void init() { QVERIFY2(startChip(), qPrintable(m_error)); }
+    void cleanup() { closeWindow(); }
 
     // An entry as the screen shows it, and a picked colour as the entry that keeps it.
     void palette_data()
@@ -117,7 +140,6 @@ private slots:
     void charSet()
     {
         QCOMPARE(OsdCharSet::toIndexes("Zz9 #"), std::optional<QByteArray>(QByteArray::fromHex("233d094f4d")));
-        QCOMPARE(OsdCharSet::toIndexes(""), std::optional<QByteArray>(QByteArray()));
         for (const char *bad : {"50%", "a\tb", "caf\xc3\xa9", "x\"", "~"})
             QVERIFY2(!OsdCharSet::toIndexes(QString::fromUtf8(bad)), bad);
         for (int i = 0; i < OsdCharSet::kSize; ++i) {
@@ -126,7 +148,6 @@ private slots:
             QCOMPARE(OsdCharSet::indexOf(c.at(0)), i == OsdCharSet::kBlock ? -1 : i);
         }
         QVERIFY(OsdCharSet::character(80).isEmpty());
-        QVERIFY(OsdCharSet::character(-1).isEmpty());
     }
 
     void pieces_data()
@@ -134,12 +155,9 @@ private slots:
         QTest::addColumn<std::vector<CharPiece>>("pieces");
         QTest::addColumn<std::vector<CharPiece>>("expected");
         const QByteArray full = pattern(32);
-        QTest::newRow("Cam-01 on line 1") << linePieces(1, *OsdCharSet::toIndexes("Cam-01"))
-                                          << std::vector<CharPiece>{{0, QByteArray::fromHex("0c24303e0001")}};
         QTest::newRow("32 on line 3") << linePieces(3, full)
                                       << std::vector<CharPiece>{{64, full.left(14)}, {78, full.mid(14, 14)},
                                                                 {92, full.mid(28)}};
-        QTest::newRow("14 is one piece") << linePieces(2, full.left(14)) << std::vector<CharPiece>{{32, full.left(14)}};
         QTest::newRow("15 is two") << linePieces(4, full.left(15))
                                    << std::vector<CharPiece>{{96, full.left(14)}, {110, full.mid(14, 1)}};
         QTest::newRow("empty sends nothing") << linePieces(1, {}) << std::vector<CharPiece>{};
@@ -186,21 +204,21 @@ private slots:
     // all four share 0x2536, and a line's colour is at 0x252A + 2(n - 1).
     void channelBlock_data()
     {
-        QTest::addColumn<ChannelLine>("c");
-        QTest::newRow("line 1 32*32, 5") << ChannelLine{1, 1, 5, 3, 0x0B, 0x03};
-        QTest::newRow("line 2 16*16, 32") << ChannelLine{2, 0, 32, 1, 0x40, 0x04};
-        QTest::newRow("line 4 32*32, 0") << ChannelLine{4, 1, 0, 2, 0x01, 0x80};
+        QTest::addColumn<QList<int>>("c"); // line, size, number, step; the size and step registers
+        QTest::newRow("line 1 32*32, 5") << QList<int>{1, 1, 5, 3, 0x0B, 0x03};
+        QTest::newRow("line 2 16*16, 32") << QList<int>{2, 0, 32, 1, 0x40, 0x04};
     }
     void channelBlock()
     {
-        QFETCH(ChannelLine, c);
+        QFETCH(QList<int>, c);
+        const int line = c[0];
         CharChannel channel;
-        channel.lines[c.line - 1] = {.horStep = c.horStep, .charSize = c.charSize, .charNumber = c.charNumber, .color = 0x1234};
+        channel.lines[line - 1] = {.horStep = c[3], .charSize = c[1], .charNumber = c[2], .color = 0x1234};
         const QByteArray b = channel.toBytes();
         QCOMPARE(b.size(), 28);
-        QCOMPARE(int(uint8_t(b[22 + c.line - 1])), c.sizeRegister); // 0x2535 is byte 20
-        QCOMPARE(int(uint8_t(b[21])), c.stepRegister);
-        QCOMPARE(b.mid(10 + 2 * (c.line - 1), 2).toHex(), QByteArray("3412"));
+        QCOMPARE(int(uint8_t(b[22 + line - 1])), c[4]); // 0x2535 is byte 20
+        QCOMPARE(int(uint8_t(b[21])), c[5]);
+        QCOMPARE(b.mid(10 + 2 * (line - 1), 2).toHex(), QByteArray("3412"));
     }
 
     // Every bit of the 28 bytes has a field, so a block read comes back byte for byte; and each
@@ -220,19 +238,6 @@ private slots:
         QCOMPARE(int(c.foil), uint8_t(read[26]) | uint8_t(read[27]) << 8);
     }
 
-    // The drop-downs hold the register's value at its item index: Pos X runs to 716 in steps of
-    // 4 and starts again at 0; alpha goes on past Pos Y's 180 items in steps of 1.
-    void channelLabels()
-    {
-        const QStringList posX = CharChannel::posXLabels();
-        QCOMPARE(posX.size(), 300);
-        QCOMPARE(posX.mid(179, 2), QStringList({"716 (0x2CC)", "000 (0x000)"}));
-        QCOMPARE(CharChannel::posYLabels().size(), 180);
-        QCOMPARE(CharChannel::alphaLabels().size(), 555);
-        QCOMPARE(CharChannel::alphaLabels().at(180 + 254), QString("254 (0xFE)"));
-        QCOMPARE(CharChannel::charNumberLabels().size(), 33);
-    }
-
     // 0x2570 bits 5-7 have no field and are written 0; the threshold is high byte first.
     void bitmapBlock()
     {
@@ -245,42 +250,26 @@ private slots:
         QCOMPARE(int(b.threshold), uint8_t(read[9]) << 8 | uint8_t(read[10]));
     }
 
-    void hexOrZerosRule_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("kept");
-        QTest::newRow("digits") << "1f" << "1f";
-        QTest::newRow("a letter past F") << "G1" << "0000";
-        QTest::newRow("a blank") << "1 2" << "0000";
-        QTest::newRow("too long") << "12345" << "1234";
-    }
-    void hexOrZerosRule()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, kept);
-        QCOMPARE(hexOrZeros("1234", typed, 4), kept);
-    }
-
     // A run that fails stops the read and leaves the caller's bytes as they were; a failed write
     // stops at that run; too few bytes for the runs are refused before anything goes out; and
     // a stop asked for before a piece ends the pieces there.
     void failedRuns()
     {
-        Chip k;
-        QVERIFY(k.chip.addFault("status=5,cmd=0x30"));
+        Commands c(*m_layer);
+        QVERIFY(m_chip->addFault("status=5,cmd=0x30"));
         QByteArray bytes("kept");
-        QCOMPARE(int(readRuns(k.c, CharChannel::kRuns, bytes)), 5);
+        QCOMPARE(int(readRuns(c, CharChannel::kRuns, bytes)), 5);
         QCOMPARE(bytes, QByteArray("kept"));
-        k.chip.clearFaults();
-        k.chip.clearFrames();
-        QVERIFY(k.chip.addFault("status=4,cmd=0x31"));
-        QCOMPARE(int(writeRuns(k.c, CharChannel::kRuns, QByteArray(28, 0))), 4);
-        QCOMPARE(k.chip.frames().size(), 1);
-        QCOMPARE(int(writeRuns(k.c, CharChannel::kRuns, QByteArray(27, 0))), int(rc::InvalidParameter));
+        m_chip->clearFaults();
+        m_chip->clearFrames();
+        QVERIFY(m_chip->addFault("status=4,cmd=0x31"));
+        QCOMPARE(int(writeRuns(c, CharChannel::kRuns, QByteArray(28, 0))), 4);
+        QCOMPARE(m_chip->frames().size(), 1);
+        QCOMPARE(int(writeRuns(c, CharChannel::kRuns, QByteArray(27, 0))), int(rc::InvalidParameter));
         std::stop_source stop;
         stop.request_stop();
-        QCOMPARE(int(writePieces(k.c, linePieces(1, QByteArray(3, 1)), stop.get_token())), int(rc::Stopped));
-        QCOMPARE(k.chip.frames().size(), 1);
+        QCOMPARE(int(writePieces(c, linePieces(1, QByteArray(3, 1)), stop.get_token())), int(rc::Stopped));
+        QCOMPARE(m_chip->frames().size(), 1);
     }
 
     // The chip refuses with a status what its character memory cannot take, and logo and bitmap
@@ -290,12 +279,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("status");
-        QTest::newRow("15 characters") << 0x45 << QByteArray::fromHex("0f00" + QByteArray(28, '0')) << 3;
         QTest::newRow("cells past 127") << 0x45 << QByteArray::fromHex("027f0101") << 3;
         QTest::newRow("last cell") << 0x45 << QByteArray::fromHex("017f01") << 0;
         QTest::newRow("count and length disagree") << 0x45 << QByteArray::fromHex("030001") << 2;
-        QTest::newRow("index 80") << 0x45 << QByteArray::fromHex("010050") << 3;
-        QTest::newRow("logo location short") << 0x70 << QByteArray::fromHex("030240") << 2;
         QTest::newRow("bitmap sub-function 4") << 0x71 << QByteArray::fromHex("04") << 3;
     }
     void chipCommands()
@@ -303,65 +289,240 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, data);
         QFETCH(int, status);
-        Chip k;
+        Commands c(*m_layer);
         AnswerRecord answer;
-        const QByteArray before = k.cells(0, 128);
-        const uint8_t r = k.c.rawCommand(uint8_t(code), reinterpret_cast<const uint8_t *>(data.constData()),
+        const QByteArray before = cells(0, 128);
+        const uint8_t r = c.rawCommand(uint8_t(code), reinterpret_cast<const uint8_t *>(data.constData()),
                                        int(data.size()), answer);
         QCOMPARE(int(r), status);
         if (status != 0)
-            QCOMPARE(k.cells(0, 128), before);
+            QCOMPARE(cells(0, 128), before);
     }
 
     void zmctlText()
     {
-        Chip k;
-        k.layer.close(); // the port is zmctl's now
-        test::ZmctlRun r = k.zmctl({"osd-text", "1", "Cam-01"});
+        m_layer->close(); // the port is zmctl's now
+        test::ZmctlRun r = zmctl({"osd-text", "1", "Cam-01"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(k.cells(0, 7).toHex(' '), QByteArray("0c 24 30 3e 00 01 4f"));
-        r = k.zmctl({"osd-text", "4", "0123456789abcdefghijklmnopqrstuv"});
+        QCOMPARE(cells(0, 7).toHex(' '), QByteArray("0c 24 30 3e 00 01 4f"));
+        r = zmctl({"osd-text", "4", "0123456789abcdefghijklmnopqrstuv"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(k.cells(96, 32), *OsdCharSet::toIndexes("0123456789abcdefghijklmnopqrstuv"));
-        r = k.zmctl({"osd-clear", "4"});
+        QCOMPARE(cells(96, 32), *OsdCharSet::toIndexes("0123456789abcdefghijklmnopqrstuv"));
+        r = zmctl({"osd-clear", "4"});
         QCOMPARE(r.code, 0);
-        QCOMPARE(k.cells(96, 32), QByteArray(32, char(OsdCharSet::kSpace)));
-        k.chip.clearFrames();
+        QCOMPARE(cells(96, 32), QByteArray(32, char(OsdCharSet::kSpace)));
+        m_chip->clearFrames();
 
         // Refused before anything is sent.
-        r = k.zmctl({"osd-text", "2", "50%"});
+        r = zmctl({"osd-text", "2", "50%"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith("Include invalid char\n") && r.err.contains("\"%\""), qPrintable(r.err));
         for (const QStringList &bad : {QStringList{"osd-text", "5", "x"}, QStringList{"osd-text", "0", "x"},
                                        QStringList{"osd-text", "1", QString(33, 'x')}, QStringList{"osd-clear", "x"}}) {
-            r = k.zmctl(bad);
+            r = zmctl(bad);
             QCOMPARE(r.code, 2);
             QVERIFY2(r.err.startsWith("zmctl: "), qPrintable(r.err));
         }
-        QVERIFY(k.chip.frames().isEmpty());
+        QVERIFY(m_chip->frames().isEmpty());
 
         // A chip that refuses the piece: exit 1 with its result text.
-        QVERIFY(k.chip.addFault("status=5,cmd=0x45"));
-        r = k.zmctl({"osd-clear", "1"});
+        QVERIFY(m_chip->addFault("status=5,cmd=0x45"));
+        r = zmctl({"osd-clear", "1"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QString("Cmd recept, but execute failed\n"));
-        QCOMPARE(k.chip.frames().size(), 1);
+        QCOMPARE(m_chip->frames().size(), 1);
     }
 
     // The character list in the columns of the window's list, with the block symbol at 78.
     void zmctlCharset()
     {
-        Chip k;
-        const test::ZmctlRun r = k.zmctl({"osd-charset"});
+        const test::ZmctlRun r = zmctl({"osd-charset"});
         QCOMPARE(r.code, 0);
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 20);
-        QCOMPARE(lines[0].split(' ', Qt::SkipEmptyParts), QStringList({"00", "'0'", "20", "'K'", "40", "'e'", "60", "'y'"}));
         QVERIFY(lines[18].endsWith(QString("78 '") + QChar(0x25A0) + "'"));
-        QVERIFY(lines[19].endsWith("79 ' '"));
-        QVERIFY(k.chip.frames().isEmpty());
+    }
+
+    // The opening Get shows the chip's registers; Set writes the five runs of the block. A
+    // character past F clears a colour and its swatch follows; the colour chooser's black is
+    // 0x0210. A logo bit width the list has no item for is written back as it was read.
+    void osdConfig()
+    {
+        m_chip->setReg(0x2502, 0x04);
+        auto *dlg = open<COsdConfigDlg>();
+        checkFit("osd_config");
+        QVERIFY(check("enable1")->isChecked());
+        QVERIFY(!check("enable2")->isChecked());
+        QCOMPARE(combo("logoBitWidthCombo")->currentIndex(), -1);
+        const QByteArray entry1 = regs(0x2503, 2);
+        QCOMPARE(text("palette1"), formatHex(uint8_t(entry1[1]) << 8 | uint8_t(entry1[0]), 4));
+        QVERIFY(!check("flicker3")->isEnabled());
+
+        check("enable2")->setChecked(true);
+        combo("inputMode4")->setCurrentIndex(1);
+        combo("location1")->setCurrentIndex(1);
+        check("flicker4")->setChecked(true);
+        type("palette2", "1F");
+        type("palette3", "G1");
+        QCOMPARE(text("palette3"), QString("0000"));
+        QCOMPARE(dlg->paletteField(3)->color(), QColor(0, 135, 0));
+        click("swatch4");
+        QCOMPARE(text("palette4"), QString("0210"));
+        QCOMPARE(dlg->paletteField(4)->color(), QColor(0, 0, 0));
+        type("palette15", "ABCD");
+        press("setButton");
+        QCOMPARE(regs(0x2500, 3).toHex(' '), QByteArray("83 18 04"));
+        QCOMPARE(regs(0x2505, 6).toHex(' '), QByteArray("1f 00 00 00 10 02"));
+        QCOMPARE(regs(0x258C, 2).toHex(' '), QByteArray("cd ab"));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // Each detail button opens its window.
+    void detailWindows_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("char") << "charConfigButton" << "Osd Char Channel Config";
+        QTest::newRow("logo") << "logoConfigButton" << "Logo";
+        QTest::newRow("mosaic") << "mosaicConfigButton" << "Mosaic Config";
+        QTest::newRow("bitmap") << "bitmapConfigButton" << "OSD Bitmap";
+    }
+    void detailWindows()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, title);
+        open<COsdConfigDlg>();
+        QString seen;
+        QTimer::singleShot(0, this, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            QVERIFY(WorkerRunner::waitForAll(20000));
+            seen = modal ? modal->windowTitle() : QString();
+            if (modal)
+                modal->close();
+        });
+        child<QPushButton>(button)->click();
+        QCOMPARE(seen, title);
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // The opening Get shows the chip's lines; Set writes them, and values the lists cannot show
+    // go back unchanged. Typing keeps to the character set; Add Char sends the line's text and
+    // Clear Line spaces, but not while another command holds the line. The preview paints the
+    // line's colour on the chip's background colour.
+    void charChannel()
+    {
+        auto *dlg = open<COsdCharChannelDlg>();
+        checkFit("osd_char_channel");
+        QCOMPARE(combo("posY2")->currentIndex(), int(m_chip->reg(0x2523)));
+        QCOMPARE(combo("charNumber3")->currentIndex(), m_chip->reg(0x2539) >> 1);
+        combo("charSize1")->setCurrentIndex(1);
+        combo("charNumber1")->setCurrentIndex(5);
+        press("setButton");
+        QCOMPARE(int(m_chip->reg(0x2537)), 0x0B);
+        m_chip->setReg(0x2538, 40 << 1);
+        m_chip->setReg(0x2523, 200);
+        press("getButton");
+        QCOMPARE(combo("charNumber2")->currentIndex(), -1);
+        QCOMPARE(combo("posY2")->currentIndex(), -1);
+        press("setButton");
+        QCOMPARE(int(m_chip->reg(0x2538)), 40 << 1);
+        QCOMPARE(int(m_chip->reg(0x2523)), 200);
+
+        QTest::keyClicks(edit("lineEdit1"), "Cam-01%");
+        QCOMPARE(text("lineEdit1"), QString("Cam-01"));
+        QCOMPARE(child<QLabel>("lengthLabel1")->text(), QString("( 6)"));
+        m_chip->clearFrames();
+        press("addChar1");
+        QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("5600450806000c24303e0001")});
+        QTest::keyClicks(edit("lineEdit4"), "x");
+        QVERIFY(m_layer->tryAcquire());
+        click("clearLine4");
+        m_layer->release();
+        QCOMPARE(text("lineEdit4"), QString("x"));
+        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        press("clearLine4");
+        QCOMPARE(text("lineEdit4"), QString());
+        QCOMPARE(m_chip->frames().size(), 5);
+
+        const uint16_t background = uint16_t(m_chip->reg(0x2532) | m_chip->reg(0x2533) << 8);
+        QCOMPARE(dlg->preview(1).pixelColor(1, 1), paletteColor(background));
+        QVERIFY(hasColour(dlg->preview(1), dlg->colorField(1)->color()));
+        m_pick = QColor(255, 0, 0);
+        click("charSwatch1");
+        QCOMPARE(text("charColor1"), QString("4D5F"));
+        QVERIFY(hasColour(dlg->preview(1), paletteColor(0x4D5F)));
+        QVERIFY(!hasColour(dlg->preview(2), paletteColor(0x4D5F)));
+    }
+
+    // All 80 characters in view at once, the block symbol as itself.
+    void charList()
+    {
+        showWindow(std::make_unique<COsdCharListDlg>());
+        checkFit("osd_char_list");
+        auto *table = child<QTableWidget>("charTable");
+        QCOMPARE(table->item(18, 6)->text(), QString("78"));
+        QCOMPARE(table->item(18, 7)->text(), QString("'") + QChar(0x25A0) + "'");
+        QVERIFY(table->viewport()->rect().contains(table->visualItemRect(table->item(19, 7))));
+    }
+
+    // The opening Get fails: the window keeps its start values, which Set then writes. Start
+    // and Stop Bitmap send their sub-functions; a letter past F in a hex field clears it.
+    void bitmap()
+    {
+        QVERIFY(m_chip->addFault("status=5,cmd=0x30,times=1"));
+        m_chip->writeMemory(MemoryType::Chip, 0x2570, QByteArray(11, '\0'));
+        open<COsdBitmapDlg>();
+        checkFit("osd_bitmap");
+        QCOMPARE(m_messages->texts(), QStringList{QString(msg::kReadRegisterFailed) + resultText(5)});
+        press("setButton");
+        QCOMPARE(regs(0x2570, 11).toHex(' '), QByteArray("12 10 32 00 00 a0 78 00 00 ff ff"));
+        type("addressEdit", "10000");
+        type("lengthEdit", "400");
+        press("startButton");
+        QCOMPARE(lastFrame(), QByteArray::fromHex("56007107020400000100 00"));
+        press("stopButton");
+        QCOMPARE(lastFrame(), QByteArray::fromHex("5600710101"));
+        QTest::keyClicks(edit("addressEdit"), "G");
+        QCOMPARE(text("addressEdit"), QString("0000"));
+        QCOMPARE(m_messages->count(), 1);
+    }
+
+    // Set writes the six fields in register order and Get shows them; Read Logo sends where
+    // the logo is and how long.
+    void logo()
+    {
+        open<CLogoDlg>();
+        checkFit("logo");
+        type("widthEdit", "1A");
+        type("flickerFreqEdit", "7");
+        press("setButton");
+        QCOMPARE(regs(0x2540, 6).toHex(' '), QByteArray("00 00 1a 06 00 07"));
+        m_chip->setReg(0x2543, 0x44);
+        press("getButton");
+        QCOMPARE(text("heightEdit"), QString("44"));
+        QCOMPARE(text("flickerFreqEdit"), QString("07"));
+        type("logoAddrEdit", "2000");
+        type("logoSizeEdit", "240");
+        press("readLogoButton");
+        QCOMPARE(lastFrame(), QByteArray::fromHex("56007007030240000020 00"));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // Each sub-block field shows the register it is written to.
+    void mosaic()
+    {
+        open<CMosaicDlg>();
+        checkFit("mosaic");
+        type("subbWidthEdit", "08");
+        type("subbHeightEdit", "10");
+        press("setButton");
+        QCOMPARE(regs(0x2565, 2).toHex(' '), QByteArray("08 10"));
+        m_chip->writeMemory(MemoryType::Chip, 0x2565, QByteArray::fromHex("0306"));
+        press("getButton");
+        QCOMPARE(text("subbWidthEdit"), QString("03"));
+        QCOMPARE(text("subbHeightEdit"), QString("06"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestOsd)
+QTEST_MAIN(TestOsd)
 #include "tst_osd.moc"

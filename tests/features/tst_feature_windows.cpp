@@ -1,0 +1,847 @@
+// The feature windows against the simulated chip: the mode windows (colour, mirror, AE, power
+// save), the clock, Other Control, Zoom, Gamma and the Image Property Page (with the
+// picture-control record of the control info): what their buttons send, what they show of the
+// answers and the records, and how they behave when a command fails or another one runs.
+
+#include "features/ae_ctrl_dlg.h"
+#include "features/color_ctrl_dlg.h"
+#include "features/feature_records.h"
+#include "features/gamma_curve_view.h"
+#include "features/gamma_dlg.h"
+#include "features/image_property_dlg.h"
+#include "features/mirror_ctrl_dlg.h"
+#include "features/other_ctrl_dlg.h"
+#include "features/power_ctrl_dlg.h"
+#include "features/rtc_time_dlg.h"
+#include "features/zoom_dlg.h"
+#include "features/zoom_view.h"
+#include "ctrlinfo/config_settings.h"
+#include "link/messages.h"
+#include "sim/ctrl_info_image.h"
+#include "tests/common/window_test.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSlider>
+#include <QTimeEdit>
+
+using namespace zm;
+using sim::CtrlInfoPlace;
+
+Q_DECLARE_METATYPE(zm::ZoomRect)
+Q_DECLARE_METATYPE(CtrlInfoPlace)
+
+class TestFeatureWindows : public test::WindowTest
+{
+    Q_OBJECT
+
+    FeatureRecords m_records;
+
+    void open(const QString &which)
+    {
+        if (which == "color")
+            showWindow(std::make_unique<CColorCtrlDlg>(*m_layer, m_records));
+        else if (which == "mirror")
+            showWindow(std::make_unique<CMirrorCtrlDlg>(*m_layer, m_records));
+        else if (which == "ae")
+            showWindow(std::make_unique<CAeCtrlDlg>(*m_layer, m_records));
+        else if (which == "power")
+            showWindow(std::make_unique<CPowerCtrlDlg>(*m_layer, m_records));
+        else if (which == "rtc")
+            showWindow(std::make_unique<CRtcTimeDlg>(*m_layer));
+        else if (which == "zoom")
+            showWindow(std::make_unique<CZoomDlg>(*m_layer, m_records));
+        else if (which == "gamma")
+            showWindow(std::make_unique<CGammaDlg>(*m_layer, m_records));
+        else
+            showWindow(std::make_unique<COtherCtrlDlg>(*m_layer));
+    }
+    ToolDialog *dlg() { return static_cast<ToolDialog *>(m_dlg.get()); }
+    // A click on a radio button or push button, and the worker it started run to its end.
+    void hit(const QString &button)
+    {
+        QTest::mouseClick(child<QAbstractButton>(button), Qt::LeftButton);
+        settle();
+    }
+    bool checked(const QString &radio) { return child<QAbstractButton>(radio)->isChecked(); }
+    QStringList frames() const
+    {
+        QStringList hex;
+        for (const QByteArray &f : m_chip->frames())
+            hex << QString::fromLatin1(f.toHex().toUpper());
+        return hex;
+    }
+
+    QStringList zoomFields()
+    {
+        QStringList s;
+        for (const char *e : {"srcWidthEdit", "srcHeightEdit", "zoomWidthEdit", "zoomHeightEdit", "hStartEdit", "vStartEdit"})
+            s << text(e);
+        return s;
+    }
+    static QString setZoomFrame(int w, int h, int x, int y) { return QString::asprintf("56005208%04X%04X%04X%04X", w, h, x, y); }
+
+    QSlider *ySlider(int n) { return child<QSlider>(QStringLiteral("ySlider%1").arg(n)); }
+    QByteArray chipGamma() const { return m_chip->readMemory(MemoryType::Chip, 0x1940, 32); }
+    static QByteArray bytes(const GammaTable &t) { return QByteArray(reinterpret_cast<const char *>(t.data()), 32); }
+    // The frames of a whole-table write: four pieces of 8, then 2 to the update register.
+    static QStringList gammaWrite(const QByteArray &table)
+    {
+        QStringList f;
+        for (int i = 0; i < 4; ++i)
+            f << QStringLiteral("5600310C0108%1").arg(0x1940 + 8 * i, 4, 16, QChar('0')).toUpper()
+                    + QString::fromLatin1(table.mid(8 * i, 8).toHex().toUpper());
+        return f << QStringLiteral("56003105010119040" "2");
+    }
+    // A table unlike the default in every byte.
+    static QByteArray oddGamma()
+    {
+        QByteArray t(32, '\0');
+        for (int i = 0; i < 32; ++i)
+            t[i] = char(3 + i * 7);
+        return t;
+    }
+
+    void openImageProperty() { showWindow(std::make_unique<CImagePropertyDlg>(*m_layer)); }
+    QList<int> sliders()
+    {
+        QList<int> v;
+        for (const char *s : {"brightnessSlider", "contrastSlider", "offContrastSlider", "hueSlider", "saturationSlider"})
+            v << child<QSlider>(s)->value();
+        return v;
+    }
+    static QString readFrame(int count, int address) { return QString::asprintf("56003004010%X%04X", count, address); }
+    static QString writeFrame(int address, const char *bytes)
+    {
+        const int n = int(strlen(bytes)) / 2;
+        return QString::asprintf("560031%02X010%X%04X%s", 4 + n, n, address, bytes);
+    }
+
+    // A fresh chip whose control info lies in `place`, the layer open on it.
+    void useChip(CtrlInfoPlace place)
+    {
+        m_layer->close();
+        sim::PtyChip::Options o;
+        o.chip.ctrlInfo = place;
+        m_chip = std::make_unique<sim::PtyChip>(o);
+        QVERIFY2(m_layer->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error), qPrintable(m_error));
+    }
+    static MemoryType memoryOf(CtrlInfoPlace place) { return MemoryType(uint8_t(place) + 3); }
+    void pokeBe16(CtrlInfoPlace place, uint16_t address, uint16_t value)
+    {
+        m_chip->writeMemory(memoryOf(place), address, QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(4, '0')));
+    }
+    void setRecordAddress(CtrlInfoPlace place, uint16_t record)
+    {
+        pokeBe16(place, sim::kExternTableAddress + 2 * 16, record);
+    }
+    // The write-data frames sent to the memory of `place`.
+    QStringList deviceWrites(CtrlInfoPlace place)
+    {
+        QStringList writes;
+        for (const QString &f : frames())
+            if (f.mid(4, 2) == "31" && f.mid(8, 2).toInt(nullptr, 16) == int(place) + 3)
+                writes << f;
+        return writes;
+    }
+    // No worker holds the link and the window takes presses again.
+    void checkIdle() { QVERIFY(!m_layer->isBusy() && m_dlg->isEnabled()); }
+    QString e2promText() { return child<QPlainTextEdit>("e2promText")->toPlainText(); }
+
+private slots:
+    void init()
+    {
+        m_records = FeatureRecords{};
+        QVERIFY2(startChip(), qPrintable(m_error));
+    }
+    void cleanup() { closeWindow(); }
+
+    // Every window fits the screen with all its texts, and opens without a word on the line,
+    // showing the remembered records.
+    void opensQuietlyFromTheRecords_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("checkedRadios");
+        QTest::newRow("color") << "color" << QStringList{"colorUartRadio", "colorModeRadio0"};
+        QTest::newRow("mirror") << "mirror" << QStringList{"mirrorUartRadio", "mirrorModeRadio0"};
+        QTest::newRow("ae") << "ae" << QStringList{"flickerUartRadio", "flickerModeRadio0", "indoorUartRadio",
+                                                   "indoorModeRadio0", "blcUartRadio", "blcModeRadio1"};
+        QTest::newRow("power") << "power" << QStringList{"powerGpioRadio", "powerModeRadio0"};
+        QTest::newRow("rtc") << "rtc" << QStringList{};
+        QTest::newRow("other") << "other" << QStringList{};
+        QTest::newRow("zoom") << "zoom" << QStringList{};
+    }
+    void opensQuietlyFromTheRecords()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, checkedRadios);
+        m_records.zoom = ZoomRecord{2, 1, 800, 600, ZoomRect{400, 300, 10, 20}};
+        open(window);
+        checkFit("features_" + window);
+        QStringList on;
+        for (QRadioButton *r : m_dlg->findChildren<QRadioButton *>())
+            if (r->isChecked())
+                on << r->objectName();
+        on.sort();
+        checkedRadios.sort();
+        QCOMPARE(on, checkedRadios);
+        if (window == "zoom") {
+            QCOMPARE(zoomFields(), QStringList({"800", "600", "400", "300", "10", "20"}));
+            QCOMPARE(child<QComboBox>("horCombo")->currentText(), QString("1/4"));
+            QCOMPARE(child<QComboBox>("verCombo")->currentText(), QString("1/2"));
+        }
+        QTest::qWait(50);
+        QVERIFY(m_chip->frames().isEmpty());
+    }
+
+    // What each button sends after the given radios were pressed.
+    void setsAndGets_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("frame");
+        QTest::newRow("colour manual BW by GPIO") << "color" << QStringList{"colorGpioRadio", "colorModeRadio2", "colorSetButton"} << "56003C020003";
+        QTest::newRow("mirror get") << "mirror" << QStringList{"mirrorGetButton"} << "56003B00";
+        QTest::newRow("AE force indoor by GPIO") << "ae" << QStringList{"indoorGpioRadio", "indoorModeRadio1", "indoorSetButton"} << "56004003010001";
+        QTest::newRow("AE get BLC") << "ae" << QStringList{"blcGetButton"} << "5600410102";
+        QTest::newRow("into power save") << "power" << QStringList{"powerUartRadio", "powerModeRadio1", "powerSetButton"} << "56003E03000101";
+        QTest::newRow("power property get") << "power" << QStringList{"propertyGetButton"} << "56003F0101";
+        QTest::newRow("close DAC") << "other" << QStringList{"closeDacButton"} << "5600440100";
+        QTest::newRow("exec comm formula") << "other" << QStringList{"execFormulaButton"} << "56002700";
+    }
+    void setsAndGets()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, frame);
+        open(window);
+        for (const QString &c : clicks)
+            hit(c);
+        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(frames(), QStringList{frame});
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    // A Set remembers the radios for the next opening; a Get shows and remembers the chip's.
+    void recordsOutliveTheWindow()
+    {
+        open("color");
+        hit("colorGpioRadio");
+        hit("colorModeRadio1");
+        hit("colorSetButton");
+        m_dlg.reset();
+        open("color");
+        QVERIFY(checked("colorGpioRadio") && checked("colorModeRadio1"));
+        m_dlg.reset();
+        m_chip->withModel([](sim::ChipModel &m) { m.features().ae[2] = {0, 0}; });
+        open("ae");
+        hit("blcGetButton");
+        QVERIFY(checked("blcGpioRadio") && checked("blcModeRadio0"));
+        QCOMPARE(m_records.aeBlc.source, kGpioControl);
+        QCOMPARE(m_records.aeBlc.mode, uint8_t(0));
+    }
+
+    // A colour mode of 1 has no radio: all three are clear, and Set refuses to send the 1 back
+    // until a mode is chosen.
+    void colourModeOneLeavesTheRadiosClear()
+    {
+        m_chip->withModel([](sim::ChipModel &m) { m.features().colorMode = 1; });
+        open("color");
+        hit("colorGetButton");
+        QVERIFY(!checked("colorModeRadio0") && !checked("colorModeRadio1") && !checked("colorModeRadio2"));
+        m_chip->clearFrames();
+        hit("colorSetButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Select one of Auto Switch, Manual Color, Manual BW first."});
+        QVERIFY(m_chip->frames().isEmpty());
+        hit("colorModeRadio0");
+        hit("colorSetButton");
+        QCOMPARE(frames(), QStringList{"56003C020100"});
+    }
+
+    // A failed get shows the result text alone and changes neither the radios nor the record.
+    void failedGetKeepsWhatWasShown()
+    {
+        m_records.mirror = {kGpioControl, 1, 0};
+        open("mirror");
+        QVERIFY(m_chip->addFault("status=5,cmd=0x3B"));
+        hit("mirrorGetButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
+        QVERIFY(checked("mirrorGpioRadio") && checked("mirrorModeRadio1"));
+        QCOMPARE(m_records.mirror.mode, uint8_t(1));
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    // While a command runs the window does not close and a second press sends nothing: the mode
+    // windows are disabled meanwhile; Other Control's stay enabled and refuse with message 103.
+    void whileACommandRuns_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("enabledMeanwhile");
+        QTest::newRow("mirror") << "mirror" << "mirrorGetButton" << "mirrorSetButton" << false;
+        QTest::newRow("other") << "other" << "openDacButton" << "execFormulaButton" << true;
+    }
+    void whileACommandRuns()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, enabledMeanwhile);
+        open(window);
+        QVERIFY(m_chip->addFault("delay=400,times=1"));
+        click(first);
+        QVERIFY(m_layer->isBusy());
+        QCOMPARE(m_dlg->isEnabled(), enabledMeanwhile);
+        // The button itself, as a second press would reach it.
+        QMetaObject::invokeMethod(child<QAbstractButton>(second), "click");
+        dlg()->reject();
+        QVERIFY(m_dlg->isVisible());
+        settle();
+        QCOMPARE(m_messages->texts(), enabledMeanwhile ? QStringList{msg::kBusy} : QStringList());
+        QCOMPARE(m_chip->frames().size(), 1);
+        QVERIFY(m_dlg->isEnabled());
+        dlg()->reject();
+        QVERIFY(!m_dlg->isVisible());
+    }
+
+    // Power save time: 65535 goes out as FF FF; 65536 cannot be typed; an empty field sends
+    // nothing. A get shows the flags' mode index, the motion bit and the time.
+    void powerSaveProperty()
+    {
+        open("power");
+        type("timeEdit", "65536");
+        QCOMPARE(text("timeEdit"), QString("6553"));
+        QCOMPARE(m_messages->texts(), QStringList{"Power Save Time must be a number from 0 to 65535."});
+        QTest::keyClick(edit("timeEdit"), Qt::Key_5);
+        child<QComboBox>("powerModeCombo")->setCurrentIndex(1);
+        child<QCheckBox>("relateMotionCheck")->setChecked(true);
+        press("propertySetButton");
+        QCOMPARE(frames(), QStringList{"56003E040105FFFF"});
+
+        m_messages->clear();
+        m_chip->clearFrames();
+        edit("timeEdit")->clear();
+        press("propertySetButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Power Save Time must be a number from 0 to 65535."});
+        QVERIFY(m_chip->frames().isEmpty());
+
+        m_chip->withModel([](sim::ChipModel &m) {
+            m.features().powerSaveFlags = 0x04;
+            m.features().powerSaveTime = 1234;
+        });
+        press("propertyGetButton");
+        QCOMPARE(child<QComboBox>("powerModeCombo")->currentIndex(), 0);
+        QVERIFY(child<QCheckBox>("relateMotionCheck")->isChecked());
+        QCOMPARE(text("timeEdit"), QString("1234"));
+    }
+
+    // The pickers follow the PC's clock while "Use Current Time" is checked; Set Time sends what
+    // they show and writes it into its field; Get Time shows the chip's running clock.
+    void clock()
+    {
+        open("rtc");
+        auto *date = child<QDateEdit>("dateEdit");
+        QVERIFY(!date->isEnabled());
+        QCOMPARE(date->date(), QDate::currentDate());
+        child<QCheckBox>("useCurrentCheck")->setChecked(false);
+        date->setDate(QDate(2024, 2, 29));
+        child<QTimeEdit>("timeEdit")->setTime(QTime(23, 59, 58));
+        press("setTimeButton");
+        QCOMPARE(text("setTimeEdit"), QString("2024-02-29 23:59:58"));
+        QCOMPARE(frames(), QStringList{"560050070" "7E8021D173B3A"});
+        press("getTimeButton");
+        const QString shown = text("getTimeEdit");
+        QVERIFY2(QRegularExpression("^(2024-02-29 23:59:5[89]|2024-03-01 00:00:\\d\\d)$").match(shown).hasMatch(),
+                 qPrintable(shown));
+    }
+
+    // Each press works the rectangle out from the window's values (the steps from the lists)
+    // and sends it at once; the fields, the record and the drawing follow.
+    void zoomButtons_data()
+    {
+        QTest::addColumn<ZoomRect>("start");
+        QTest::addColumn<int>("verZoomStep"); // index in Ver Pixel per Zoom, -1: as it opens
+        QTest::addColumn<QStringList>("presses");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("zoom out twice from H 432") << ZoomRect{640, 432, 0, 24} << -1 << QStringList{"zoomOutButton", "zoomOutButton"}
+                                                   << QStringList{setZoomFrame(640, 456, 0, 0), setZoomFrame(640, 480, 0, 0)};
+        QTest::newRow("center, up, left") << ZoomRect{320, 240, 0, 0} << -1 << QStringList{"centerButton", "upButton", "leftButton"}
+                                          << QStringList{setZoomFrame(320, 240, 160, 120), setZoomFrame(320, 240, 160, 96),
+                                                         setZoomFrame(320, 240, 128, 96)};
+        QTest::newRow("zoom in by 8 lines") << ZoomRect{640, 480, 0, 0} << 0 << QStringList{"zoomInButton"}
+                                            << QStringList{setZoomFrame(608, 472, 0, 0)};
+    }
+    void zoomButtons()
+    {
+        QFETCH(ZoomRect, start);
+        QFETCH(int, verZoomStep);
+        QFETCH(QStringList, presses);
+        QFETCH(QStringList, sent);
+        m_records.zoom.zoom = start;
+        open("zoom");
+        if (verZoomStep >= 0)
+            child<QComboBox>("verZoomCombo")->setCurrentIndex(verZoomStep);
+        for (const QString &p : presses)
+            press(p);
+        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(frames(), sent);
+        const QString last = sent.last();
+        const int w = last.mid(8, 4).toInt(nullptr, 16), h = last.mid(12, 4).toInt(nullptr, 16);
+        const int x = last.mid(16, 4).toInt(nullptr, 16), y = last.mid(20, 4).toInt(nullptr, 16);
+        QCOMPARE(zoomFields().mid(2), QStringList({QString::number(w), QString::number(h), QString::number(x), QString::number(y)}));
+        QCOMPARE(int(m_records.zoom.zoom.vStart), y);
+        const ZoomPicture drawn = child<ZoomView>("zoomView")->picture();
+        QCOMPARE(drawn.zoom.width() / drawn.frame.width(), w / 640.0);
+        QCOMPARE((drawn.zoom.top() - drawn.frame.top()) / drawn.frame.height(), y / 480.0);
+    }
+
+    // Typed values: a sixth digit or a value over 65535 is undone with a message, an empty
+    // field stops the button with a message naming it; the drawing marks a rectangle that
+    // leaves the source, which the chip then refuses.
+    void zoomTypedValues()
+    {
+        open("zoom");
+        type("zoomWidthEdit", "70000");
+        QCOMPARE(text("zoomWidthEdit"), QString("7000"));
+        QCOMPARE(m_messages->texts(), QStringList{"ZoomWidth must be a number from 0 to 65535."});
+        QVERIFY(!child<ZoomView>("zoomView")->picture().fits);
+        m_messages->clear();
+        press("setZoomButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Invalid data format"});
+
+        m_messages->clear();
+        m_chip->clearFrames();
+        edit("vStartEdit")->clear();
+        press("zoomInButton");
+        QCOMPARE(m_messages->texts(), QStringList{"vStartPos must be a number from 0 to 65535."});
+        QVERIFY(m_chip->frames().isEmpty());
+    }
+
+    // Get Zoom Config brings the chip's six values, and the drawing follows.
+    void zoomGetConfig()
+    {
+        m_chip->withModel([](sim::ChipModel &m) {
+            auto &f = m.features();
+            f.sourceWidth = 1280;
+            f.sourceHeight = 720;
+            f.zoomWidth = 640;
+            f.zoomHeight = 360;
+            f.hStart = 320;
+            f.vStart = 180;
+        });
+        open("zoom");
+        press("getZoomButton");
+        QCOMPARE(zoomFields(), QStringList({"1280", "720", "640", "360", "320", "180"}));
+        QCOMPARE(m_records.zoom.sourceWidth, uint16_t(1280));
+        const ZoomPicture drawn = child<ZoomView>("zoomView")->picture();
+        QCOMPARE(drawn.zoom.center(), drawn.frame.center());
+    }
+
+    // The down-size byte: vertical index times 16 plus horizontal; a get selects both lists,
+    // an index the lists do not have leaves its list empty and stops Set.
+    void zoomDownSize()
+    {
+        open("zoom");
+        child<QComboBox>("horCombo")->setCurrentIndex(2);
+        child<QComboBox>("verCombo")->setCurrentIndex(1);
+        press("setDownSizeButton");
+        QCOMPARE(frames(), QStringList{"5600540112"});
+        m_chip->withModel([](sim::ChipModel &m) { m.features().downSize = 0x30; });
+        press("getDownSizeButton");
+        QCOMPARE(child<QComboBox>("horCombo")->currentIndex(), 0);
+        QCOMPARE(child<QComboBox>("verCombo")->currentIndex(), -1);
+        m_chip->clearFrames();
+        press("setDownSizeButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Select one of 1, 1/2, 1/4 first."});
+        QVERIFY(m_chip->frames().isEmpty());
+    }
+
+    // Opening reads the 32 registers in four pieces and shows them: hex fields, slider
+    // positions and the curve.
+    void gammaOpensWithTheChipsTable()
+    {
+        m_chip->writeMemory(MemoryType::Chip, 0x1940, oddGamma());
+        open("gamma");
+        checkFit("features_gamma");
+        QCOMPARE(frames(), QStringList({"5600300401081940", "5600300401081948", "5600300401081950", "5600300401081958"}));
+        QCOMPARE(bytes(m_records.gamma), oddGamma());
+        QCOMPARE(text("xEdit1"), QString("03"));
+        QCOMPARE(text("yEdit0"), QString::asprintf("%02X", 3 + 15 * 7));
+        QCOMPARE(ySlider(16)->value(), 3 + 31 * 7);
+        QCOMPARE(bytes(child<GammaCurveView>("curveView")->table()), oddGamma());
+    }
+
+    // The Y0 slider dragged to the top: field and curve follow while it moves, nothing is sent
+    // until it is let go, then the whole table with Y0 = 0xFF and the update byte. Set Default
+    // writes exactly the default table whatever was there.
+    void gammaWrites()
+    {
+        open("gamma");
+        m_chip->clearFrames();
+        QSlider *y0 = ySlider(0);
+        y0->setSliderDown(true);
+        y0->setValue(255);
+        QCOMPARE(text("yEdit0"), QString("FF"));
+        QCOMPARE(gammaY(child<GammaCurveView>("curveView")->table(), 0), uint8_t(255));
+        QTest::qWait(50);
+        QVERIFY(m_chip->frames().isEmpty());
+        y0->setSliderDown(false);
+        settle();
+        QByteArray expected = bytes(kDefaultGamma);
+        expected[15] = char(0xFF);
+        QCOMPARE(frames(), gammaWrite(expected));
+        QCOMPARE(chipGamma(), expected);
+        QCOMPARE(m_chip->reg(0x1904), uint8_t(2));
+
+        m_chip->clearFrames();
+        press("setDefaultButton");
+        QCOMPARE(frames(), gammaWrite(bytes(kDefaultGamma)));
+        QCOMPARE(ySlider(0)->value(), 0);
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // A read that fails half-way (the third piece) reports it and keeps the table and every
+    // field as they were; so does a failed write.
+    void gammaFailuresLeaveTheTable()
+    {
+        open("gamma");
+        m_chip->writeMemory(MemoryType::Chip, 0x1940, oddGamma());
+        m_chip->clearFrames();
+        // The answers wait long enough to slip the fault in before the third piece is asked for.
+        m_chip->setTurnaround(300);
+        click("getValueButton");
+        QVERIFY(m_chip->waitForFrames(2, 5000));
+        QVERIFY(m_chip->addFault("status=5,cmd=0x30,times=1"));
+        settle();
+        m_chip->setTurnaround(0);
+        QCOMPARE(m_chip->frames().size(), 3);
+        QCOMPARE(m_messages->texts(), QStringList{"Read register failed!:Cmd recept, but execute failed"});
+        QCOMPARE(bytes(m_records.gamma), bytes(kDefaultGamma));
+        QCOMPARE(text("xEdit1"), QString("08"));
+        QCOMPARE(ySlider(2)->value(), 35);
+
+        m_messages->clear();
+        QVERIFY(m_chip->addFault("noanswer,cmd=0x31,times=1"));
+        m_layer->setCommandTimeout(300);
+        press("setValueButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Write register failed!:Cmd time out"});
+        QCOMPARE(bytes(m_records.gamma), bytes(kDefaultGamma));
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    // Opening reads the six registers once and shows them: sliders (signed brightness, hue
+    // from sign and magnitude), the enable boxes, the labels and the dump.
+    void opensWithTheChipsValues()
+    {
+        m_chip->writeMemory(MemoryType::Chip, 0x1A00, QByteArray::fromHex("A6"));
+        m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("FB8081"));
+        m_chip->writeMemory(MemoryType::Chip, 0x1A14, QByteArray::fromHex("9E40"));
+        openImageProperty();
+        checkFit("features_image_property");
+        QCOMPARE(frames(), QStringList({readFrame(1, 0x1A00), readFrame(3, 0x1A10), readFrame(2, 0x1A14)}));
+        QCOMPARE(sliders(), QList<int>({-5, 128, 129, -30, 64}));
+        QCOMPARE(child<QLabel>("hueValueLabel")->text(), QString("(0x9E), -30"));
+        // 0xA6: brightness and contrast enabled, hue and saturation not.
+        QVERIFY(child<QCheckBox>("enContrastCheck")->isChecked() && child<QCheckBox>("enBrightnessCheck")->isChecked());
+        QVERIFY(!child<QCheckBox>("enHueCheck")->isChecked() && !child<QCheckBox>("enSaturationCheck")->isChecked());
+        QVERIFY(child<QPlainTextEdit>("registerText")->toPlainText().startsWith("Control      (0x1A00) = 0xA6\n"));
+    }
+
+    // A drag writes once, when let go; a keyboard step writes at once; the label follows.
+    void slidersWriteTheirRegister_data()
+    {
+        QTest::addColumn<QByteArray>("slider");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("hue -5") << QByteArray("hueSlider") << -5 << writeFrame(0x1A14, "85") << "(0x85),  -5";
+        QTest::newRow("brightness -128") << QByteArray("brightnessSlider") << -128 << writeFrame(0x1A10, "80") << "(0x80), -128";
+        QTest::newRow("off contrast") << QByteArray("offContrastSlider") << 200 << writeFrame(0x1A12, "C8") << "(0xC8), 200";
+        QTest::newRow("saturation") << QByteArray("saturationSlider") << 255 << writeFrame(0x1A15, "FF") << "(0xFF), 5.976563";
+    }
+    void slidersWriteTheirRegister()
+    {
+        QFETCH(QByteArray, slider);
+        QFETCH(int, to);
+        QFETCH(QString, frame);
+        QFETCH(QString, label);
+        openImageProperty();
+        m_chip->clearFrames();
+        auto *s = child<QSlider>(slider.constData());
+        s->setSliderDown(true);
+        s->setValue(to);
+        QVERIFY(m_chip->frames().isEmpty() || !m_layer->isBusy()); // nothing written while held
+        s->setSliderDown(false);
+        settle();
+        QCOMPARE(frames(), QStringList{frame});
+        QCOMPARE(child<QLabel>(QString::fromLatin1(slider).replace("Slider", "ValueLabel"))->text(), label);
+
+        // One step from the keyboard writes the next value without a release.
+        m_chip->clearFrames();
+        s->setFocus();
+        QTest::keyClick(s, s->value() == s->maximum() ? Qt::Key_Down : Qt::Key_Up);
+        settle();
+        QCOMPARE(frames().size(), 1);
+        QVERIFY(frames().first().startsWith(frame.left(16)));
+    }
+
+    // Function control: Get shows the Control bits; Set changes only bits 1-4 of what it reads.
+    void functionControl()
+    {
+        openImageProperty();
+        m_chip->setReg(0x1A00, 0xFF);
+        press("functionGetButton");
+        for (const char *c : {"enContrastCheck", "enBrightnessCheck", "enHueCheck", "enSaturationCheck"}) {
+            QVERIFY(child<QCheckBox>(c)->isChecked());
+            child<QCheckBox>(c)->setChecked(false);
+        }
+        child<QCheckBox>("enHueCheck")->setChecked(true);
+        m_chip->clearFrames();
+        press("functionSetButton");
+        QCOMPARE(frames(), QStringList({readFrame(1, 0x1A00), writeFrame(0x1A00, "E9")}));
+        QCOMPARE(m_chip->reg(0x1A00), uint8_t(0xE9));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    // SetDefault writes both halves; when the first write fails it is reported, the second is
+    // still made, and only the sliders whose registers took the defaults move.
+    void setDefault()
+    {
+        m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("10203040"));
+        m_chip->writeMemory(MemoryType::Chip, 0x1A14, QByteArray::fromHex("8501"));
+        openImageProperty();
+        QCOMPARE(sliders(), QList<int>({16, 32, 48, -5, 1}));
+        m_chip->clearFrames();
+        QVERIFY(m_chip->addFault("status=5,cmd=0x31,times=1"));
+        press("setDefaultButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Write chip register failed!:Cmd recept, but execute failed"});
+        QCOMPARE(frames(), QStringList({writeFrame(0x1A10, "008080"), writeFrame(0x1A14, "0048")}));
+        QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A14, 2), QByteArray::fromHex("0048"));
+        QCOMPARE(sliders(), QList<int>({16, 32, 48, 0, 72}));
+
+        m_messages->clear();
+        press("setDefaultButton");
+        QVERIFY(m_messages->texts().isEmpty());
+        QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A10, 6), QByteArray::fromHex("008080400048"));
+        QCOMPARE(sliders(), QList<int>({0, 128, 128, 0, 72}));
+    }
+
+    // A failed read says so with its prefix and leaves sliders and dump as they were; Read
+    // Register refreshes the dump only.
+    void reads()
+    {
+        openImageProperty();
+        const QList<int> before = sliders();
+        const QString dump = child<QPlainTextEdit>("registerText")->toPlainText();
+        m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("7F"));
+        QVERIFY(m_chip->addFault("status=4,cmd=0x30,times=1"));
+        press("reloadButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Read chip register failed!:Cmd can't run in current status"});
+        QCOMPARE(sliders(), before);
+        QCOMPARE(child<QPlainTextEdit>("registerText")->toPlainText(), dump);
+        press("readRegisterButton");
+        QCOMPARE(sliders(), before);
+        QVERIFY(child<QPlainTextEdit>("registerText")->toPlainText().contains("Brightness   (0x1A10) = 0x7F\n"));
+    }
+
+    // Read E2prom finds the record through the memory that holds the control info, wherever that
+    // is, and shows its five bytes; with no control info anywhere it says so.
+    void readE2prom_data()
+    {
+        QTest::addColumn<CtrlInfoPlace>("place");
+        QTest::addColumn<QByteArray>("record");
+        QTest::newRow("i2c eeprom") << CtrlInfoPlace::I2cEeprom << QByteArray::fromHex("F6907087 55");
+        QTest::newRow("spi flash") << CtrlInfoPlace::SpiFlash << QByteArray::fromHex("80FF0A9E 00");
+        QTest::newRow("nowhere") << CtrlInfoPlace::None << QByteArray();
+    }
+    void readE2prom()
+    {
+        QFETCH(CtrlInfoPlace, place);
+        QFETCH(QByteArray, record);
+        useChip(place);
+        if (!record.isEmpty())
+            m_chip->writeMemory(memoryOf(place), sim::kImagePropertyAddress, record);
+        openImageProperty();
+        press("readE2promButton");
+        checkIdle();
+        if (record.isEmpty()) {
+            QCOMPARE(m_messages->texts(), QStringList{"Not find ctrl info"});
+            QVERIFY(e2promText().isEmpty());
+            return;
+        }
+        QVERIFY(m_messages->texts().isEmpty());
+        const auto *r = reinterpret_cast<const uint8_t *>(record.constData());
+        QCOMPARE(e2promText(), QString::asprintf("Address  = 0x0100\nBrightness    = 0x%02X\nContrast      = 0x%02X\n"
+                                                 "Off_contrast  = 0x%02X\nHue           = 0x%02X\nSaturation    = 0x%02X\n",
+                                                 r[0], r[1], r[2], r[3], r[4]));
+        QCOMPARE(ConfigSettings::of(*m_layer).ctrlInfoDevice(), CtrlInfoDevice(uint8_t(place)));
+        if (place == CtrlInfoPlace::I2cEeprom)
+            checkFit("features_image_property_e2prom");
+    }
+
+    // "Save to E2prom" under the sliders stores what the chip's registers hold (not the sliders)
+    // in exactly the record's five bytes; on the SPI EEPROM no write crosses a page.
+    void saveControlsToE2prom_data()
+    {
+        QTest::addColumn<CtrlInfoPlace>("place");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("i2c eeprom") << CtrlInfoPlace::I2cEeprom << 0x0100 << 1;
+        QTest::newRow("spi eeprom, across a page") << CtrlInfoPlace::SpiEeprom << 0x00FE << 2;
+    }
+    void saveControlsToE2prom()
+    {
+        QFETCH(CtrlInfoPlace, place);
+        QFETCH(int, record);
+        QFETCH(int, writes);
+        useChip(place);
+        ConfigSettings::of(*m_layer).setPageSize(64);
+        setRecordAddress(place, uint16_t(record));
+        openImageProperty();
+        m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("F6907033 8755"));
+        const QByteArray before = m_chip->readMemory(memoryOf(place), uint32_t(record - 8), 21);
+        m_chip->clearFrames();
+        press("saveSlidersE2promButton");
+        checkIdle();
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QByteArray expected = before;
+        expected.replace(8, 5, QByteArray::fromHex("F690708755"));
+        QCOMPARE(m_chip->readMemory(memoryOf(place), uint32_t(record - 8), 21).toHex(), expected.toHex());
+        QCOMPARE(deviceWrites(place).size(), writes);
+        QCOMPARE(sliders(), QList<int>({0, 128, 128, 0, 72})); // the sliders were not the source
+    }
+
+    // "Save to E2prom" under the boxes changes bits 1-4 of the ISP word's low byte, nothing else.
+    void saveEnablesToE2prom()
+    {
+        m_chip->writeMemory(MemoryType::I2cEeprom, 36, QByteArray::fromHex("A5"));
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, 0x40);
+        openImageProperty();
+        for (const char *c : {"enContrastCheck", "enBrightnessCheck", "enSaturationCheck"})
+            child<QCheckBox>(c)->setChecked(false);
+        child<QCheckBox>("enHueCheck")->setChecked(true);
+        const uint8_t control = m_chip->reg(0x1A00);
+        press("saveEnablesE2promButton");
+        checkIdle();
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QByteArray after = before;
+        after[36] = char(0xA9);
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 0x40).toHex(), after.toHex());
+        QCOMPARE(m_chip->reg(0x1A00), control); // the live register is Set's business
+    }
+
+    // Without a usable record (here: no extension table) both buttons say why, and nothing is
+    // written anywhere.
+    void noRecord()
+    {
+        const QString message = "No image property config in e2prom";
+        pokeBe16(CtrlInfoPlace::I2cEeprom, 51, 0);
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength);
+        openImageProperty();
+        press("readE2promButton");
+        press("saveSlidersE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        QVERIFY(e2promText().isEmpty());
+        QVERIFY(deviceWrites(CtrlInfoPlace::I2cEeprom).isEmpty());
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+    }
+
+    // A record whose five bytes would run past address 0xFFFF: an EEPROM would wrap the rest
+    // to address 0, over the signature. Neither read nor written.
+    void recordPastTheEnd()
+    {
+        setRecordAddress(CtrlInfoPlace::I2cEeprom, 0xFFFC);
+        openImageProperty();
+        m_chip->clearFrames();
+        press("readE2promButton");
+        press("saveSlidersE2promButton");
+        const QString message = "Image property config at 0xFFFC runs past the end of the e2prom";
+        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        for (const QString &f : frames())
+            QVERIFY2(!f.contains("FFFC"), qPrintable(f));
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 2), QByteArray::fromHex("AA55"));
+
+        // The last record that fits is used.
+        setRecordAddress(CtrlInfoPlace::I2cEeprom, 0xFFFB);
+        m_messages->clear();
+        m_chip->setReg(0x1A10, 0x42);
+        press("saveSlidersE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0xFFFB, 1), QByteArray::fromHex("42"));
+    }
+
+    // The control info on the SPI flash is shown but never saved: both saves refuse before
+    // reading or writing anything once the flash is known.
+    void spiFlashRefused()
+    {
+        useChip(CtrlInfoPlace::SpiFlash);
+        const QByteArray before = m_chip->readMemory(MemoryType::SpiFlash, 0, sim::kCtrlInfoLength);
+        openImageProperty();
+        const QString refusal = "Program does not support modify spi flash data";
+        m_chip->clearFrames();
+        press("saveEnablesE2promButton"); // locates the flash first
+        QCOMPARE(m_messages->texts(), QStringList{refusal});
+        for (const QString &f : frames())
+            QVERIFY2(f.mid(4, 2) == "30", qPrintable(f)); // the search's reads only
+        m_chip->clearFrames();
+        m_messages->clear();
+        press("saveSlidersE2promButton");
+        press("saveEnablesE2promButton");
+        QCOMPARE(m_messages->texts(), QStringList({refusal, refusal}));
+        QVERIFY(frames().isEmpty());
+        QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+    }
+
+    // A failing command ends the press with its message: no "finish", nothing half written, the
+    // shown record kept, and the window free for the next press.
+    void failures_data()
+    {
+        QTest::addColumn<bool>("located");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("message");
+        const QString failed = "Cmd recept, but execute failed";
+        QTest::newRow("search") << false << "status=5,cmd=0x30,times=1" << "readE2promButton" << failed;
+        QTest::newRow("read e2prom") << true << "status=5,cmd=0x30,times=1" << "readE2promButton"
+                                     << "Read e2prom failed!:" + failed;
+        QTest::newRow("save, e2prom write") << true << "status=5,cmd=0x31,times=1" << "saveSlidersE2promButton"
+                                            << "Write e2prom failed!:" + failed;
+        QTest::newRow("save enables, e2prom write") << true << "status=5,cmd=0x31,times=1" << "saveEnablesE2promButton"
+                                                    << "Write e2prom failed!:" + failed;
+    }
+    void failures()
+    {
+        QFETCH(bool, located);
+        QFETCH(QString, fault);
+        QFETCH(QString, button);
+        QFETCH(QString, message);
+        openImageProperty();
+        m_chip->setReg(0x1A10, 0x42);
+        if (located)
+            press("readE2promButton");
+        const QString shown = e2promText();
+        const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength);
+        QVERIFY(m_chip->addFault(fault));
+        press(button);
+        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(e2promText(), shown);
+        QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
+        checkIdle();
+
+        // The link is usable: the same press now goes through.
+        m_messages->clear();
+        press(button);
+        QVERIFY(m_messages->texts().isEmpty() || m_messages->texts() == QStringList{"Save to e2prom finish"});
+    }
+};
+
+QTEST_MAIN(TestFeatureWindows)
+#include "tst_feature_windows.moc"
