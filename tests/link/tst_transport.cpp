@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <barrier>
 #include <thread>
 
 using namespace zm;
@@ -129,25 +128,6 @@ private slots:
         AnswerRecord a;
         QCOMPARE(int(b.c.rawCommand(cmd::FlashChipErase, nullptr, 0, a)), 0);
         QCOMPARE(b.layer.commandTimeout(), CommandLayer::kDefaultTimeout);
-    }
-
-    void busyFlagAdmitsOneWorker()
-    {
-        CommandLayer layer;
-        for (int round = 0; round < 200; ++round) {
-            std::atomic<int> winners{0};
-            std::barrier sync(2);
-            auto contender = [&] {
-                sync.arrive_and_wait();
-                if (layer.tryAcquire())
-                    ++winners;
-            };
-            std::thread a(contender), b(contender);
-            a.join();
-            b.join();
-            QCOMPARE(winners.load(), 1);
-            layer.release();
-        }
     }
 
     void peerHangsUpMidCommand()

@@ -129,14 +129,6 @@ void TestSimModel::dialogues_data()
         // Registers, comm motion and power save start over; the memories keep their contents.
         "5600300401011204 > 760030000135", "56003800 > 760038000100", "56005208026001c800000000 > 7600520000",
         "5600300404010010 > 76003000010a"};
-    QTest::newRow("fbuf data for another device") << QByteArrayList{
-        // SPI (device 3) while the PC is on the MCU UART: answer and closing answer, no bytes.
-        "5600320c 00 06 00000000 0000000a 0000 > 7600320000 7600320000",
-        // The PC on the HUART: HUART transfers stream, MCU UART ones do not.
-        "huart", "5600320c 00 04 00000000 00000004 0000 > 7600320000 ffd82063 7600320000",
-        "5600320c 00 02 00000000 00000004 0000 > 7600320000 7600320000",
-        // Device bits 0, and a range past the buffer, are refused.
-        "5600320c 00 01 00000000 00000004 0000 > 7600320300", "5600320c 00 04 00000000 00100001 0000 > 7600320300"};
 }
 
 void TestSimModel::dialogues()
@@ -144,10 +136,6 @@ void TestSimModel::dialogues()
     QFETCH(QByteArrayList, exchanges);
     ChipModel chip(smallPictures());
     for (const QByteArray &e : exchanges) {
-        if (e == "huart") { // the PC is on the chip's HUART from here on
-            chip.setPcUart(2);
-            continue;
-        }
         const QByteArrayList sides = e.split('>');
         QCOMPARE(exchange(chip, QByteArray::fromHex(sides.at(0))).toHex(' '), QByteArray::fromHex(sides.at(1)).toHex(' '));
     }
