@@ -85,29 +85,9 @@ private slots:
         QVERIFY2(text.startsWith(QString(msg::kOpenPortFailed) + "\n") && text.contains("/dev/zm-no-such-port"), qPrintable(text));
     }
 
-    // The menus; Help > About; Tools > Image Convert: a converter that cannot start is told, one
-    // that can is not waited for.
-    void menus()
+    // Tools > Image Convert: a converter that cannot start is told, one that can is not waited for.
+    void imageConvert()
     {
-        QStringList menus;
-        for (QAction *a : m_console->menuBar()->actions()) {
-            QStringList items;
-            for (QAction *item : a->menu()->actions())
-                if (!item->isSeparator())
-                    items << item->text();
-            menus << a->text() + ":" + items.join(',');
-        }
-        QCOMPARE(menus, QStringList({"&Tools:Image Convert,OSD Char List,Traffic Log", "&Help:About"}));
-        QString title, text;
-        inModal([&] { m_console->menuBar()->actions().at(1)->menu()->actions().at(0)->trigger(); },
-                [&](QWidget *box) {
-                    title = box->windowTitle();
-                    for (QLabel *l : box->findChildren<QLabel *>())
-                        text += l->text();
-                });
-        QCOMPARE(title, QString("About Comm Tool"));
-        QCOMPARE(text, QString("ZM3386 Comm Tool V1.00"));
-
         QTemporaryDir dir;
         const QString program = dir.filePath("zmimgconv");
         QAction *convert = m_console->menuBar()->actions().at(0)->menu()->actions().at(0);
@@ -354,9 +334,6 @@ private slots:
         log->refresh();
         TrafficTableModel &model = log->model();
         QCOMPARE(model.rowCount(), 4);
-        QCOMPARE(model.shownRow(0).command, QString("get-version (0x11)"));
-        QCOMPARE(model.shownRow(1).fields, QString("\"ZM3386V1.02\""));
-        QVERIFY(model.shownRow(1).roundTripMs.has_value());
         QCOMPARE(model.shownRow(3).status, QString("5 Cmd recept, but execute failed"));
         log->findChild<QCheckBox *>("failuresCheck")->setChecked(true);
         QCOMPARE(model.rowCount(), 1);

@@ -28,13 +28,7 @@ ScriptedPeer::ScriptedPeer(Script script)
 
 ScriptedPeer::~ScriptedPeer()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slaveKeep >= 0)
-        ::close(m_slaveKeep);
+    hangUp();
 }
 
 void ScriptedPeer::setScript(Script s)
@@ -49,34 +43,24 @@ std::vector<QByteArray> ScriptedPeer::frames() const
     return m_frames;
 }
 
-QByteArray ScriptedPeer::rawReceived() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_raw;
-}
-
-void ScriptedPeer::expectRaw(int n)
-{
-    std::lock_guard lock(m_mutex);
-    m_rawLeft = n;
-}
-
 void ScriptedPeer::send(const QByteArray &bytes)
 {
     if (m_master >= 0)
         (void)::write(m_master, bytes.constData(), size_t(bytes.size()));
 }
 
+// Closing every descriptor of the master side is what an unplugged line looks like. From a
+// script the serving thread ends itself; it is joined later.
 void ScriptedPeer::hangUp()
 {
     m_stop = true;
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
         m_thread.join();
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slaveKeep >= 0)
-        ::close(m_slaveKeep);
-    m_master = m_slaveKeep = -1;
+    for (int *fd : {&m_master, &m_slaveKeep}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 QByteArray ScriptedPeer::answer(uint8_t code, uint8_t status, const QByteArray &data, uint8_t serial)
@@ -99,14 +83,7 @@ void ScriptedPeer::serve()
         std::vector<QByteArray> complete;
         {
             std::lock_guard lock(m_mutex);
-            QByteArray in(buf, int(n));
-            if (m_rawLeft > 0) {
-                const int take = std::min<int>(m_rawLeft, int(in.size()));
-                m_raw += in.left(take);
-                m_rawLeft -= take;
-                in = in.mid(take);
-            }
-            m_buffer += in;
+            m_buffer += QByteArray(buf, int(n));
             while (m_buffer.size() >= 4 && m_buffer.size() >= 4 + uint8_t(m_buffer[3])) {
                 const int len = 4 + uint8_t(m_buffer[3]);
                 complete.push_back(m_buffer.left(len));
@@ -131,14 +108,8 @@ void ScriptedPeer::handle(const QByteArray &frame)
     for (const PeerAction &a : script(frame)) {
         if (a.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(a.delayMs));
-        if (a.hangup) {
-            // Closing every descriptor of the master side is what an unplugged line looks like.
-            ::close(m_master);
-            ::close(m_slaveKeep);
-            m_master = m_slaveKeep = -1;
-            m_stop = true;
-            return;
-        }
+        if (a.hangup)
+            return hangUp();
         send(a.bytes);
     }
 }

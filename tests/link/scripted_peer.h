@@ -31,10 +31,6 @@ public:
     QString path() const { return m_path; }
     void setScript(Script s);
     std::vector<QByteArray> frames() const;
-    // Raw bytes that arrived outside frames (a raw phase announced by the script).
-    QByteArray rawReceived() const;
-    // The next `n` bytes that arrive are raw data, not frames.
-    void expectRaw(int n);
     // Sends bytes unasked.
     void send(const QByteArray &bytes);
     // Closes the line now, as an unplugged adapter would.
@@ -56,8 +52,6 @@ private:
     Script m_script;
     std::vector<QByteArray> m_frames;
     QByteArray m_buffer;
-    QByteArray m_raw;
-    int m_rawLeft = 0;
 };
 
 } // namespace zm::test

@@ -48,36 +48,12 @@ class TestFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void resultTexts_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0 << "Cmd correct";
-        QTest::newRow("1") << 1 << "Invalid cmd";
-        QTest::newRow("2") << 2 << "Invalid data length";
-        QTest::newRow("3") << 3 << "Invalid data format";
-        QTest::newRow("4") << 4 << "Cmd can't run in current status";
-        QTest::newRow("5") << 5 << "Cmd recept, but execute failed";
-        QTest::newRow("6") << 6 << "Cmd time out";
-        QTest::newRow("20") << 20 << "Frame buffer not stop, can't set length";
-        QTest::newRow("22") << 22 << "Now is in power save, can't execute this cmd";
-        QTest::newRow("240") << 240 << "Invalid cmd length";
-        QTest::newRow("241") << 241 << "Invalid cmd sign";
-        QTest::newRow("242") << 242 << "Invalid cmd serial number";
-        QTest::newRow("243") << 243 << "Invalid received data format";
-        QTest::newRow("253") << 253 << "Invalid parameter";
-        QTest::newRow("254") << 254 << "Send data failed";
-        QTest::newRow("255") << 255 << "Unknow error";
-        QTest::newRow("7") << 7 << "Unknow error number";
-        QTest::newRow("21") << 21 << "Unknow error number";
-        QTest::newRow("23") << 23 << "Unknow error number";
-        QTest::newRow("239") << 239 << "Unknow error number";
-    }
+    // Codes without a text of their own fall back to one, whatever gap of the table they are in.
     void resultTexts()
     {
-        QFETCH(int, code);
-        QFETCH(QString, text);
-        QCOMPARE(QString::fromLatin1(resultText(uint8_t(code))), text);
+        QCOMPARE(QString::fromLatin1(resultText(243)), QString("Invalid received data format"));
+        for (int code : {7, 21, 23, 239})
+            QCOMPARE(QString::fromLatin1(resultText(uint8_t(code))), QString("Unknow error number"));
     }
 
     // The receive path, pure: batches that arrive while an answer is awaited. Each row: the
@@ -96,14 +72,7 @@ private slots:
         QTest::newRow("one batch") << 0x30 << QList<QByteArray>{v4} << 0 << 0 << QByteArray() << d4;
         QTest::newRow("split 2+3+data") << 0x30 << QList<QByteArray>{v4.left(2), v4.mid(2, 3), v4.mid(5)} << 2 << 0
                                         << QByteArray() << d4;
-        QTest::newRow("byte by byte") << 0x30 << [&] {
-            QList<QByteArray> l;
-            for (char c : v4)
-                l << QByteArray(1, c);
-            return l;
-        }() << 8 << 0 << QByteArray() << d4;
         const QByteArray full = bytes("76 00 30 00 10") + QByteArray(16, '\x5A');
-        QTest::newRow("21 bytes accepted") << 0x30 << QList<QByteArray>{full} << 0 << 0 << QByteArray() << QByteArray(16, '\x5A');
         QTest::newRow("21 bytes and one more") << 0x30 << QList<QByteArray>{full + "x"} << 0 << 0 << QByteArray("x")
                                                << QByteArray(16, '\x5A');
         QTest::newRow("length 0 and 3 trailing") << 0x26 << QList<QByteArray>{bytes("76 00 26 00 00 41 42 43")} << 0 << 0
@@ -204,7 +173,6 @@ private slots:
     {
         int count = 0;
         const uint8_t *codes = traffic::commandCodes(&count);
-        QCOMPARE(count, 38);
         QSet<QString> names;
         for (int i = 0; i < count; ++i) {
             QVERIFY(traffic::knownCommand(codes[i]));
@@ -220,12 +188,6 @@ private slots:
         }
         QCOMPARE(names.size(), count);
         QVERIFY(!traffic::knownCommand(0x7F));
-        QCOMPARE(traffic::describeCommand(0x30, reinterpret_cast<const uint8_t *>("\x01\x04\x1A\x10"), 4),
-                 QString("chip 0x1A10, 4 items"));
-        QCOMPARE(traffic::describeCommand(0x42, reinterpret_cast<const uint8_t *>("\x01\x03\x00\xFA"), 4),
-                 QString("alarm: always, level low, time 250 x 10 ms"));
-        QCOMPARE(traffic::describeAnswer(0x34, 0, reinterpret_cast<const uint8_t *>("\x00\x00\x41\xDA"), 4),
-                 QString("length 16858"));
     }
 
     void builders_data()
@@ -234,38 +196,16 @@ private slots:
         QTest::addColumn<QByteArray>("expected"); // empty: refused
         const QByteArray refused;
         QTest::newRow("read 4 chip regs") << frames::readData(0, transfer(1, 1, 4, 0x1A10)) << bytes("56 00 30 04 01 04 1A 10");
-        QTest::newRow("read sensor w2") << frames::readData(7, transfer(2, 2, 2, 0x0012)) << bytes("56 07 30 05 02 02 02 00 12");
         QTest::newRow("write flash byte") << frames::writeData(0, transfer(6, 1, 1, 0x12345, "5A")) << bytes("56 00 31 07 06 01 00 01 23 45 5A");
         QTest::newRow("write 12 chip bytes") << frames::writeData(0, transfer(1, 1, 12, 0x10, "0102030405060708090A0B0C"))
                                             << bytes("56 00 31 10 01 0C 00 10 01 02 03 04 05 06 07 08 09 0A 0B 0C");
-        QTest::newRow("write ccir w3") << frames::writeData(0, transfer(3, 3, 1, 0x20, "AABBCC")) << bytes("56 00 31 08 03 01 03 00 20 AA BB CC");
-        QTest::newRow("type 0") << frames::readData(0, transfer(0, 1, 1, 0)) << refused;
         QTest::newRow("type 7") << frames::writeData(0, transfer(7, 1, 1, 0, "00")) << refused;
         QTest::newRow("sensor write addr 0x10000") << frames::writeData(0, transfer(2, 1, 1, 0x10000, "00")) << refused;
-        QTest::newRow("chip read addr 0x10000") << frames::readData(0, transfer(1, 1, 1, 0x10000)) << refused;
-        QTest::newRow("flash width 2") << frames::writeData(0, transfer(6, 2, 1, 0, "0000")) << refused;
         QTest::newRow("read more than 16") << frames::readData(0, transfer(2, 3, 6, 0)) << refused;
-        QTest::newRow("write 11 to flash") << frames::writeData(0, transfer(6, 1, 11, 0)) << refused;
         QTest::newRow("write 13 chip bytes") << frames::writeData(0, transfer(1, 1, 13, 0)) << refused;
-        QTest::newRow("count 0") << frames::readData(0, transfer(1, 1, 0, 0)) << refused;
         QTest::newRow("fbuf read") << frames::readFbufData(0, 1, 0x07, 0, 0x96000, 3000) << bytes("56 00 32 0C 01 07 00 00 00 00 00 09 60 00 0B B8");
-        QTest::newRow("fbuf write") << frames::writeFbufData(0, 0x12, 0, 200, 3000) << bytes("56 00 33 0B 12 00 00 00 00 00 00 00 C8 0B B8");
-        QTest::newRow("fbuf set len") << frames::setFbufLength(0, 200) << bytes("56 00 35 04 00 00 00 C8");
-        QTest::newRow("fbuf control 4") << frames::fbufControl(0, 4) << refused;
-        QTest::newRow("baud mcu") << frames::setBaudRateMcuUart(0, 0x1234) << bytes("56 00 24 03 01 12 34");
-        QTest::newRow("power save timer") << frames::setPowerSaveTimer(0, 3, 600) << bytes("56 00 3E 04 01 03 02 58");
-        QTest::newRow("get power save 2") << frames::getPowerSave(0, 2) << refused;
-        QTest::newRow("motion alarm") << frames::setMotionAlarm(0, 3, 100) << bytes("56 00 42 04 01 03 00 64");
-        QTest::newRow("get motion 4") << frames::getMotionControl(0, 4) << refused;
-        const uint8_t chars[14] = {'A', 'B'};
-        QTest::newRow("osd 14 chars") << frames::writeOsdCharacters(0, 0, chars, 14) << (bytes("56 00 45 10 0E 00 41 42") + QByteArray(12, '\0'));
+        const uint8_t chars[15] = {};
         QTest::newRow("osd 15 chars") << frames::writeOsdCharacters(0, 0, chars, 15) << refused;
-        QTest::newRow("set time") << frames::setTime(0, RtcTime{2026, 12, 6, 9, 30, 5}) << bytes("56 00 50 07 07 EA 0C 06 09 1E 05");
-        QTest::newRow("set zoom") << frames::setZoom(0, ZoomRect{320, 240, 16, 8}) << bytes("56 00 52 08 01 40 00 F0 00 10 00 08");
-        QTest::newRow("logo 3") << frames::logoControl(0, 3, 0x0102, 0x00030405) << bytes("56 00 70 07 03 01 02 00 03 04 05");
-        QTest::newRow("bitmap 1") << frames::bitmapControl(0, 1, 9, 9) << bytes("56 00 71 01 01");
-        QTest::newRow("bitmap 2") << frames::bitmapControl(0, 2, 0x0A0B, 0x01020304) << bytes("56 00 71 07 02 0A 0B 01 02 03 04");
-        QTest::newRow("serial number") << frames::setSerialNumber(3, 9) << bytes("56 03 21 01 09");
     }
     void builders()
     {
@@ -279,35 +219,22 @@ private slots:
         QCOMPARE(toHexText(wire(frame)), toHexText(expected));
     }
 
-    void lineSettingsAndPortNames()
+    // Line settings and hex numbers as the user types them.
+    void parsing()
     {
         LineSettings s;
-        QVERIFY(LineSettings::parse("38400,n,8,1", s));
-        QCOMPARE(s.toString(), QString("38400,n,8,1"));
         QVERIFY(LineSettings::parse("115200,E,7,2", s));
-        QCOMPARE(s.baud, 115200);
-        QCOMPARE(s.parity, 'e');
-        QVERIFY(!LineSettings::parse("38400,x,8,1", s));
-        QVERIFY(!LineSettings::parse("38400,n,9,1", s));
-        QVERIFY(!LineSettings::parse("fast,n,8,1", s));
-        QCOMPARE(systemPortName("COM1"), QString("/dev/ttyS0"));
+        QCOMPARE(s.toString(), QString("115200,e,7,2"));
+        for (const char *bad : {"38400,x,8,1", "38400,n,9,1", "fast,n,8,1"})
+            QVERIFY2(!LineSettings::parse(bad, s), bad);
         QCOMPARE(systemPortName("COM20"), QString("/dev/ttyS19"));
         QCOMPARE(systemPortName("/dev/pts/7"), QString("/dev/pts/7"));
-        QCOMPARE(systemPortName("ttyUSB0"), QString("ttyUSB0"));
-    }
-
-    void hexText()
-    {
-        QCOMPARE(parseHexNumber("1a10").value(), 0x1A10u);
         QCOMPARE(parseHexNumber("0x 1A 10").value(), 0x1A10u);
         QCOMPARE(parseHexNumber("FFFFFFFF").value(), 0xFFFFFFFFu);
-        QVERIFY(!parseHexNumber("123456789"));
-        QVERIFY(!parseHexNumber("12G"));
-        QVERIFY(!parseHexNumber(""));
+        for (const char *bad : {"123456789", "12G", ""})
+            QVERIFY2(!parseHexNumber(bad), bad);
         QCOMPARE(parseHexBytes("ABC").value(), bytes("0A BC"));
-        QCOMPARE(parseHexBytes("12 34").value(), bytes("1234"));
         QVERIFY(!parseHexBytes("1X"));
-        QCOMPARE(toHexText(bytes("0a0b"), ""), QString("0A0B"));
     }
 };
 

@@ -1,12 +1,7 @@
 // The worker runner and the tool-dialog base, running real commands against the simulated chip
 // over a pseudo-terminal.
 
-#include "link/command_layer.h"
-#include "sim/pty_chip.h"
-#include "ui/message_box.h"
-#include "ui/message_recorder.h"
 #include "ui/tool_dialog.h"
-#include "ui/worker_runner.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -43,58 +38,46 @@ private slots:
         QVERIFY(stopChip());
     }
 
-    // The window is disabled while the worker runs, its GUI calls and messages arrive in order,
-    // and afterwards the window is enabled and the flag is free.
-    void runsCommandAndGivesWindowBack()
+    // Every way out gives the window and the flag back: the answer shown, a failed command (its
+    // message with the caller's prefix), an exception. Meanwhile the window is disabled and the
+    // worker's GUI calls run in order.
+    void givesTheWindowBack_data()
     {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("throws");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("answer") << "delay=300,cmd=0x11" << false << "ZM3386V1.02"; // what the chip answered
+        QTest::newRow("failed command") << "status=1,cmd=0x11" << false << "Get version failed!:Invalid cmd";
+        QTest::newRow("exception") << "delay=300,cmd=0x11" << true << "no memory";
+    }
+    void givesTheWindowBack()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, throws);
+        QFETCH(QString, message);
         Window window(*m_layer);
         window.show();
-        m_chip->addFault("delay=300,cmd=0x11");
+        QVERIFY(m_chip->addFault(fault));
         QStringList order;
         std::atomic<bool> sawDisabled{false};
         QVERIFY(window.runWorker([&](Worker &w) {
-            w.gui([&] { sawDisabled = !window.isEnabled(); order << "gui"; });
+            w.gui([&] { sawDisabled = !window.isEnabled(); order << "before"; });
             QByteArray text;
-            w.commands().getVersion(text);
-            w.message(QString::fromLatin1(text), QMessageBox::Information);
-            w.gui([&] { order << "after message"; });
+            const uint8_t r = w.commands().getVersion(text);
+            if (throws)
+                throw std::runtime_error("no memory");
+            if (r)
+                w.failure(r, "Get version failed!:");
+            else
+                w.message(QString::fromLatin1(text), QMessageBox::Information);
+            w.gui([&] { order << "after"; });
         }));
         QVERIFY(!window.isEnabled());
         QVERIFY(m_layer->isBusy());
         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
         QVERIFY(window.isEnabled());
         QVERIFY(sawDisabled);
-        QCOMPARE(order, QStringList({"gui", "after message"}));
-        QCOMPARE(m_messages->texts(), QStringList{"ZM3386V1.02"}); // what the chip answered
-        QCOMPARE(m_messages->at(0).icon, QMessageBox::Information);
-        QCOMPARE(m_messages->at(0).title, QString("ZM3386 Comm Tool"));
-        QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("56001100")});
-    }
-
-    // Every way out gives the flag and the window back: a failed command (its message with the
-    // caller's prefix), an exception.
-    void failurePathsReleaseEverything_data()
-    {
-        QTest::addColumn<bool>("throws");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("failed command") << false << "System reset failed!:Invalid cmd";
-        QTest::newRow("exception") << true << "no memory";
-    }
-    void failurePathsReleaseEverything()
-    {
-        QFETCH(bool, throws);
-        QFETCH(QString, message);
-        Window window(*m_layer);
-        m_chip->addFault("status=1,cmd=0x26");
-        window.runWorker([throws](Worker &w) {
-            if (throws)
-                throw std::runtime_error("no memory");
-            if (const uint8_t r = w.commands().systemReset())
-                w.failure(r, "System reset failed!:");
-        });
-        QVERIFY(!window.isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
-        QVERIFY(window.isEnabled());
+        QCOMPARE(order, throws ? QStringList{"before"} : QStringList({"before", "after"}));
         QCOMPARE(m_messages->texts(), QStringList{message});
     }
 
@@ -119,25 +102,6 @@ private slots:
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
         QCOMPARE(window.result(), int(QDialog::Rejected));
-    }
-
-    // Messages from many threads at once all arrive.
-    void recorderIsThreadSafe()
-    {
-        Window window(*m_layer);
-        window.runWorker([](Worker &w) {
-            for (int i = 0; i < 50; ++i)
-                w.message(QString::number(i));
-        });
-        for (int i = 0; i < 50; ++i)
-            showMessage(nullptr, "gui");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
-        QStringList texts = m_messages->texts();
-        QCOMPARE(texts.removeAll("gui"), 50);
-        QStringList expected;
-        for (int i = 0; i < 50; ++i)
-            expected << QString::number(i);
-        QCOMPARE(texts, expected);
     }
 
     // The end of the program with a long command chain running: shutdown asks it to stop and
@@ -166,11 +130,8 @@ private slots:
         QCOMPARE(m_layer->receiveState(), ReceiveState::Idle);
         QVERIFY(int(result) == rc::Stopped || int(result) == rc::Unknown);
         QVERIFY(m_messages->texts().isEmpty());
-        // A window cannot start new work while the program closes; afterwards it can again.
         QVERIFY(window.isEnabled());
     }
-
-private:
 };
 
 QTEST_MAIN(TestWorkerRunner)
