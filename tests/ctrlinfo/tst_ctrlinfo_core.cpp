@@ -1,12 +1,19 @@
-// The control-info core: the divisors and model lists, the rules of the program-wide settings,
-// and the search for the control info and its records against the simulated chip.
+// The control-info core against the simulated chip: the divisors, the rules of the program-wide
+// settings, the search for the control info and its records; the inspector of dump files (the
+// chip's control info taken apart as the chip's own lookup finds it, every check of a damaged
+// file with its message, record sizes, what a diff reports for a change in each part of a dump);
+// and zmctl's ctrlinfo-show and ctrlinfo-diff as a user runs them (neither opens a port).
 
 #include "ctrlinfo/config_settings.h"
+#include "ctrlinfo/ctrl_info.h"
+#include "ctrlinfo/ctrl_info_inspect.h"
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
 #include "link/hex_text.h"
 #include "link/messages.h"
+#include "link/protocol.h"
 #include "sim/ctrl_info_image.h"
+#include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
 
 #include <QTest>
@@ -17,98 +24,113 @@ using Place = sim::CtrlInfoPlace;
 
 Q_DECLARE_METATYPE(zm::CtrlInfoDevice)
 Q_DECLARE_METATYPE(zm::sim::CtrlInfoPlace)
+Q_DECLARE_METATYPE(zm::DumpCheck)
+
+namespace {
+
+QByteArray image(Place place = Place::I2cEeprom) { return sim::ctrlInfoImage(place); }
+
+QByteArray set16(QByteArray b, int at, uint16_t value)
+{
+    putBe16(reinterpret_cast<uint8_t *>(b.data()) + at, value);
+    return b;
+}
+
+QByteArray setByte(QByteArray b, int at, uint8_t value)
+{
+    b[at] = char(value);
+    return b;
+}
+
+// The same table at another address.
+QByteArray tableMovedTo(QByteArray b, uint16_t to)
+{
+    b.replace(to, kExternTableLength, b.mid(sim::kExternTableAddress, kExternTableLength));
+    return set16(b, kExternTableOffset, to);
+}
+
+// The entry of a section in the simulated chip's table.
+int entry(CtrlInfoSection s)
+{
+    return sim::kExternTableAddress + 2 * int(s);
+}
+
+DumpCheck parse(const QByteArray &b, CtrlInfoDump &d, QString &message)
+{
+    const std::vector<uint8_t> exact(b.begin(), b.end());
+    return parseCtrlInfoDump(exact, qint64(exact.size()), d, message);
+}
+
+CtrlInfoDump parsed(const QByteArray &b)
+{
+    CtrlInfoDump d;
+    QString message;
+    if (parse(b, d, message) != DumpCheck::Passed)
+        qFatal("not a dump: %s", qPrintable(message));
+    return d;
+}
+
+QList<int> differingSections(const CtrlInfoDiff &d)
+{
+    QList<int> out;
+    for (int n = 0; n < kExternTableEntries; ++n)
+        if (d.sections[size_t(n)].differs())
+            out << n;
+    return out;
+}
+
+struct Run {
+    int code = -1;
+    QStringList out; // the lines printed
+    QString err;
+};
+
+// A port that does not exist: the inspector must not need one.
+Run zmctl(const QStringList &args, const QString &port = QStringLiteral("/dev/zm-no-such-port"))
+{
+    const test::ZmctlRun r = test::runZmctl(port, args);
+    QStringList out = r.out.split('\n');
+    if (out.last().isEmpty())
+        out.removeLast();
+    return {r.code, out, r.err};
+}
+
+// The control info of the chip, as `zmctl upload` writes it.
+QString upload(Place place, const QTemporaryDir &dir)
+{
+    sim::PtyChip chip(test::chipOptions(place));
+    const QString path = dir.filePath(QStringLiteral("dump.bin"));
+    const Run r = zmctl({"upload", path}, chip.slavePath());
+    if (r.code != 0)
+        qFatal("upload: %s", qPrintable(r.err));
+    return path;
+}
+
+} // namespace
 
 class TestCtrlInfoCore : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // The chip's MCU table is its formula, 16 x clock / baud - 256, for every clock and rate.
-    void mcuTableFollowsItsFormula()
+    // The chip's tables follow their formulas for every clock and rate (MCU 16 x clock / baud
+    // - 256, SPI d / 2 - 1); the high-speed divisors at both ends and the middle; the SPI rate
+    // texts round halves up (0.5625 MHz reads 0.563).
+    void divisors()
     {
-        for (int clock = 0; clock < 2; ++clock)
+        for (int clock = 0; clock < 2; ++clock) {
             for (int baud = 0; baud < 5; ++baud)
                 QCOMPARE(int(mcuUartValue(clock, baud)), 16 * clockHz(clock) / mcuBaud(baud) - 256);
-        QCOMPARE(formatHex(mcuUartValue(1, 4), 4), QString("1288"));
-        QCOMPARE(formatHex(mcuUartValue(0, 0), 4), QString("AEC8"));
-    }
-
-    void highSpeedDivisor_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("inter");
-        QTest::addColumn<QString>("frac");
-        QTest::newRow("38400") << 0 << "002B" << "03C8";
-        QTest::newRow("115200") << 2 << "000E" << "0298";
-        QTest::newRow("921600") << 4 << "0001" << "0353";
-    }
-    void highSpeedDivisor()
-    {
-        QFETCH(int, index);
-        QFETCH(QString, inter);
-        QFETCH(QString, frac);
-        const HighSpeedDivisor d = zm::highSpeedDivisor(index);
-        QCOMPARE(formatHex(d.inter, 4), inter);
-        QCOMPARE(formatHex(d.frac, 4), frac);
-    }
-
-    // The SPI lists round halves up (0.5625 MHz reads 0.563), and the divider of every entry is
-    // d / 2 - 1 for both clocks.
-    void spiRatesAndDividers()
-    {
-        QCOMPARE(spiRateTexts(0), QStringList({"0.211 Mhz", "0.422 Mhz", "0.844 Mhz", "1.688 Mhz", "3.375 Mhz",
-                                               "6.750 Mhz", "13.500 Mhz"}));
-        QCOMPARE(spiRateTexts(1), QStringList({"0.281 Mhz", "0.563 Mhz", "1.125 Mhz", "2.250 Mhz", "4.500 Mhz",
-                                               "9.000 Mhz", "18.000 Mhz"}));
-        for (int clock = 0; clock < 2; ++clock)
             for (int i = 0; i < kSpiRateCount; ++i)
                 QCOMPARE(int(spiDivider(clock, i)), spiDivision(i) / 2 - 1);
-        QCOMPARE(formatHex(spiDivider(0, 0), 4), QString("003F"));
-        QCOMPARE(formatHex(spiDivider(0, 6), 4), QString("0000"));
-    }
-
-    void lists()
-    {
-        QCOMPARE(deviceSizeTexts(), QStringList({"64   Bytes", "128  Bytes", "256  Bytes", "512  Bytes", "1K   Bytes",
-                                                 "2K   Bytes", "4K   Bytes", "8K   Bytes", "16K  Bytes", "32K  Bytes",
-                                                 "64K  Bytes", "128K Bytes", "256K Bytes", "512K Bytes", "1M   Bytes"}));
-        const QStringList given = givenSizeTexts();
-        QCOMPARE(given.value(0), QString("  64 Bytes"));
-        QCOMPARE(given.value(5), QString("   2 KBytes"));
-        QCOMPARE(given.value(14), QString("1024 KBytes"));
-        QCOMPARE(pageSizeIndex(1), 0);
-        QCOMPARE(pageSizeIndex(64), 6);
-        QCOMPARE(pageSizeIndex(1024), 10);
-        QCOMPARE(modelByName(CtrlInfoDevice::SpiEeprom, "at25128a"), 8);
-        QCOMPARE(modelByName(CtrlInfoDevice::I2cEeprom, "AT25128A"), -1);
-        QCOMPARE(modelTexts(CtrlInfoDevice::I2cEeprom).value(7), QString("24C512 (64 KB)"));
-    }
-
-    void flashSizeChoosesModel_data()
-    {
-        QTest::addColumn<uint>("kilobits");
-        QTest::addColumn<uint>("size");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<int>("page");
-        QTest::newRow("4096") << 4096u << 524288u << "AT25F4096A (512 KB)" << 256;
-        QTest::newRow("512") << 512u << 65536u << "AT25F512A  (64  KB)" << 256;
-        QTest::newRow("1024") << 1024u << 131072u << "AT25F1024A (128 KB)" << 128;
-        QTest::newRow("1000 matches none") << 1000u << 128000u << "Unknow" << 1;
-    }
-    void flashSizeChoosesModel()
-    {
-        QFETCH(uint, kilobits);
-        QFETCH(uint, size);
-        QFETCH(QString, model);
-        QFETCH(int, page);
-        CommandLayer layer;
-        ConfigSettings &s = ConfigSettings::of(layer);
-        s.chooseDevice(CtrlInfoDevice::SpiFlash);
-        const int index = s.chooseFlashSize(kilobits);
-        QCOMPARE(s.deviceSize(), size);
-        QCOMPARE(modelTexts(CtrlInfoDevice::SpiFlash).value(index), model);
-        QCOMPARE(s.pageSize(), page);
-        QCOMPARE(layer.pageSize(), page); // the block writes of the link use it
+        }
+        QStringList hs;
+        for (int i : {0, 2, 4})
+            hs << formatHex(highSpeedDivisor(i).frac, 4) + formatHex(highSpeedDivisor(i).inter, 4);
+        QCOMPARE(hs, QStringList({"03C8002B", "0298000E", "03530001"}));
+        QCOMPARE(spiRateTexts(0).first(), QString("0.211 Mhz"));
+        QCOMPARE(spiRateTexts(1).value(1), QString("0.563 Mhz"));
+        QCOMPARE(spiRateTexts(1).last(), QString("18.000 Mhz"));
     }
 
     // What the flash reports decides size, model and page size; a flash that reports 0 is unknown
@@ -116,38 +138,37 @@ private slots:
     void checkFlashType_data()
     {
         QTest::addColumn<uint>("flashBytes");
-        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("error");
         QTest::addColumn<uint>("size");
         QTest::addColumn<int>("page");
-        QTest::newRow("512 KB") << 524288u << 4 << "" << 524288u << 256;
-        QTest::newRow("1000 kilobits") << 128000u << 0 << "" << 128000u << 1;
-        QTest::newRow("none") << 0u << -1 << "Unknow flash type" << 65536u << 256;
+        QTest::newRow("512 KB") << 524288u << "AT25F4096A (512 KB)" << "" << 524288u << 256;
+        QTest::newRow("128 KB") << 131072u << "AT25F1024A (128 KB)" << "" << 131072u << 128;
+        QTest::newRow("1000 kilobits") << 128000u << "Unknow" << "" << 128000u << 1;
+        QTest::newRow("none") << 0u << "" << "Unknow flash type" << 65536u << 256;
     }
     void checkFlashType()
     {
         QFETCH(uint, flashBytes);
-        QFETCH(int, model);
+        QFETCH(QString, model);
         QFETCH(QString, error);
         QFETCH(uint, size);
         QFETCH(int, page);
         CtrlInfoRig rig(Place::SpiFlash, flashBytes);
         ConfigSettings::of(rig.layer).setCtrlInfoDevice(CtrlInfoDevice::SpiFlash);
         QString text;
-        QCOMPARE(CheckFlashType(rig.c, text), model);
+        QCOMPARE(modelTexts(CtrlInfoDevice::SpiFlash).value(CheckFlashType(rig.c, text)), model);
         QCOMPARE(text, error);
         QCOMPARE(ConfigSettings::of(rig.layer).deviceSize(), size);
-        QCOMPARE(rig.layer.pageSize(), page);
+        QCOMPARE(rig.layer.pageSize(), page); // the block writes of the link use it
     }
 
     void deviceModelAndSizeRules()
     {
         CommandLayer layer;
         ConfigSettings &s = ConfigSettings::of(layer);
-        QCOMPARE(&ConfigSettings::of(layer), &s);
-        QCOMPARE(s.ctrlInfoDevice(), CtrlInfoDevice::None);
-        QCOMPARE(s.deviceSize(), 65536u);
-        QCOMPARE(s.pageSize(), 256);
+        QCOMPARE(modelByName(CtrlInfoDevice::SpiEeprom, "at25128a"), 8);
+        QCOMPARE(modelByName(CtrlInfoDevice::I2cEeprom, "AT25128A"), -1);
 
         // An I2C EEPROM model sets the size and leaves the page size alone.
         s.setPageSize(32);
@@ -172,17 +193,6 @@ private slots:
         s.chooseDevice(CtrlInfoDevice::None);
         QCOMPARE(s.pageSize(), 1);
         QCOMPARE(s.deviceSize(), 512u);
-
-        // The PC UART and the serial number are the command layer's.
-        s.setCommDevice(2);
-        QCOMPARE(layer.pcUart(), 2);
-        s.setCurrentSerial(7);
-        QCOMPARE(layer.serialNumber(), uint8_t(7));
-
-        // Another layer, another program: built-in values again.
-        CommandLayer other;
-        QCOMPARE(ConfigSettings::of(other).pageSize(), 256);
-        QCOMPARE(ConfigSettings::of(other).ctrlInfoDevice(), CtrlInfoDevice::None);
     }
 
     void locate_data()
@@ -263,14 +273,16 @@ private slots:
         QCOMPARE(EnsureCtrlInfoDevice(rig.c, error), CtrlInfoDevice::SpiEeprom);
     }
 
-    void recordsOfEveryMemory_data()
+    // The signature and length of each memory's control info (where each record lies is the
+    // inspector test's); a record or a table that is not there is found absent, not failed.
+    void signatureSizeAndAbsentRecords_data()
     {
         QTest::addColumn<Place>("place");
         QTest::newRow("i2c") << Place::I2cEeprom;
         QTest::newRow("spi eeprom") << Place::SpiEeprom;
         QTest::newRow("spi flash") << Place::SpiFlash;
     }
-    void recordsOfEveryMemory()
+    void signatureSizeAndAbsentRecords()
     {
         QFETCH(Place, place);
         CtrlInfoRig rig(place);
@@ -282,24 +294,284 @@ private slots:
         QCOMPARE(size, sim::kCtrlInfoLength);
 
         uint16_t record = 0;
-        QCOMPARE(FindImagePropertyRecord(rig.c, device, record), uint8_t(0));
-        QCOMPARE(record, sim::kImagePropertyAddress);
-        QCOMPARE(rig.memory(type, record, kImagePropertyLength), QByteArray::fromHex("0080800048"));
-
-        // No record, then no table: found absent, not failed.
         rig.chip.writeMemory(type, sim::kExternTableAddress + 32, QByteArray(2, '\0'));
         QCOMPARE(FindImagePropertyRecord(rig.c, device, record), uint8_t(0));
         QCOMPARE(record, uint16_t(0));
-        uint16_t sensor = 0;
-        QCOMPARE(FindCtrlInfoRecord(rig.c, device, CtrlInfoSection::SensorConfig, sensor), uint8_t(0));
-        QCOMPARE(sensor, uint16_t(0x0070));
         rig.chip.writeMemory(type, kExternTableOffset, QByteArray(2, '\0'));
         record = 0x1234;
         QCOMPARE(FindCtrlInfoRecord(rig.c, device, CtrlInfoSection::SensorConfig, record), uint8_t(0));
         QCOMPARE(record, uint16_t(0));
-
         QVERIFY(rig.chip.addFault("status=3,cmd=0x30,times=1"));
         QCOMPARE(FindImagePropertyRecord(rig.c, device, record), uint8_t(rc::InvalidDataFormat));
+    }
+
+    // The dump of each memory is read as the chip's own lookup reads that memory: every record
+    // at the address FindCtrlInfoRecord finds, also with records moved around.
+    void dumpAgreesWithTheChip_data()
+    {
+        QTest::addColumn<Place>("place");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("i2c") << Place::I2cEeprom << image(Place::I2cEeprom);
+        QTest::newRow("spi eeprom") << Place::SpiEeprom << image(Place::SpiEeprom);
+        QTest::newRow("flash") << Place::SpiFlash << image(Place::SpiFlash);
+        QTest::newRow("moved records") << Place::I2cEeprom
+                                       << set16(set16(image(), entry(CtrlInfoSection::Dpc), 0x0160),
+                                                entry(CtrlInfoSection::Gamma), 0x0036);
+    }
+    void dumpAgreesWithTheChip()
+    {
+        QFETCH(Place, place);
+        QFETCH(QByteArray, bytes);
+        const CtrlInfoDump d = parsed(bytes);
+        const auto device = CtrlInfoDevice(uint8_t(place));
+        QCOMPARE(d.signature, ctrlInfoSignature(device));
+        QCOMPARE(d.dataLength, sim::kCtrlInfoLength);
+        QCOMPARE(d.tableAddress, sim::kExternTableAddress);
+
+        CtrlInfoRig rig(place);
+        rig.chip.writeMemory(MemoryType(ctrlInfoMemoryType(device)), 0, bytes);
+        for (int n = 0; n < kExternTableEntries; ++n) {
+            uint16_t onChip = 0xFFFF;
+            QCOMPARE(FindCtrlInfoRecord(rig.c, device, CtrlInfoSection(n), onChip), uint8_t(0));
+            QCOMPARE(d.sections[size_t(n)].address, onChip);
+        }
+        const auto record = d.imageProperty();
+        QVERIFY(record);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(record->data()), kImagePropertyLength),
+                 rig.memory(MemoryType(ctrlInfoMemoryType(device)), sim::kImagePropertyAddress, kImagePropertyLength));
+    }
+
+    // A record runs up to whatever starts next: another record, the table, or the end of the
+    // control info. Records that share an address share their span.
+    void sizes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QList<int>>("sizes"); // of sections 0, 2, 9, 16, 17, 19
+        QTest::newRow("as the chip has them") << image() << QList<int>{64, 32, 48, 16, 48, 64};
+        // Gamma moved in front of the table ends there; AE Parameter runs on to Image Property.
+        QTest::newRow("record before the table") << set16(image(), entry(CtrlInfoSection::Gamma), 0x0036)
+                                                 << QList<int>{64, 80, 10, 16, 48, 64};
+        QTest::newRow("shared address") << set16(image(), entry(CtrlInfoSection::OsdConfig), 0x0100)
+                                        << QList<int>{64, 32, 48, 64, 64, 64};
+        QTest::newRow("last byte") << set16(image(), entry(CtrlInfoSection::CommFormula), 0x017F)
+                                   << QList<int>{64, 32, 48, 16, 111, 1};
+    }
+    void sizes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<int>, sizes);
+        const CtrlInfoDump d = parsed(bytes);
+        QList<int> got;
+        for (int n : {0, 2, 9, 16, 17, 19})
+            got << d.sections[size_t(n)].size;
+        QCOMPARE(got, sizes);
+    }
+
+    void damaged_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<DumpCheck>("check");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = image();
+        const QByteArray tail = good + QByteArray(640, '\xFF'); // a whole-memory upload
+        const int ip = entry(CtrlInfoSection::ImageProperty);
+        QTest::newRow("empty") << QByteArray() << DumpCheck::Signature << "no signature: the file is empty";
+        QTest::newRow("one byte") << QByteArray("\xAA") << DumpCheck::Signature << "no signature: the file has only 1 byte";
+        QTest::newRow("text") << QByteArray("hello, world\n").repeated(40) << DumpCheck::Signature
+                              << "no signature: the file starts with 68 65; a dump starts with AA 55 (EEPROM) or AA 56 "
+                                 "(SPI flash)";
+        QTest::newRow("base block cut") << good.left(52) << DumpCheck::BaseBlock
+                                        << "base block cut short: the file ends after 52 bytes, inside the 53-byte "
+                                           "base block";
+        QTest::newRow("one byte short") << good.left(383) << DumpCheck::DataLengthPastFile
+                                        << "data length past the file: the data length is 0x0180 (384 bytes), the "
+                                           "file has 383 bytes";
+        QTest::newRow("length 52") << set16(good, kDataLengthOffset, 52) << DumpCheck::DataLengthShort
+                                   << "data length too short: 0x0034 (52 bytes) ends inside the 53-byte base block";
+        QTest::newRow("table at the top") << set16(good, kExternTableOffset, 0xFFF0) << DumpCheck::TablePastFile
+                                          << "extension table past the file: the table at 0xFFF0 ends at 0x1001A, "
+                                             "the file has 384 bytes";
+        QTest::newRow("table past the length") << set16(tail, kExternTableOffset, 0x0160)
+                                               << DumpCheck::TablePastDataLength
+                                               << "extension table past the data length: the table at 0x0160 ends "
+                                                  "at 0x018A, the data length is 0x0180";
+        QTest::newRow("entry at the length") << set16(tail, ip, 0x0180) << DumpCheck::EntryOutOfRange
+                                             << "table entry out of range: section 16 (Image Property), entry at "
+                                                "0x0060, points at 0x0180, past the data length 0x0180";
+        QTest::newRow("two entries") << set16(set16(good, entry(CtrlInfoSection::SensorConfig), 0xFFFF), ip, 0x0180)
+                                     << DumpCheck::EntryOutOfRange
+                                     << "table entry out of range: section 0 (Sensor Config), entry at 0x0040, points "
+                                        "at 0xFFFF, past the data length 0x0180 and the end of the file (and 1 more)";
+        // At the limits, and still a dump.
+        QTest::newRow("base block only") << set16(set16(good, kDataLengthOffset, 53), kExternTableOffset, 0)
+                                         << DumpCheck::Passed << "";
+        QTest::newRow("table ends at the length") << tableMovedTo(good, 0x0180 - kExternTableLength)
+                                                  << DumpCheck::Passed << "";
+        QTest::newRow("entry at the last byte") << set16(tail, ip, 0x017F) << DumpCheck::Passed << "";
+    }
+    void damaged()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(DumpCheck, check);
+        QFETCH(QString, message);
+        // Through a real file, so that the reading is tested too.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("dump.bin");
+        QVERIFY(test::writeFile(path, bytes));
+        CtrlInfoDump d;
+        QString why = "unchanged";
+        QCOMPARE(loadCtrlInfoDump(path, d, why), check);
+        QCOMPARE(why, message);
+        QCOMPARE(d.bytes.empty(), check != DumpCheck::Passed);
+    }
+
+    // Only the first 64 KiB of a file can be control info; a larger file is not read whole, and a
+    // missing one is unreadable.
+    void filesLargeAndMissing()
+    {
+        QTemporaryDir dir;
+        const QString big = dir.filePath("big.bin");
+        QVERIFY(test::writeFile(big, image() + test::pattern(1 << 20)));
+        CtrlInfoDump d;
+        QString why;
+        QCOMPARE(loadCtrlInfoDump(big, d, why), DumpCheck::Passed);
+        QCOMPARE(d.fileSize, qint64(384 + (1 << 20)));
+        QCOMPARE(d.bytes.size(), size_t(384));
+        QCOMPARE(loadCtrlInfoDump(dir.filePath("none.bin"), d, why), DumpCheck::Unreadable);
+        QVERIFY(why.startsWith("cannot read the file: "));
+    }
+
+    void diff_data()
+    {
+        QTest::addColumn<QByteArray>("b");
+        QTest::addColumn<QList<int>>("baseBlock"); // offsets
+        QTest::addColumn<bool>("table");
+        QTest::addColumn<QList<int>>("sections");
+        QTest::addColumn<int>("other");
+        QTest::addColumn<bool>("same");
+        const QByteArray a = image();
+        QTest::newRow("equal") << a << QList<int>{} << false << QList<int>{} << 0 << true;
+        QTest::newRow("bytes after the length") << a + "more" << QList<int>{} << false << QList<int>{} << 0 << true;
+        QTest::newRow("enable bits") << setByte(a, kIspWord3LowOffset, 0x16) << QList<int>{36} << false << QList<int>{}
+                                     << 0 << false;
+        // The record gone: the table differs, and Gamma now runs on to OSD Config.
+        QTest::newRow("record removed") << set16(a, entry(CtrlInfoSection::ImageProperty), 0) << QList<int>{} << true
+                                        << QList<int>{9, 16} << 0 << false;
+        QTest::newRow("longer data length") << set16(a + QByteArray(16, '\0'), kDataLengthOffset, 0x0190)
+                                            << QList<int>{5} << false << QList<int>{19} << 0 << false;
+    }
+    void diff()
+    {
+        QFETCH(QByteArray, b);
+        QFETCH(QList<int>, baseBlock);
+        QFETCH(bool, table);
+        QFETCH(QList<int>, sections);
+        QFETCH(int, other);
+        QFETCH(bool, same);
+        const CtrlInfoDump da = parsed(image()), db = parsed(b);
+        const CtrlInfoDiff d = diffCtrlInfo(da, db);
+        QList<int> offsets;
+        for (const ByteDiff &x : d.baseBlock) {
+            QCOMPARE(x.a, uint8_t(da.bytes[x.offset]));
+            QCOMPARE(x.b, uint8_t(db.bytes[x.offset]));
+            offsets << x.offset;
+        }
+        QCOMPARE(offsets, baseBlock);
+        QCOMPARE(d.table.differs(), table);
+        QCOMPARE(differingSections(d), sections);
+        QCOMPARE(d.other.differing, other);
+        QCOMPARE(d.same, same);
+        // The other way round, the same parts differ.
+        const CtrlInfoDiff r = diffCtrlInfo(db, da);
+        QCOMPARE(differingSections(r), sections);
+        QCOMPARE(r.baseBlock.size(), d.baseBlock.size());
+    }
+
+    // Every byte of the control info changed in turn is reported in the part that holds it, at
+    // its offset there; and a long run of changes lists its first eight offsets.
+    void everyChangeIsReportedWhereItLies()
+    {
+        const QByteArray a = image();
+        const CtrlInfoDump da = parsed(a);
+        for (int at = 0; at < a.size(); ++at) {
+            CtrlInfoDump db;
+            QString why;
+            if (parse(setByte(a, at, uint8_t(~uint8_t(a[at]))), db, why) != DumpCheck::Passed)
+                continue; // a signature or a length that no longer holds
+            const CtrlInfoDiff d = diffCtrlInfo(da, db);
+            QVERIFY(!d.same);
+            const auto in = [&](const DumpSection &s) { return s.present() && at >= s.address && at < s.address + s.size; };
+            const auto reports = [&](const RangeDiff &r, int offset) {
+                return r.first == std::vector<uint16_t>{uint16_t(offset)} && r.differing == 1;
+            };
+            int section = -1;
+            for (int n = 0; n < kExternTableEntries; ++n)
+                if (in(da.sections[size_t(n)]))
+                    section = n;
+            if (at < kBaseInfoLength)
+                QVERIFY2(d.baseBlock.size() == 1 && d.baseBlock[0].offset == at, qPrintable(QString::number(at)));
+            else if (in({da.tableAddress, kExternTableLength}))
+                QVERIFY2(d.table.differs(), qPrintable(QString::number(at)));
+            else if (section >= 0)
+                QVERIFY2(reports(d.sections[size_t(section)].bytes, at - da.sections[size_t(section)].address),
+                         qPrintable(QString::number(at)));
+            else
+                QVERIFY2(reports(d.other, at), qPrintable(QString::number(at)));
+        }
+        QByteArray b = a;
+        for (int at = 0x70; at < 0x70 + 20; ++at)
+            b[at] = char(~b[at]);
+        const CtrlInfoDiff d = diffCtrlInfo(da, parsed(b));
+        const RangeDiff &sensor = d.sections[0].bytes;
+        QCOMPARE(sensor.differing, 20);
+        QCOMPARE(sensor.first, (std::vector<uint16_t>{0, 1, 2, 3, 4, 5, 6, 7}));
+    }
+
+    // zmctl on a dump uploaded from the chip: ctrlinfo-show takes it apart; ctrlinfo-diff tells
+    // a change (exit 1) from bytes after the control info (a whole-memory upload: the same); a
+    // damaged file says which check failed and exits 1, a missing one is a usage error.
+    void zmctlShowAndDiff()
+    {
+        QTemporaryDir dir;
+        const QString a = upload(Place::I2cEeprom, dir);
+        Run r = zmctl({"ctrlinfo-show", a});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out.size(), 4 + 1 + 21 + 6 + 1);
+        for (const QString &line : {"File:             " + a + ", 384 bytes",
+                                    QString("Signature:        AA55 (I2C E2prom or SPI E2prom)"),
+                                    QString("Extension table:  0x0040"), QString(" 1  CCIR656 Config    absent"),
+                                    QString("19  Comm Formula      0x0140      64"), QString("Image Property at 0x0100:"),
+                                    QString("  Saturation    (0x48), 1.687500"),
+                                    QString("Enabled at start (offset 36 = 0x1E): contrast, brightness, hue, saturation")})
+            QVERIFY2(r.out.contains(line), qPrintable(line + "\n--- not in ---\n" + r.out.join('\n')));
+
+        QByteArray changed = test::readFile(a);
+        changed[36] = 0x16; // the enable bits in the base block
+        changed[0xD3] = 0x30; // a gamma point
+        const QString b = dir.filePath("b.bin"), whole = dir.filePath("whole.bin"), cut = dir.filePath("cut.bin");
+        QVERIFY(test::writeFile(b, changed));
+        QVERIFY(test::writeFile(whole, test::readFile(a) + QByteArray(1024, '\xFF')));
+        QVERIFY(test::writeFile(cut, changed.left(200)));
+        r = zmctl({"ctrlinfo-diff", a, b});
+        QCOMPARE(r.code, 1);
+        for (const QString &line : {QString("Base block: differs in 1 byte"), QString("  0x0024  1E  16"),
+                                    QString("Extension table: same"), QString(" 0  Sensor Config     same"),
+                                    QString(" 9  Gamma             differs: at +0x0003 (1 byte)"),
+                                    QString("Other bytes: same"), QString("The control info differs: base block, Gamma.")})
+            QVERIFY2(r.out.contains(line), qPrintable(line + "\n--- not in ---\n" + r.out.join('\n')));
+        r = zmctl({"ctrlinfo-diff", a, whole});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("B: " + whole + ", 1408 bytes (1024 after the control info), data length 0x0180"));
+        QCOMPARE(r.out.last(), QString("The control info is the same."));
+
+        r = zmctl({"ctrlinfo-diff", a, cut});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, cut + ": not a control-info dump; data length past the file: the data length is 0x0180 "
+                              "(384 bytes), the file has 200 bytes\n");
+        r = zmctl({"ctrlinfo-diff", dir.filePath("none.bin"), a});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, "zmctl: A must be a file that exists: \"" + dir.filePath("none.bin") + "\"\n");
     }
 };
 

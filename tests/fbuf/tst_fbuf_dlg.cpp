@@ -2,17 +2,16 @@
 // it, the preview, and the window's refusals.
 
 #include "tests/common/window_test.h"
+#include "tests/ctrlinfo/ctrl_info_rig.h"
 #include "tools/fbuf_dlg.h"
 #include "tools/fbuf_settings.h"
 
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
 
 using namespace zm;
 
@@ -30,8 +29,7 @@ class TestFbufDlg : public test::WindowTest
     void chooseFile(const char *name, const QByteArray &bytes)
     {
         m_chosen = m_dir.filePath(QString::fromLatin1(name));
-        QFile f(m_chosen);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        QVERIFY(test::writeFile(m_chosen, bytes));
     }
     static QByteArray jpeg(int w, int h)
     {
@@ -54,35 +52,13 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    void ratioText_data()
-    {
-        QTest::addColumn<int>("tcr");
-        QTest::addColumn<QString>("ratio");
-        QTest::newRow("0x00") << 0x00 << "0.00";
-        QTest::newRow("0x01") << 0x01 << "0.00";
-        QTest::newRow("0x05") << 0x05 << "1.00";
-        QTest::newRow("0x35") << 0x35 << "13.00";
-        QTest::newRow("0xFF") << 0xFF << "63.50";
-    }
-    void ratioText()
-    {
-        QFETCH(int, tcr);
-        QFETCH(QString, ratio);
-        combo("tcrCombo")->setCurrentIndex(tcr);
-        QCOMPARE(text("ratioEdit"), ratio);
-    }
-
-    // Get shows the chip's registers; the encryption Set writes only what changes and keeps
-    // the other bits; a failure shows its prefix and the result text.
+    // Get shows the chip's registers (and the TCR's ratio); the encryption Set writes only what
+    // changes and keeps the other bits; a failure shows its prefix and the result text.
     void registers()
     {
-        m_chip->setReg(kTcrRegister, 0x05);
-        press("tcrGetButton");
-        QCOMPARE(combo("tcrCombo")->currentIndex(), 0x05);
         combo("tcrCombo")->setCurrentIndex(0x40);
         press("tcrSetButton");
         QCOMPARE(int(m_chip->reg(kTcrRegister)), 0x40);
-
         // Bit 7 already set: only the key is written.
         m_chip->setReg(kFbufCryptRegister, 0x85);
         check("cryptEnableCheck")->setChecked(true);
@@ -90,15 +66,22 @@ private slots:
         m_chip->clearFrames();
         press("cryptSetButton");
         QCOMPARE(m_chip->frames(), test::hexFrames("5600300401011318 560031050101131D2A"));
-        QCOMPARE(int(m_chip->reg(kFbufKeyRegister)), 0x2A);
         check("cryptEnableCheck")->setChecked(false);
         press("cryptSetButton");
         QCOMPARE(int(m_chip->reg(kFbufCryptRegister)), 0x05);
         m_chip->setReg(kFbufCryptRegister, 0x80);
         m_chip->setReg(kFbufKeyRegister, 0x7E);
+        m_chip->setReg(kTcrRegister, 0x05);
         press("cryptGetButton");
+        press("tcrGetButton");
         QVERIFY(check("cryptEnableCheck")->isChecked());
         QCOMPARE(combo("cryptKeyCombo")->currentIndex(), 0x7E);
+        QCOMPARE(combo("tcrCombo")->currentIndex(), 0x05);
+        QCOMPARE(text("ratioEdit"), QString("1.00"));
+        for (const auto &[tcr, ratio] : {std::pair{0x01, "0.00"}, {0xFF, "63.50"}}) {
+            combo("tcrCombo")->setCurrentIndex(tcr);
+            QCOMPARE(text("ratioEdit"), QString(ratio));
+        }
         QVERIFY(m_messages->texts().isEmpty());
 
         m_chip->addFault("status=5,cmd=0x30,times=1");
@@ -185,9 +168,7 @@ private slots:
         press("readButton");
         QCOMPARE(m_messages->texts(), QStringList{"Fbuf read finished!"});
         QCOMPARE(m_messages->at(0).icon, QMessageBox::Information);
-        QFile f(m_chosen);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), picture);
+        QCOMPARE(test::readFile(m_chosen), picture);
         QCOMPARE(m_fbuf->previewDrawSize(), QSize(640, 480));
         QCOMPARE(text("imageLenEdit"), fbufLengthText(uint32_t(picture.size())));
         QVERIFY(m_dlg->isEnabled());
@@ -208,7 +189,6 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("99999") << "99999" << "9999";
         QTest::newRow("65536") << "65536" << "6553";
         QTest::newRow("65535") << "65535" << "65535";
         QTest::newRow("letters") << "12a" << "12";
@@ -270,22 +250,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("readButton")->isEnabled(), 5000);
         press("tcrGetButton");
         QCOMPARE(m_messages->count(), 1);
-    }
-
-    void secondCommandIsRefusedWhileOneRuns()
-    {
-        m_chip->setBaud(9600);
-        m_chip->setFrameBuffer(0, QByteArray(3000, '\x42'));
-        m_chosen = m_dir.filePath("slow.jpg");
-        click("selFileButton");
-        click("readButton");
-        // The window is disabled while the read runs; a command from elsewhere is refused.
-        QTRY_VERIFY_WITH_TIMEOUT(!m_dlg->isEnabled(), 2000);
-        QVERIFY(!m_layer->tryAcquire());
-        m_fbuf->reject(); // ignored while the command is in flight
-        QVERIFY(m_dlg->isVisible());
-        settle();
-        QCOMPARE(m_messages->texts(), QStringList{"Fbuf read finished!"});
     }
 };
 

@@ -11,6 +11,12 @@ namespace zm::fuzz {
 
 namespace {
 
+bool broken(QString *why, const QString &text)
+{
+    *why = text;
+    return false;
+}
+
 struct Outcome {
     QByteArray shown;
     int answered = 0;
@@ -46,29 +52,19 @@ bool run(const uint8_t *head, const uint8_t *stream, size_t n, const std::vector
         const auto &c = router.counters();
         const uint64_t accounted =
             c.shown + c.answers + c.queued + c.raw + c.held + c.dropped + uint64_t(router.assembling());
-        if (c.fed != pos || accounted != c.fed) {
-            *why = QStringLiteral("bytes lost or counted twice: fed %1, accounted %2").arg(c.fed).arg(accounted);
-            return false;
-        }
-        if (router.answer().length > kMaxData || router.assembling() > kMaxAnswer) {
-            *why = QStringLiteral("a frame longer than a frame can be");
-            return false;
-        }
-        if (router.rawCount() > router.rawExpected() || router.heldNow() > ReceiveRouter::kHoldLimit) {
-            *why = QStringLiteral("raw or held bytes past their limit");
-            return false;
-        }
+        if (c.fed != pos || accounted != c.fed)
+            return broken(why, QStringLiteral("bytes lost or counted twice: fed %1, accounted %2").arg(c.fed).arg(accounted));
+        if (router.answer().length > kMaxData || router.assembling() > kMaxAnswer)
+            return broken(why, QStringLiteral("a frame longer than a frame can be"));
+        if (router.rawCount() > router.rawExpected() || router.heldNow() > ReceiveRouter::kHoldLimit)
+            return broken(why, QStringLiteral("raw or held bytes past their limit"));
     }
-    if (o.answered > 1) {
-        *why = QStringLiteral("one wait answered %1 times").arg(o.answered);
-        return false;
-    }
+    if (o.answered > 1)
+        return broken(why, QStringLiteral("one wait answered %1 times").arg(o.answered));
     if (o.answered && router.frameError() == 0) {
         const uint8_t got = router.answer().code;
-        if (code == ReceiveRouter::kAnyButNotification ? got == cmd::MotionNotification : got != uint8_t(code)) {
-            *why = QStringLiteral("took a frame of code %1 as the answer").arg(got, 2, 16);
-            return false;
-        }
+        if (code == ReceiveRouter::kAnyButNotification ? got == cmd::MotionNotification : got != uint8_t(code))
+            return broken(why, QStringLiteral("took a frame of code %1 as the answer").arg(got, 2, 16));
     }
     o.state = router.state();
     o.error = router.frameError();
@@ -79,10 +75,8 @@ bool run(const uint8_t *head, const uint8_t *stream, size_t n, const std::vector
     ReceiveRouter::Output closing;
     router.armClosing(0, closing);
     const auto &c = router.counters();
-    if (c.fed != n || c.shown + c.answers + c.queued + c.raw + c.held + c.dropped + uint64_t(router.assembling()) != n) {
-        *why = QStringLiteral("held bytes lost on the way to the closing answer");
-        return false;
-    }
+    if (c.fed != n || c.shown + c.answers + c.queued + c.raw + c.held + c.dropped + uint64_t(router.assembling()) != n)
+        return broken(why, QStringLiteral("held bytes lost on the way to the closing answer"));
     return true;
 }
 
@@ -117,10 +111,8 @@ bool checkAnswerStream(const uint8_t *data, size_t size, QString *why)
         return false;
     if (whole.shown != split.shown || whole.state != split.state || whole.error != split.error
         || whole.raw != split.raw || whole.answered != split.answered || whole.queued != split.queued
-        || (whole.answered && !sameRecord(whole.answer, split.answer))) {
-        *why = QStringLiteral("the outcome depends on how the stream was split");
-        return false;
-    }
+        || (whole.answered && !sameRecord(whole.answer, split.answer)))
+        return broken(why, QStringLiteral("the outcome depends on how the stream was split"));
     return true;
 }
 
