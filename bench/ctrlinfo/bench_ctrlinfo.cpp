@@ -7,6 +7,7 @@
 // simulated line, which shows what the line itself allows.
 
 #include "ctrlinfo/ctrl_info.h"
+#include "bench/bench_support.h"
 #include "sim/pty_chip.h"
 #include "tools/device_transfer.h"
 
@@ -101,19 +102,10 @@ Result measure(bool download, const QString &dir)
 {
     sim::PtyChip chip(options());
     CommandLayer layer;
-    QString error;
-    if (!layer.open(chip.slavePath(), QStringLiteral("%1,n,8,1").arg(kBaud), &error)) {
-        std::fprintf(stderr, "bench_ctrlinfo: %s\n", qPrintable(error));
-        std::exit(1);
-    }
+    bench::openOrExit(layer, chip, kBaud, "bench_ctrlinfo");
     Commands c(layer);
     QString failure;
-    Report report;
-    report.message = [&](const QString &m, MessageKind kind) {
-        if (kind == MessageKind::Failure)
-            failure = m;
-        return true;
-    };
+    Report report = bench::failureReport(&failure);
     const DeviceSetup setup{CtrlInfoDevice::I2cEeprom, 65536, 256};
     const QString path = dir + (download ? "/in.bin" : "/out.bin");
     if (download) {

@@ -2,6 +2,7 @@
 // line time of the picture's bytes over the measured time of the whole procedure.
 
 #include "tools/fbuf_transfer.h"
+#include "bench/bench_support.h"
 #include "sim/pty_chip.h"
 
 #include <QCoreApplication>
@@ -37,19 +38,10 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     sim::PtyChip chip;
     chip.setBaud(baud);
     CommandLayer layer;
-    QString error;
-    if (!layer.open(chip.slavePath(), QStringLiteral("%1,n,8,1").arg(baud), &error)) {
-        std::fprintf(stderr, "bench_fbuf: %s\n", qPrintable(error));
-        std::exit(1);
-    }
+    bench::openOrExit(layer, chip, baud, "bench_fbuf");
     Commands c(layer);
     QString failure;
-    Report report;
-    report.message = [&](const QString &m, MessageKind kind) {
-        if (kind == MessageKind::Failure)
-            failure = m;
-        return true;
-    };
+    Report report = bench::failureReport(&failure);
     FbufTransfer transfer(c, report);
     FbufOptions o;
     o.path = dir + (write ? "/in.bin" : "/out.bin");

@@ -1,0 +1,37 @@
+#pragma once
+// What the procedure benchmarks share: a command layer open on the simulated chip, and a report
+// that keeps the last failure instead of showing it.
+
+#include "link/command_layer.h"
+#include "link/report.h"
+#include "sim/pty_chip.h"
+
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zm::bench {
+
+// Opens the layer on the chip's line or ends the benchmark: a figure without a line is no figure.
+inline void openOrExit(CommandLayer &layer, sim::PtyChip &chip, int baud, const char *program)
+{
+    QString error;
+    if (!layer.open(chip.slavePath(), QStringLiteral("%1,n,8,1").arg(baud), &error)) {
+        std::fprintf(stderr, "%s: %s\n", program, qPrintable(error));
+        std::exit(1);
+    }
+}
+
+// A report whose failures land in *failure, so that the benchmark can print what went wrong.
+inline Report failureReport(QString *failure)
+{
+    Report report;
+    report.message = [failure](const QString &m, MessageKind kind) {
+        if (kind == MessageKind::Failure)
+            *failure = m;
+        return true;
+    };
+    return report;
+}
+
+} // namespace zm::bench
