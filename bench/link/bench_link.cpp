@@ -166,20 +166,37 @@ std::vector<double> layerRounds(const char *path, int rounds, bool logging = fal
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 3000;
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 30000;
     Responder chip;
-    // Warm both paths, then alternate them so that neither gets a quieter machine.
+    // Warm every path, then run them in short passes, each pass in another order, so that none of
+    // them gets the quieter moments of the machine: the round trip on a pseudo-terminal has two
+    // modes (the waiting thread woken from sleep or still looking), and which one dominates
+    // drifts over seconds.
     rawRounds(chip.path, 200);
     layerRounds(chip.path, 200);
     layerRounds(chip.path, 200, true);
     std::vector<double> raw, layer, logged;
-    for (int pass = 0; pass < 3; ++pass) {
-        auto r = rawRounds(chip.path, rounds / 3);
-        auto l = layerRounds(chip.path, rounds / 3);
-        auto g = layerRounds(chip.path, rounds / 3, true);
-        raw.insert(raw.end(), r.begin(), r.end());
-        layer.insert(layer.end(), l.begin(), l.end());
-        logged.insert(logged.end(), g.begin(), g.end());
+    const int passes = 30;
+    const int perPass = std::max(1, rounds / passes);
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int k = 0; k < 3; ++k) {
+            switch ((pass + k) % 3) {
+            case 0: {
+                auto r = rawRounds(chip.path, perPass);
+                raw.insert(raw.end(), r.begin(), r.end());
+                break;
+            }
+            case 1: {
+                auto l = layerRounds(chip.path, perPass);
+                layer.insert(layer.end(), l.begin(), l.end());
+                break;
+            }
+            default: {
+                auto g = layerRounds(chip.path, perPass, true);
+                logged.insert(logged.end(), g.begin(), g.end());
+            }
+            }
+        }
     }
     const double x = median(layer), y = median(raw), z = median(logged);
     std::printf("rounds: %d each, medians below (mean: command %.1f us, with the traffic log %.1f us, raw %.1f us)\n",
