@@ -101,12 +101,14 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
         return QFileDialog::getSaveFileName(this, title, name);
     };
     // Both come from the link thread.
-    connect(&layer, &CommandLayer::idleBytes, this, &CCommToolDlg::showIdleBytes, Qt::QueuedConnection);
+    layer.gatherIdleBytes(true);
+    connect(&layer, &CommandLayer::idleBytesGathered, this, &CCommToolDlg::showIdleBytes, Qt::QueuedConnection);
     connect(&layer, &CommandLayer::portLostSignal, this, &CCommToolDlg::portLost, Qt::QueuedConnection);
 }
 
 CCommToolDlg::~CCommToolDlg()
 {
+    layer().gatherIdleBytes(false);
     if (g_console == this)
         g_console = nullptr;
 }
@@ -287,8 +289,11 @@ void CCommToolDlg::portLost(const QString &reason)
     showMessage(this, QString::fromLatin1(msg::kPortLost) + "\n" + reason);
 }
 
-void CCommToolDlg::showIdleBytes(const QByteArray &bytes)
+void CCommToolDlg::showIdleBytes()
 {
+    const QByteArray bytes = layer().takeIdleBytes();
+    if (bytes.isEmpty())
+        return;
     ui->dataShow->appendBytes(bytes);
     QString error;
     if (m_capture.isOpen() && !m_capture.write(bytes, QDateTime::currentDateTime(), &error)) {

@@ -62,7 +62,7 @@ public:
 
 public slots:
     // Bytes the chip sent outside any command.
-    void showIdleBytes(const QByteArray &bytes);
+    void showIdleBytes();
 
 protected:
     // The console keeps its own open and closed states.

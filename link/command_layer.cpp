@@ -1,6 +1,7 @@
 #include "link/command_layer.h"
 
 #include <algorithm>
+#include <utility>
 #include <chrono>
 #include <thread>
 
@@ -131,8 +132,34 @@ void CommandLayer::deliver(const ReceiveRouter::Output &out)
 {
     if (out.answered || out.rawProgress || out.queued)
         m_cv.notify_all();
-    if (!out.show.isEmpty())
-        emit idleBytes(out.show);
+    if (out.show.isEmpty())
+        return;
+    if (m_gatherIdle.load()) {
+        bool first = false;
+        {
+            std::lock_guard lock(m_gatheredMutex);
+            first = m_gathered.isEmpty();
+            m_gathered += out.show;
+        }
+        if (first)
+            emit idleBytesGathered();
+    }
+    emit idleBytes(out.show);
+}
+
+void CommandLayer::gatherIdleBytes(bool on)
+{
+    m_gatherIdle = on;
+    if (!on) {
+        std::lock_guard lock(m_gatheredMutex);
+        m_gathered.clear();
+    }
+}
+
+QByteArray CommandLayer::takeIdleBytes()
+{
+    std::lock_guard lock(m_gatheredMutex);
+    return std::exchange(m_gathered, QByteArray());
 }
 
 uint8_t CommandLayer::waitArmed(int timeoutMs)

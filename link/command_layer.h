@@ -109,10 +109,20 @@ public:
     // What crossed the line; recorded while enabled (the traffic log, zmctl --log).
     TrafficRecorder &traffic() { return m_traffic; }
 
+    // Idle bytes gathered for a reader on another thread (the console's data show). While it has
+    // not taken them, bytes that come are added to what waits, and idleBytesGathered() is emitted
+    // only when nothing was waiting: a flood of bytes then reaches a busy reader as a few large
+    // batches, instead of one queued copy per read that buries its event loop. Off until
+    // switched on; switching off drops what waits.
+    void gatherIdleBytes(bool on);
+    QByteArray takeIdleBytes();
+
 signals:
     // Bytes that arrived while no command was waiting, that trailed an answer, or frames that
     // were not the awaited answer.
     void idleBytes(const QByteArray &bytes);
+    // Gathered idle bytes wait to be taken (see gatherIdleBytes). From the link thread.
+    void idleBytesGathered();
     // The open port went away under us; the link is closed. Emitted once, on the link thread.
     void portLostSignal(const QString &reason);
     // The port was opened or closed (by the program, or lost). From the thread that did it.
@@ -151,6 +161,9 @@ private:
     std::atomic<bool> m_signalled{false}; // mirrors m_event || m_writeFailed for the brief look
 
     TrafficRecorder m_traffic;
+    std::atomic<bool> m_gatherIdle{false};
+    std::mutex m_gatheredMutex;
+    QByteArray m_gathered;
     struct RawRun {
         int64_t start = -1;
         uint32_t bytes = 0;

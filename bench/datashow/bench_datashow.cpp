@@ -1,7 +1,7 @@
 // Feeds 16 MiB of idle bytes, 4 KiB at a time, through the console's data show (offscreen), in
 // hex form and in character form, and compares the cost of the first 64 KiB with the cost of the
-// last 64 KiB. Each batch goes the way the link's bytes go (the command layer's idle-bytes signal,
-// queued to the console) and is followed by event processing and a real paint of the box.
+// last 64 KiB. Each batch is handed to the console's data show as the console hands it the bytes
+// it takes from the link, and is followed by event processing and a real paint of the box.
 // Baseline, measured in the same run: a QPlainTextEdit that gets the hex form as one growing line.
 
 #include "app/comm_tool_dlg.h"
@@ -53,7 +53,7 @@ struct Figures {
     double ratio() const { return firstMs > 0 ? lastMs / firstMs : 0; }
 };
 
-Figures run(zm::CommandLayer &layer, zm::CCommToolDlg &console, bool hex)
+Figures run(zm::CCommToolDlg &console, bool hex)
 {
     zm::DataShowView *view = console.dataShow();
     console.findChild<QCheckBox *>("hexShowCheck")->setChecked(hex);
@@ -62,7 +62,7 @@ Figures run(zm::CommandLayer &layer, zm::CCommToolDlg &console, bool hex)
         QElapsedTimer t;
         t.start();
         for (qint64 done = 0; done < bytes; done += kBatch) {
-            emit layer.idleBytes(batch(seed));
+            view->appendBytes(batch(seed));
             QApplication::processEvents();
             view->repaint();
         }
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
     Figures worse;
     bool worseHex = true;
     for (bool hex : {true, false}) {
-        const Figures f = run(layer, console, hex);
+        const Figures f = run(console, hex);
         std::printf("%s form: first 64 KiB %.1f ms, last 64 KiB after 16 MiB %.1f ms, ratio %.2f, "
                     "memory per received byte %.3f (heap growth; the show's own count %.3f), %llu paints\n",
                     hex ? "hex" : "character", f.firstMs, f.lastMs, f.ratio(), f.memoryPerByte, f.ownPerByte,

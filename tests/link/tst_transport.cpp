@@ -118,6 +118,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shown, bytes("76 00 30 00 01 EE") + "xyz", 2000);
     }
 
+    // A reader that is busy (the console's GUI thread while a flood comes in) gets one notice and
+    // takes everything that came meanwhile in one batch, in order: one queued copy per read
+    // piled up thousands of events and held its event loop for tens of milliseconds.
+    void idleBytesGatherForABusyReader()
+    {
+        Bench b([](const QByteArray &) { return std::vector<PeerAction>{}; });
+        b.layer.gatherIdleBytes(true);
+        std::atomic<int> notices{0};
+        connect(&b.layer, &CommandLayer::idleBytesGathered, this, [&] { ++notices; }, Qt::DirectConnection);
+        QByteArray seen; // told after the gathering, so once all is seen all is gathered
+        connect(&b.layer, &CommandLayer::idleBytes, this, [&](const QByteArray &d) { seen += d; }, Qt::DirectConnection);
+        QByteArray sent;
+        for (int i = 0; i < 40; ++i) {
+            const QByteArray piece(64, char('a' + i % 26));
+            b.peer.send(piece);
+            sent += piece;
+            QTest::qWait(2);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(seen, sent, 2000);
+        QCOMPARE(b.layer.takeIdleBytes(), sent);
+        QCOMPARE(notices.load(), 1);
+        // Once taken, the next bytes are told again; switched off, nothing is kept.
+        b.peer.send("x");
+        QTRY_COMPARE_WITH_TIMEOUT(notices.load(), 2, 2000);
+        QCOMPARE(b.layer.takeIdleBytes(), QByteArray("x"));
+        b.layer.gatherIdleBytes(false);
+        b.peer.send("y");
+        QTest::qWait(50);
+        QVERIFY(b.layer.takeIdleBytes().isEmpty());
+        QCOMPARE(notices.load(), 2);
+    }
+
     // The erase of the whole flash waits longer than the ordinary time-out however it is sent,
     // also as a raw command.
     void eraseByItsCodeWaitsLong()
