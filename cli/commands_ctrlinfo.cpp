@@ -3,7 +3,7 @@
 
 #include "cli/cli.h"
 #include "ctrlinfo/ctrl_info.h"
-#include "ctrlinfo/ctrl_info_inspect.h"
+#include "ctrlinfo/ctrl_info_dump.h"
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
 #include "features/image_property.h"

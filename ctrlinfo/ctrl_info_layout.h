@@ -1,6 +1,6 @@
 #pragma once
 // The stored layout of the control info, apart from where the bytes come from: the chip's memory
-// (ctrl_info.h reads it through commands) or a dump file (ctrl_info_inspect.h). Both find a
+// (ctrl_info.h reads it through commands) or a dump file (ctrl_info_dump.h). Both find a
 // record the same way, through lookupCtrlInfoRecord, so a file and the chip cannot disagree about
 // where a record lies.
 //

@@ -6,7 +6,7 @@
 
 #include "ctrlinfo/config_settings.h"
 #include "ctrlinfo/ctrl_info.h"
-#include "ctrlinfo/ctrl_info_inspect.h"
+#include "ctrlinfo/ctrl_info_dump.h"
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
 #include "link/hex_text.h"

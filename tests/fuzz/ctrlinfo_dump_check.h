@@ -2,7 +2,7 @@
 // The inspector's invariants, checked on the bytes of one file. Shared by the libFuzzer target
 // and by the replay that CTest runs on every build.
 
-#include "ctrlinfo/ctrl_info_inspect.h"
+#include "ctrlinfo/ctrl_info_dump.h"
 
 #include <QString>
 

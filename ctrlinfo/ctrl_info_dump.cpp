@@ -1,4 +1,4 @@
-#include "ctrlinfo/ctrl_info_inspect.h"
+#include "ctrlinfo/ctrl_info_dump.h"
 
 #include "ctrlinfo/ctrl_info.h"
 #include "link/protocol.h"
