@@ -118,9 +118,20 @@ Report Context::report(ProgressLine &line, std::function<void(const QString &, c
     return r;
 }
 
+QString Context::portWentAway() const
+{
+    const QString reason = layer.lostReason();
+    return reason.isEmpty() ? QStringLiteral("The port went away.") : QStringLiteral("The port went away: %1").arg(reason);
+}
+
 int Context::failed(uint8_t result) const
 {
-    return failed(QString::fromLatin1(resultText(result)));
+    if (stop.stop_requested())
+        return interrupted();
+    // A command cut off by the loss of the port failed for that reason; its result code only
+    // says that no answer came.
+    printError(layer.portLost() ? portWentAway() : QString::fromLatin1(resultText(result)));
+    return kFailed;
 }
 
 int Context::failed(const QString &text) const
@@ -129,7 +140,7 @@ int Context::failed(const QString &text) const
         return interrupted();
     printError(text);
     if (layer.portLost())
-        printError(QStringLiteral("The port went away."));
+        printError(portWentAway());
     return kFailed;
 }
 
@@ -138,7 +149,7 @@ int Context::ended(bool ok) const
     if (stop.stop_requested())
         return interrupted();
     if (!ok && layer.portLost())
-        printError(QStringLiteral("The port went away."));
+        printError(portWentAway());
     return ok ? kOk : kFailed;
 }
 

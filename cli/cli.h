@@ -75,15 +75,17 @@ struct Context {
     // values through `value`, questions answered no (a script cannot be asked), the stop of
     // Ctrl+C.
     Report report(ProgressLine &line, std::function<void(const QString &, const QString &)> value = {}) const;
-    // Prints the result text (and that the port went away, when it did); exit status 1, or 130
-    // when the user interrupted the command.
+    // Prints the result text (or, when the port went away under the command, that and why); exit
+    // status 1, or 130 when the user interrupted the command.
     int failed(uint8_t result) const;
-    // The same for a failure that a procedure put in words.
+    // The same for a failure that a procedure put in words, followed by the port's loss.
     int failed(const QString &text) const;
     int interrupted() const;
     // The exit status after a long procedure that told its own failure: 130 when the user
     // interrupted it, 1 when it failed (saying so when the port went away), else 0.
     int ended(bool ok) const;
+    // "The port went away: <port>: <why>."
+    QString portWentAway() const;
     bool stopRequested() const { return stop.stop_requested(); }
 };
 

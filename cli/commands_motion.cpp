@@ -52,7 +52,7 @@ int motionWatch(Context &ctx, const Args &a)
     const bool ok = monitor.run(limits);
     if (!ok) {
         if (ctx.layer.portLost())
-            printError(QStringLiteral("The port went away."));
+            printError(ctx.portWentAway());
         return kFailed;
     }
     return csvFailed ? kFailed : kOk;

@@ -17,12 +17,19 @@ CommandLayer::CommandLayer(QObject *parent)
         {
             std::lock_guard lock(m_mutex);
             m_lost = true;
+            m_lostReason = reason;
             m_router.disarm();
         }
         m_cv.notify_all();
         emit portLostSignal(reason);
         emit portStateChanged(false);
     });
+}
+
+QString CommandLayer::lostReason() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lost ? m_lostReason : QString();
 }
 
 CommandLayer::~CommandLayer()

@@ -42,6 +42,8 @@ public:
     void close();
     bool isOpen() const { return m_link->isOpen(); }
     bool portLost() const { return m_lost.load(); }
+    // Why the port was lost ("<port>: the line was hung up."), empty while it is not.
+    QString lostReason() const;
 
     // One command (or chain of commands) in flight: an atomic test-and-set.
     bool tryAcquire() { return !m_busy.exchange(true); }
@@ -147,6 +149,7 @@ private:
     std::atomic<int> m_pageSize{256};
     std::atomic<int> m_pcUart{1};
     std::atomic<bool> m_lost{false};
+    QString m_lostReason; // under m_mutex
 
     // Shared between the link thread (receive path) and the worker in flight.
     mutable std::mutex m_mutex;
