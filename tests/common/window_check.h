@@ -29,15 +29,12 @@ inline QStringList windowFitProblems(QWidget *window, QSize screen = QSize(1366,
     if (window->layout())
         window->layout()->activate();
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    const QSize now = window->size();
-    if (least.width() + kFrameWidth > screen.width() || least.height() + kFrameHeight > screen.height())
-        problems << QStringLiteral("%1 needs at least %2x%3, more than a %4x%5 screen holds with a title bar")
-                        .arg(window->windowTitle()).arg(least.width()).arg(least.height())
-                        .arg(screen.width()).arg(screen.height());
-    if (now.width() + kFrameWidth > screen.width() || now.height() + kFrameHeight > screen.height())
-        problems << QStringLiteral("%1 opens at %2x%3, larger than a %4x%5 screen with a title bar")
-                        .arg(window->windowTitle()).arg(now.width()).arg(now.height())
-                        .arg(screen.width()).arg(screen.height());
+    for (const auto &[size, what] : {std::pair{least, "needs at least"}, std::pair{window->size(), "opens at"}}) {
+        if (size.width() + kFrameWidth > screen.width() || size.height() + kFrameHeight > screen.height())
+            problems << QStringLiteral("%1 %2 %3x%4, more than a %5x%6 screen holds with a title bar")
+                            .arg(window->windowTitle(), QLatin1String(what)).arg(size.width()).arg(size.height())
+                            .arg(screen.width()).arg(screen.height());
+    }
     auto cut = [&](QWidget *w, const QString &text) {
         if (!w->isVisibleTo(window) || text.isEmpty())
             return;

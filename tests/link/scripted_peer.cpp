@@ -65,9 +65,8 @@ void ScriptedPeer::hangUp()
 
 QByteArray ScriptedPeer::answer(uint8_t code, uint8_t status, const QByteArray &data, uint8_t serial)
 {
-    QByteArray a;
-    a.append(char(0x76)).append(char(serial)).append(char(code)).append(char(status)).append(char(data.size()));
-    return a + data;
+    const char head[] = {char(0x76), char(serial), char(code), char(status), char(data.size())};
+    return QByteArray(head, 5) + data;
 }
 
 void ScriptedPeer::serve()
@@ -78,17 +77,14 @@ void ScriptedPeer::serve()
             continue;
         char buf[4096];
         const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n <= 0)
-            continue;
         std::vector<QByteArray> complete;
         {
             std::lock_guard lock(m_mutex);
-            m_buffer += QByteArray(buf, int(n));
+            m_buffer += QByteArray(buf, int(std::max<ssize_t>(n, 0)));
             while (m_buffer.size() >= 4 && m_buffer.size() >= 4 + uint8_t(m_buffer[3])) {
-                const int len = 4 + uint8_t(m_buffer[3]);
-                complete.push_back(m_buffer.left(len));
-                m_frames.push_back(m_buffer.left(len));
-                m_buffer = m_buffer.mid(len);
+                complete.push_back(m_buffer.left(4 + uint8_t(m_buffer[3])));
+                m_frames.push_back(complete.back());
+                m_buffer.remove(0, complete.back().size());
             }
         }
         for (const QByteArray &f : complete)
@@ -103,11 +99,8 @@ void ScriptedPeer::handle(const QByteArray &frame)
         std::lock_guard lock(m_mutex);
         script = m_script;
     }
-    if (!script)
-        return;
-    for (const PeerAction &a : script(frame)) {
-        if (a.delayMs > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(a.delayMs));
+    for (const PeerAction &a : script ? script(frame) : std::vector<PeerAction>{}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(a.delayMs));
         if (a.hangup)
             return hangUp();
         send(a.bytes);

@@ -1,11 +1,14 @@
 // The simulated chip through a real pseudo-terminal, driven with plain POSIX calls as a client:
-// what only the line shows (streams filling it, pacing, hang-up, the line replaced).
-// What the chip answers is the model test's business.
+// what only the line shows (streams filling it, pacing, hang-up, the line replaced). Then zmsim
+// as a program, with zmctl against it. What the chip answers is the model test's business.
 
 #include "sim/pty_chip.h"
+#include "tests/common/zmctl_run.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -90,78 +93,106 @@ class TestSimPty : public QObject {
     Q_OBJECT
 
 private slots:
-    void streams_data();
-    void streams();
-    void hangupAndReopen();
-};
-
-void TestSimPty::streams_data()
-{
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("turnaround");
-    QTest::newRow("unpaced") << 0 << 0;
-    QTest::newRow("921600 baud, turnaround") << 921600 << 30;
-}
-
-void TestSimPty::streams()
-{
-    QFETCH(int, baud);
-    QFETCH(int, turnaround);
-    PtyChip chip(PtyChip::Options{{}, baud, turnaround});
-    QVERIFY2(chip.isOpen(), qPrintable(chip.errorString()));
-    // Unpaced, large enough to fill the pseudo-terminal many times over.
-    const QByteArray picture = pattern(baud ? 20'000 : 300'000);
-    const QByteArray length = QByteArray::fromHex(QByteArray::number(picture.size(), 16).rightJustified(8, '0'));
-    chip.setFrameBuffer(0, picture);
-    Port port(chip.slavePath());
-    QVERIFY(port.write(hex("5600320c 00 02 00000000") + length + hex("0bb8")));
-    QCOMPARE(port.read(5), hex("7600320000"));
-    const QByteArray raw = port.read(picture.size(), 10'000);
-    QCOMPARE(raw.size(), picture.size());
-    QVERIFY(raw == picture);
-    QCOMPARE(port.read(5), hex("7600320000"));
-    QCOMPARE(port.readFor(100), QByteArray());
-
-    // Back in, in pieces as a PC program writes.
-    const QByteArray rotated = picture.mid(1) + picture.left(1);
-    QVERIFY(port.write(hex("5600330b 02 00000000") + length + hex("0000")));
-    QCOMPARE(port.read(5), hex("7600330000"));
-    for (qsizetype offset = 0; offset < rotated.size(); offset += 4096)
-        QVERIFY(port.write(rotated.mid(offset, 4096)));
-    QCOMPARE(port.read(5, 10'000), hex("7600330000"));
-    QVERIFY(chip.frameBuffer(0) == rotated);
-    QCOMPARE(chip.frames().size(), 2); // the picture bytes are no frames
-}
-
-// A hang-up fault closes the line; reopen gives a fresh one. Then the line is replaced while the
-// chip thread waits on it (each new line usually gets the descriptor numbers of the one before):
-// its client is cut off, not left on a line that nobody serves.
-void TestSimPty::hangupAndReopen()
-{
-    PtyChip chip;
-    QVERIFY(chip.addFault("hangup,cmd=0x26,times=1"));
+    void streams_data()
     {
-        Port port(chip.slavePath());
-        QVERIFY(port.write(hex("56002600")));
-        QCOMPARE(port.readFor(3000), QByteArray());
-        QVERIFY(port.hungUp());
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("turnaround");
+        QTest::newRow("unpaced") << 0 << 0;
+        QTest::newRow("921600 baud, turnaround") << 921600 << 30;
     }
-    QVERIFY(!chip.isOpen());
-    QCOMPARE(chip.hangupCount(), 1);
 
-    Port first(chip.reopen());
-    QVERIFY(chip.isOpen());
-    QVERIFY(first.write(hex("56002600")));
-    QCOMPARE(first.read(5), hex("7600260000"));
-    for (int round = 0; round < 3; ++round) {
-        Port port(chip.reopen());
-        QVERIFY(port.write(hex("56003800")));
-        QCOMPARE(port.read(6), hex("760038000100"));
+    void streams()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, turnaround);
+        PtyChip chip(PtyChip::Options{{}, baud, turnaround});
+        QVERIFY2(chip.isOpen(), qPrintable(chip.errorString()));
+        // Unpaced, large enough to fill the pseudo-terminal many times over.
+        const QByteArray picture = pattern(baud ? 20'000 : 300'000);
+        const QByteArray length = QByteArray::fromHex(QByteArray::number(picture.size(), 16).rightJustified(8, '0'));
+        chip.setFrameBuffer(0, picture);
+        Port port(chip.slavePath());
+        QVERIFY(port.write(hex("5600320c 00 02 00000000") + length + hex("0bb8")));
+        QCOMPARE(port.read(5), hex("7600320000"));
+        const QByteArray raw = port.read(picture.size(), 10'000);
+        QCOMPARE(raw.size(), picture.size());
+        QVERIFY(raw == picture);
+        QCOMPARE(port.read(5), hex("7600320000"));
+        QCOMPARE(port.readFor(100), QByteArray());
+
+        // Back in, in pieces as a PC program writes.
+        const QByteArray rotated = picture.mid(1) + picture.left(1);
+        QVERIFY(port.write(hex("5600330b 02 00000000") + length + hex("0000")));
+        QCOMPARE(port.read(5), hex("7600330000"));
+        for (qsizetype offset = 0; offset < rotated.size(); offset += 4096)
+            QVERIFY(port.write(rotated.mid(offset, 4096)));
+        QCOMPARE(port.read(5, 10'000), hex("7600330000"));
+        QVERIFY(chip.frameBuffer(0) == rotated);
+        QCOMPARE(chip.frames().size(), 2); // the picture bytes are no frames
     }
-    QCOMPARE(first.readFor(1000), QByteArray());
-    QVERIFY(first.hungUp());
-    QCOMPARE(chip.frames().size(), 5);
-}
+
+    // A hang-up fault closes the line; reopen gives a fresh one. Then the line is replaced while the
+    // chip thread waits on it (each new line usually gets the descriptor numbers of the one before):
+    // its client is cut off, not left on a line that nobody serves.
+    void hangupAndReopen()
+    {
+        PtyChip chip;
+        QVERIFY(chip.addFault("hangup,cmd=0x26,times=1"));
+        {
+            Port port(chip.slavePath());
+            QVERIFY(port.write(hex("56002600")));
+            QCOMPARE(port.readFor(3000), QByteArray());
+            QVERIFY(port.hungUp());
+        }
+        QVERIFY(!chip.isOpen());
+        QCOMPARE(chip.hangupCount(), 1);
+
+        Port first(chip.reopen());
+        QVERIFY(chip.isOpen());
+        QVERIFY(first.write(hex("56002600")));
+        QCOMPARE(first.read(5), hex("7600260000"));
+        for (int round = 0; round < 3; ++round) {
+            Port port(chip.reopen());
+            QVERIFY(port.write(hex("56003800")));
+            QCOMPARE(port.read(6), hex("760038000100"));
+        }
+        QCOMPARE(first.readFor(1000), QByteArray());
+        QVERIFY(first.hungUp());
+        QCOMPARE(chip.frames().size(), 5);
+    }
+
+    // zmsim serves zmctl on its link with a fault rule given on its command line, writes a trace of
+    // every frame, and on SIGTERM exits cleanly and takes the link along.
+    void zmsimServesZmctlOnItsLink()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("zm"), trace = dir.filePath("trace.txt");
+        QProcess sim;
+        sim.start(QStringLiteral(ZMSIM_PATH), {"--link", link, "--trace", trace, "--fault", "status=5,cmd=0x26"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.canReadLine(), 5000);
+        QCOMPARE(QString::fromLocal8Bit(sim.readLine()), "zmsim: " + QFileInfo(link).symLinkTarget() + "\n");
+
+        using zm::test::runZmctl;
+        QCOMPARE(runZmctl(link, {"version"}).out, QStringLiteral("Version:\"ZM3386V1.02\"\n"));
+        QCOMPARE(runZmctl(link, {"write", "chip", "1204", "7F"}).code, 0);
+        QCOMPARE(runZmctl(link, {"read", "chip", "1204"}).out, QStringLiteral("7F\n"));
+        const zm::test::ZmctlRun reset = runZmctl(link, {"reset"});
+        QCOMPARE(reset.code, 1);
+        QCOMPARE(reset.err, QStringLiteral("Cmd recept, but execute failed\n"));
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(3000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.first(), QStringLiteral("56 00 11 00  get-version"));
+        QCOMPARE(lines.at(1), QStringLiteral("56 00 31 05 01 01 12 04 7F  write-data: chip 0x1204, 1 items: 7F"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSimPty)
 #include "tst_sim_pty.moc"
