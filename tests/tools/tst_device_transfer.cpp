@@ -1,15 +1,20 @@
 // Upload, download, verify and the flash erase against the simulated chip: the pieces they move,
-// the set-up before them, the verification, and what a failure leaves behind.
+// the set-up before them, the verification, and what a failure leaves behind; and zmctl's
+// control-info and flash commands, the built program as a user runs it.
 
 #include "ctrlinfo/config_settings.h"
 #include "ctrlinfo/device_models.h"
 #include "link/messages.h"
 #include "sim/ctrl_info_image.h"
+#include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
 #include "tools/device_transfer.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
+
+#include <csignal>
 
 using namespace zm;
 using test::CtrlInfoRig;
@@ -30,6 +35,9 @@ QList<QPair<uint32_t, int>> reads(const QList<QByteArray> &frames, uint8_t type)
     }
     return out;
 }
+
+using Run = test::ZmctlRun;
+Run zmctl(const QString &port, const QStringList &args) { return test::runZmctl(port, args); }
 
 int countOf(const QList<QByteArray> &frames, uint8_t code, uint8_t type)
 {
@@ -299,6 +307,124 @@ private slots:
         QVERIFY(rig.chip.addFault("status=5,cmd=0x62,times=1"));
         QVERIFY(!DeviceTransfer(rig.c, rig.report).eraseFlash(false));
         QCOMPARE(rig.messages, QStringList({msg::kChipEraseFinish, "Cmd recept, but execute failed"}));
+    }
+
+    // zmctl: out of the memory and back, finding it by its signature (the pieces of each memory
+    // are the procedure's, above); verify tells changed bytes where they differ.
+    void zmctlRoundTrip()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::SpiEeprom));
+        QTemporaryDir dir;
+        const QStringList model{"--model", "AT25256A"};
+        const QString port = chip.slavePath(), out = dir.filePath("out.bin"), changed = dir.filePath("changed.bin"),
+                      back = dir.filePath("back.bin");
+        Run r = zmctl(port, QStringList{"upload", out} + model);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains("Ctrl info device: SPI E2prom") && r.err.contains("Upload finish!"), qPrintable(r.err));
+        QCOMPARE(test::readFile(out), sim::ctrlInfoImage(Place::SpiEeprom));
+
+        QByteArray bytes = test::readFile(out);
+        bytes[0x100] = char(bytes[0x100] ^ 0x5A);
+        bytes.append(test::pattern(100));
+        QVERIFY(test::writeFile(changed, bytes));
+        r = zmctl(port, QStringList{"download", changed} + model);
+        QVERIFY2(r.code == 0 && r.err.contains("Download finish!"), qPrintable(r.err));
+        r = zmctl(port, QStringList{"upload", back, "--size", "484"} + model);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(test::readFile(back), bytes);
+        r = zmctl(port, QStringList{"verify", out} + model);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString("First difference at 0x0100; 1 byte of 384 differ\n"));
+    }
+
+    void zmctlCommands_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<uint>("flashSize");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QStringList>("frames");
+        QTest::newRow("locate") << QStringList{"locate"} << 524288u << 0 << "I2C E2prom\n" << QStringList{"5600300404020000"};
+        QTest::newRow("flash-size") << QStringList{"flash-size"} << 524288u << 0 << "524288 bytes, AT25F4096A (512 KB)\n"
+                                    << QStringList{"56006000"};
+        QTest::newRow("no flash") << QStringList{"flash-size"} << 0u << 1 << "" << QStringList{"56006000"};
+        QTest::newRow("erase-sector") << QStringList{"erase-sector", "1F000"} << 524288u << 0 << ""
+                                      << QStringList{"560061040001F000"};
+        QTest::newRow("erase-chip") << QStringList{"erase-chip"} << 524288u << 0 << "" << QStringList{"56006200"};
+        QTest::newRow("set-serial") << QStringList{"set-serial", "5"} << 524288u << 0 << "" << QStringList{"5600210105"};
+        QTest::newRow("mcu") << QStringList{"set-baud", "mcu", "--clock", "36M", "--rate", "115200"} << 524288u << 0
+                             << "Value: 1288\n" << QStringList{"56002403011288"};
+        QTest::newRow("huart") << QStringList{"set-baud", "huart", "--rate", "921600"} << 524288u << 0
+                               << "Frac: 0353 Inter: 0001\n" << QStringList{"560024050203530001"};
+        QTest::newRow("spi") << QStringList{"set-baud", "spi", "--rate-index", "0"} << 524288u << 0
+                             << "Divider: 003F SS: 0200 (0.211 Mhz)\n" << QStringList{"5600240503003F0200"};
+        // Usage errors send nothing.
+        QTest::newRow("two amounts") << QStringList{"upload", "x.bin", "--whole", "--size", "64"} << 524288u << 2 << ""
+                                     << QStringList{};
+        QTest::newRow("bad size") << QStringList{"download", ZMCTL, "--device", "i2c-eeprom", "--device-size", "1000"}
+                                  << 524288u << 2 << "" << QStringList{};
+    }
+    void zmctlCommands()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(uint, flashSize);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QStringList, frames);
+        sim::PtyChip chip(test::chipOptions(Place::I2cEeprom, flashSize));
+        const Run r = zmctl(chip.slavePath(), args);
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out, out);
+        QStringList seen;
+        for (const QByteArray &f : chip.frames())
+            seen << QString::fromLatin1(f.toHex().toUpper());
+        QCOMPARE(seen, frames);
+        if (code == 2)
+            QVERIFY(r.err.startsWith("zmctl: "));
+    }
+
+    // Refusals as the window makes them, and what a failed upload leaves.
+    void zmctlRefusalsAndFailures()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::SpiEeprom));
+        QTemporaryDir dir;
+        const QString port = chip.slavePath(), file = dir.filePath("ctrl.bin");
+        QVERIFY(test::writeFile(file, test::pattern(64)));
+        // 64 KB, the size without a model, is no SPI EEPROM's.
+        Run r = zmctl(port, {"download", file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Please select device size"), qPrintable(r.err));
+        r = zmctl(port, {"download", file, "--model", "24C512"});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains("AT25128A"));
+        QVERIFY(chip.addFault("status=5,cmd=0x30,times=1"));
+        r = zmctl(port, {"upload", file, "--whole", "--device", "i2c-eeprom", "--model", "24C02"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Read data failed, exit upload"), qPrintable(r.err));
+        QCOMPARE(test::readFile(file), test::pattern(64));
+    }
+
+    // Ctrl+C during an upload: exit 130, the earlier file as it was, what was read kept beside it.
+    void interruptedUploadKeepsWhatItRead()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::I2cEeprom));
+        chip.setBaud(9600); // the whole memory takes far longer than the test waits
+        QTemporaryDir dir;
+        const QString file = dir.filePath("dump.bin");
+        QVERIFY(test::writeFile(file, "earlier dump"));
+        QProcess p;
+        p.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "upload", file, "--whole"});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(chip.waitForFrames(8, 20000)); // locate, set-up and a few pieces
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 130);
+        const QString err = QString::fromLatin1(p.readAllStandardError());
+        QVERIFY2(err.contains("The upload was stopped.") && err.contains(file + ".partial"), qPrintable(err));
+        QCOMPARE(test::readFile(file), QByteArray("earlier dump"));
+        const QByteArray partial = test::readFile(file + ".partial");
+        QVERIFY(!partial.isEmpty() && partial.size() % 16 == 0);
+        QCOMPARE(partial, chip.readMemory(MemoryType::I2cEeprom, 0, int(partial.size())));
     }
 };
 
