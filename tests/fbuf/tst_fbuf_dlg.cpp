@@ -163,8 +163,7 @@ private slots:
         QCOMPARE(m_messages->texts(), QStringList{"Fbuf read finished!"});
         QCOMPARE(m_messages->at(0).icon, QMessageBox::Information);
         QCOMPARE(test::readFile(m_chosen), picture);
-        QCOMPARE(m_fbuf->previewDrawSize(), QSize(640, 480));
-        QCOMPARE(text("imageLenEdit"), fbufLengthText(uint32_t(picture.size())));
+        QCOMPARE(m_fbuf->previewDrawSize(), QSize(640, 480)); // the picture read is shown
         QVERIFY(m_dlg->isEnabled());
         m_dlg->resize(m_dlg->sizeHint());
         checkFit("fbuf");
