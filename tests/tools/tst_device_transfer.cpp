@@ -93,7 +93,7 @@ private slots:
         for (uint32_t a = 0; a < 64; a += uint32_t(piece))
             expected << qMakePair(a, piece);
         QCOMPARE(reads(rig.chip.frames(), uint8_t(type)), expected);
-        QCOMPARE(test::readFile(o.path), rig.memory(type, 0, 64));
+        QCOMPARE(test::readFile(o.path), rig.chip.readMemory(type, 0, 64));
         QCOMPARE(rig.statuses, (QStringList{msg::kReadingData, msg::kReadFinish, ""}));
         QCOMPARE(rig.counter, QString());
 
@@ -102,7 +102,7 @@ private slots:
         const QByteArray image = test::pattern(100);
         QVERIFY(test::writeFile(o.path, image));
         QVERIFY(DeviceTransfer(rig.c, rig.report).download(s, o.path));
-        QCOMPARE(rig.memory(type, 0, 100), image);
+        QCOMPARE(rig.chip.readMemory(type, 0, 100), image);
         const int down = place == Place::I2cEeprom ? 12 : 8, pieces = (100 + down - 1) / down;
         QCOMPARE(countOf(rig.chip.frames(), cmd::WriteData, uint8_t(type)), pieces);
         QCOMPARE(countOf(rig.chip.frames(), cmd::ReadData, uint8_t(type)), pieces);
@@ -161,7 +161,7 @@ private slots:
         const DeviceSetup s{CtrlInfoDevice::I2cEeprom, 65536, 256};
         const QString path = rig.path("dump.bin");
         QVERIFY(test::writeFile(path, "the earlier dump"));
-        const QByteArray memory = rig.memory(MemoryType::I2cEeprom, 0, 1024);
+        const QByteArray memory = rig.chip.readMemory(MemoryType::I2cEeprom, 0, 1024);
 
         rig.stopAt = 160;
         QVERIFY(!DeviceTransfer(rig.c, rig.report).upload(s, {UploadAmount::GivenSize, 1024, path}));
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(rig.chip.addFault("flaky=2"));
         QVERIFY(DeviceTransfer(rig.c, rig.report).download(s, path));
         QCOMPARE(countOf(rig.chip.frames(), cmd::WriteData, 4), 4 + 2);
-        QCOMPARE(rig.memory(MemoryType::I2cEeprom, 0, 48), test::pattern(48));
+        QCOMPARE(rig.chip.readMemory(MemoryType::I2cEeprom, 0, 48), test::pattern(48));
 
         rig.messages.clear();
         // After the second piece the third fails for good.
