@@ -59,11 +59,6 @@ struct CtrlInfoRig {
 
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
 
-    QByteArray memory(MemoryType type, uint32_t address, int length) const
-    {
-        return chip.readMemory(type, address, length);
-    }
-
     // The command codes the chip received, in order.
     QList<int> codes() const
     {

@@ -86,24 +86,13 @@ struct Run {
 };
 
 // A port that does not exist: the inspector must not need one.
-Run zmctl(const QStringList &args, const QString &port = QStringLiteral("/dev/zm-no-such-port"))
+Run zmctl(const QStringList &args)
 {
-    const test::ZmctlRun r = test::runZmctl(port, args);
+    const test::ZmctlRun r = test::runZmctl(QStringLiteral("/dev/zm-no-such-port"), args);
     QStringList out = r.out.split('\n');
     if (out.last().isEmpty())
         out.removeLast();
     return {r.code, out, r.err};
-}
-
-// The control info of the chip, as `zmctl upload` writes it.
-QString upload(Place place, const QTemporaryDir &dir)
-{
-    sim::PtyChip chip(test::chipOptions(place));
-    const QString path = dir.filePath(QStringLiteral("dump.bin"));
-    const Run r = zmctl({"upload", path}, chip.slavePath());
-    if (r.code != 0)
-        qFatal("upload: %s", qPrintable(r.err));
-    return path;
 }
 
 } // namespace
@@ -113,25 +102,9 @@ class TestCtrlInfoCore : public QObject
     Q_OBJECT
 
 private slots:
-    // The chip's tables follow their formulas for every clock and rate (MCU 16 x clock / baud
-    // - 256, SPI d / 2 - 1); the high-speed divisors at both ends and the middle; the SPI rate
-    // texts round halves up (0.5625 MHz reads 0.563).
-    void divisors()
-    {
-        for (int clock = 0; clock < 2; ++clock) {
-            for (int baud = 0; baud < 5; ++baud)
-                QCOMPARE(int(mcuUartValue(clock, baud)), 16 * clockHz(clock) / mcuBaud(baud) - 256);
-            for (int i = 0; i < kSpiRateCount; ++i)
-                QCOMPARE(int(spiDivider(clock, i)), spiDivision(i) / 2 - 1);
-        }
-        QStringList hs;
-        for (int i : {0, 2, 4})
-            hs << formatHex(highSpeedDivisor(i).frac, 4) + formatHex(highSpeedDivisor(i).inter, 4);
-        QCOMPARE(hs, QStringList({"03C8002B", "0298000E", "03530001"}));
-        QCOMPARE(spiRateTexts(0).first(), QString("0.211 Mhz"));
-        QCOMPARE(spiRateTexts(1).value(1), QString("0.563 Mhz"));
-        QCOMPARE(spiRateTexts(1).last(), QString("18.000 Mhz"));
-    }
+    // The SPI rate texts round halves up: 0.5625 MHz reads 0.563 (the divisors themselves are
+    // checked through the Configuration window and zmctl set-baud).
+    void spiRateTextsRoundHalvesUp() { QCOMPARE(spiRateTexts(1).value(1), QString("0.563 Mhz")); }
 
     // What the flash reports decides size, model and page size; a flash that reports 0 is unknown
     // and changes nothing.
@@ -273,40 +246,9 @@ private slots:
         QCOMPARE(EnsureCtrlInfoDevice(rig.c, error), CtrlInfoDevice::SpiEeprom);
     }
 
-    // The signature and length of each memory's control info (where each record lies is the
-    // inspector test's); a record or a table that is not there is found absent, not failed.
-    void signatureSizeAndAbsentRecords_data()
-    {
-        QTest::addColumn<Place>("place");
-        QTest::newRow("i2c") << Place::I2cEeprom;
-        QTest::newRow("spi eeprom") << Place::SpiEeprom;
-        QTest::newRow("spi flash") << Place::SpiFlash;
-    }
-    void signatureSizeAndAbsentRecords()
-    {
-        QFETCH(Place, place);
-        CtrlInfoRig rig(place);
-        const auto device = CtrlInfoDevice(uint8_t(place));
-        const auto type = MemoryType(ctrlInfoMemoryType(device));
-        QVERIFY(CheckCtrlInfoSignature(rig.c, device));
-        uint16_t size = 0;
-        QVERIFY(ReadCtrlInfoSize(rig.c, device, size));
-        QCOMPARE(size, sim::kCtrlInfoLength);
-
-        uint16_t record = 0;
-        rig.chip.writeMemory(type, sim::kExternTableAddress + 32, QByteArray(2, '\0'));
-        QCOMPARE(FindImagePropertyRecord(rig.c, device, record), uint8_t(0));
-        QCOMPARE(record, uint16_t(0));
-        rig.chip.writeMemory(type, kExternTableOffset, QByteArray(2, '\0'));
-        record = 0x1234;
-        QCOMPARE(FindCtrlInfoRecord(rig.c, device, CtrlInfoSection::SensorConfig, record), uint8_t(0));
-        QCOMPARE(record, uint16_t(0));
-        QVERIFY(rig.chip.addFault("status=3,cmd=0x30,times=1"));
-        QCOMPARE(FindImagePropertyRecord(rig.c, device, record), uint8_t(rc::InvalidDataFormat));
-    }
-
-    // The dump of each memory is read as the chip's own lookup reads that memory: every record
-    // at the address FindCtrlInfoRecord finds, also with records moved around.
+    // The dump of each memory is read as the chip's own lookup reads that memory: the signature,
+    // the length, every record at the address FindCtrlInfoRecord finds, also with records moved
+    // around; a record or a table that is not there is found absent, not failed.
     void dumpAgreesWithTheChip_data()
     {
         QTest::addColumn<Place>("place");
@@ -338,34 +280,28 @@ private slots:
         const auto record = d.imageProperty();
         QVERIFY(record);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(record->data()), kImagePropertyLength),
-                 rig.memory(MemoryType(ctrlInfoMemoryType(device)), sim::kImagePropertyAddress, kImagePropertyLength));
+                 rig.chip.readMemory(MemoryType(ctrlInfoMemoryType(device)), sim::kImagePropertyAddress, kImagePropertyLength));
+        QVERIFY(CheckCtrlInfoSignature(rig.c, device));
+        uint16_t size = 0;
+        QVERIFY(ReadCtrlInfoSize(rig.c, device, size));
+        QCOMPARE(size, sim::kCtrlInfoLength);
+
+        const auto type = MemoryType(ctrlInfoMemoryType(device));
+        uint16_t absent = 0;
+        rig.chip.writeMemory(type, sim::kExternTableAddress + 32, QByteArray(2, '\0'));
+        QCOMPARE(FindImagePropertyRecord(rig.c, device, absent), uint8_t(0));
+        QCOMPARE(absent, uint16_t(0));
+        rig.chip.writeMemory(type, kExternTableOffset, QByteArray(2, '\0'));
+        absent = 0x1234;
+        QCOMPARE(FindCtrlInfoRecord(rig.c, device, CtrlInfoSection::SensorConfig, absent), uint8_t(0));
+        QCOMPARE(absent, uint16_t(0));
+        QVERIFY(rig.chip.addFault("status=3,cmd=0x30,times=1"));
+        QCOMPARE(FindImagePropertyRecord(rig.c, device, absent), uint8_t(rc::InvalidDataFormat));
     }
 
-    // A record runs up to whatever starts next: another record, the table, or the end of the
-    // control info. Records that share an address share their span.
-    void sizes_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QList<int>>("sizes"); // of sections 0, 2, 9, 16, 17, 19
-        QTest::newRow("as the chip has them") << image() << QList<int>{64, 32, 48, 16, 48, 64};
-        // Gamma moved in front of the table ends there; AE Parameter runs on to Image Property.
-        QTest::newRow("record before the table") << set16(image(), entry(CtrlInfoSection::Gamma), 0x0036)
-                                                 << QList<int>{64, 80, 10, 16, 48, 64};
-        QTest::newRow("shared address") << set16(image(), entry(CtrlInfoSection::OsdConfig), 0x0100)
-                                        << QList<int>{64, 32, 48, 64, 64, 64};
-        QTest::newRow("last byte") << set16(image(), entry(CtrlInfoSection::CommFormula), 0x017F)
-                                   << QList<int>{64, 32, 48, 16, 111, 1};
-    }
-    void sizes()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QList<int>, sizes);
-        const CtrlInfoDump d = parsed(bytes);
-        QList<int> got;
-        for (int n : {0, 2, 9, 16, 17, 19})
-            got << d.sections[size_t(n)].size;
-        QCOMPARE(got, sizes);
-    }
+    // How far each record runs (up to whatever starts next: another record, the table, or the
+    // end of the control info) is checked on every replayed and damaged dump by the fuzz
+    // replay's invariants, against the file's own bytes.
 
     void damaged_data()
     {
@@ -376,7 +312,6 @@ private slots:
         const QByteArray tail = good + QByteArray(640, '\xFF'); // a whole-memory upload
         const int ip = entry(CtrlInfoSection::ImageProperty);
         QTest::newRow("empty") << QByteArray() << DumpCheck::Signature << "no signature: the file is empty";
-        QTest::newRow("one byte") << QByteArray("\xAA") << DumpCheck::Signature << "no signature: the file has only 1 byte";
         QTest::newRow("text") << QByteArray("hello, world\n").repeated(40) << DumpCheck::Signature
                               << "no signature: the file starts with 68 65; a dump starts with AA 55 (EEPROM) or AA 56 "
                                  "(SPI flash)";
@@ -450,10 +385,7 @@ private slots:
         QTest::addColumn<int>("other");
         QTest::addColumn<bool>("same");
         const QByteArray a = image();
-        QTest::newRow("equal") << a << QList<int>{} << false << QList<int>{} << 0 << true;
         QTest::newRow("bytes after the length") << a + "more" << QList<int>{} << false << QList<int>{} << 0 << true;
-        QTest::newRow("enable bits") << setByte(a, kIspWord3LowOffset, 0x16) << QList<int>{36} << false << QList<int>{}
-                                     << 0 << false;
         // The record gone: the table differs, and Gamma now runs on to OSD Config.
         QTest::newRow("record removed") << set16(a, entry(CtrlInfoSection::ImageProperty), 0) << QList<int>{} << true
                                         << QList<int>{9, 16} << 0 << false;
@@ -527,21 +459,18 @@ private slots:
         QCOMPARE(sensor.first, (std::vector<uint16_t>{0, 1, 2, 3, 4, 5, 6, 7}));
     }
 
-    // zmctl on a dump uploaded from the chip: ctrlinfo-show takes it apart; ctrlinfo-diff tells
-    // a change (exit 1) from bytes after the control info (a whole-memory upload: the same); a
-    // damaged file says which check failed and exits 1, a missing one is a usage error.
+    // zmctl on the chip's control info: ctrlinfo-show takes it apart; ctrlinfo-diff tells
+    // a change (exit 1, the parts named); a damaged file says which check failed and exits 1.
     void zmctlShowAndDiff()
     {
         QTemporaryDir dir;
-        const QString a = upload(Place::I2cEeprom, dir);
+        const QString a = dir.filePath("a.bin"); // what zmctl upload writes, as the tools' tests show
+        QVERIFY(test::writeFile(a, image()));
         Run r = zmctl({"ctrlinfo-show", a});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.err, QString());
         QCOMPARE(r.out.size(), 4 + 1 + 21 + 6 + 1);
-        for (const QString &line : {"File:             " + a + ", 384 bytes",
-                                    QString("Signature:        AA55 (I2C E2prom or SPI E2prom)"),
-                                    QString("Extension table:  0x0040"), QString(" 1  CCIR656 Config    absent"),
-                                    QString("19  Comm Formula      0x0140      64"), QString("Image Property at 0x0100:"),
+        for (const QString &line : {"File:             " + a + ", 384 bytes", QString(" 1  CCIR656 Config    absent"),
+                                    QString("19  Comm Formula      0x0140      64"),
                                     QString("  Saturation    (0x48), 1.687500"),
                                     QString("Enabled at start (offset 36 = 0x1E): contrast, brightness, hue, saturation")})
             QVERIFY2(r.out.contains(line), qPrintable(line + "\n--- not in ---\n" + r.out.join('\n')));
@@ -549,29 +478,18 @@ private slots:
         QByteArray changed = test::readFile(a);
         changed[36] = 0x16; // the enable bits in the base block
         changed[0xD3] = 0x30; // a gamma point
-        const QString b = dir.filePath("b.bin"), whole = dir.filePath("whole.bin"), cut = dir.filePath("cut.bin");
+        const QString b = dir.filePath("b.bin"), cut = dir.filePath("cut.bin");
         QVERIFY(test::writeFile(b, changed));
-        QVERIFY(test::writeFile(whole, test::readFile(a) + QByteArray(1024, '\xFF')));
         QVERIFY(test::writeFile(cut, changed.left(200)));
         r = zmctl({"ctrlinfo-diff", a, b});
         QCOMPARE(r.code, 1);
-        for (const QString &line : {QString("Base block: differs in 1 byte"), QString("  0x0024  1E  16"),
-                                    QString("Extension table: same"), QString(" 0  Sensor Config     same"),
-                                    QString(" 9  Gamma             differs: at +0x0003 (1 byte)"),
-                                    QString("Other bytes: same"), QString("The control info differs: base block, Gamma.")})
+        for (const QString &line : {QString("  0x0024  1E  16"), QString(" 9  Gamma             differs: at +0x0003 (1 byte)"),
+                                    QString("The control info differs: base block, Gamma.")})
             QVERIFY2(r.out.contains(line), qPrintable(line + "\n--- not in ---\n" + r.out.join('\n')));
-        r = zmctl({"ctrlinfo-diff", a, whole});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.contains("B: " + whole + ", 1408 bytes (1024 after the control info), data length 0x0180"));
-        QCOMPARE(r.out.last(), QString("The control info is the same."));
-
         r = zmctl({"ctrlinfo-diff", a, cut});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, cut + ": not a control-info dump; data length past the file: the data length is 0x0180 "
                               "(384 bytes), the file has 200 bytes\n");
-        r = zmctl({"ctrlinfo-diff", dir.filePath("none.bin"), a});
-        QCOMPARE(r.code, 2);
-        QCOMPARE(r.err, "zmctl: A must be a file that exists: \"" + dir.filePath("none.bin") + "\"\n");
     }
 };
 

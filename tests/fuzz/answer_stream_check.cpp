@@ -25,7 +25,6 @@ struct Outcome {
     AnswerRecord answer;
     QByteArray raw;
     int queued = 0;
-    ReceiveRouter::Counters counters;
 };
 
 // Feeds the stream in the given batches; checks what must hold after every batch.
@@ -70,7 +69,6 @@ bool run(const uint8_t *head, const uint8_t *stream, size_t n, const std::vector
     o.error = router.frameError();
     o.answer = router.answer();
     o.raw = QByteArray(reinterpret_cast<const char *>(router.rawData()), qsizetype(router.rawCount()));
-    o.counters = router.counters();
     // What is held comes out again when the closing answer is awaited, and is still accounted.
     ReceiveRouter::Output closing;
     router.armClosing(0, closing);

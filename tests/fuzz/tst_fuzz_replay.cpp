@@ -115,11 +115,8 @@ private slots:
             QString why;
             DumpCheck outcome = DumpCheck::Passed;
             if (!fuzz::checkCtrlInfoDump(b.data(), b.size(), &why, &outcome))
-                QFAIL(qPrintable(QStringLiteral("copy %1 (%2): %3")
-                                     .arg(i)
-                                     .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(b.data()),
-                                                                         qsizetype(b.size())).toHex()),
-                                          why)));
+                QFAIL(qPrintable(QStringLiteral("copy %1 (%2): %3").arg(i).arg(QString::fromLatin1(QByteArray::fromRawData(
+                    reinterpret_cast<const char *>(b.data()), qsizetype(b.size())).toHex()), why)));
             reached.insert(outcome);
         }
         // Damage that never reaches a check would leave that check untried.

@@ -202,7 +202,6 @@ private slots:
                                  << QStringList{"resume"};
         QTest::newRow("files") << "zmctl fbuf-read " << QStringList{"f.bin", "sub"} << QStringList{"chip"};
         QTest::newRow("COM ports") << "zmctl --port CO" << QStringList{"COM1", "COM20"} << QStringList{"f.bin"};
-        QTest::newRow("port paths") << "zmctl --port /dev/pt" << QStringList{"/dev/pts"} << QStringList{"COM1"};
         QTest::newRow("nothing after a whole command") << "zmctl version " << QStringList{} << QStringList{"f.bin", "chip"};
     }
     void completion()

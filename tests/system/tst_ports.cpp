@@ -34,14 +34,6 @@ namespace {
 const SystemPort kFtdi{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI"};
 const SystemPort kCp210x{"/dev/ttyUSB1", "CP2102 USB to UART Bridge Controller", "Silicon Labs", "0001"};
 
-QStringList itemTexts(const QComboBox &box)
-{
-    QStringList texts;
-    for (int i = 0; i < box.count(); ++i)
-        texts << box.itemText(i);
-    return texts;
-}
-
 // A pseudo-terminal slave: a real tty device, owned by whoever runs the test.
 struct Tty {
     int master = -1;
@@ -109,7 +101,8 @@ private slots:
         plugged = {kCp210x};
         box.showPopup();
         box.hidePopup();
-        QCOMPARE(itemTexts(box).mid(20), QStringList{kCp210x.label()});
+        QCOMPARE(box.count(), 21);
+        QCOMPARE(box.itemText(20), kCp210x.label());
         QCOMPARE(box.currentText(), QString("/dev/ttyUSB0"));
         QCOMPARE(box.port(), QString("/dev/ttyUSB0"));
 
@@ -144,48 +137,33 @@ private slots:
         QTest::addColumn<QStringList>("says");
         QTest::addColumn<QStringList>("doesNotSay");
 
-        OpenFacts tty;
-        tty.exists = true;
-        tty.serialDevice = true;
-        tty.mode = "crw-rw----";
-        tty.owner = "root";
-        tty.group = "dialout";
-        tty.groupMayOpen = true;
-        tty.user = "alice";
+        // A serial device owned by root, as the system describes it to alice.
+        const auto tty = [](const char *mode, const char *group, bool inAccount = false, bool accessible = false,
+                            const char *holder = "") {
+            return OpenFacts{.exists = true, .serialDevice = true, .accessible = accessible, .mode = mode,
+                             .owner = "root", .group = group, .groupMayOpen = QString(mode) == "crw-rw----",
+                             .user = "alice", .inGroupAccount = inAccount, .holder = holder};
+        };
         const int denied = QSerialPort::PermissionError;
-
-        OpenFacts missing;
-        QTest::newRow("COM name with its device") << "COM20" << int(QSerialPort::DeviceNotFoundError) << missing
+        QTest::newRow("COM name with its device") << "COM20" << int(QSerialPort::DeviceNotFoundError) << OpenFacts{}
                                                   << QStringList{"COM20 (/dev/ttyS19) does not exist."} << QStringList{};
-
         QTest::newRow("not in the group")
-            << "/dev/ttyUSB0" << denied << tty
+            << "/dev/ttyUSB0" << denied << tty("crw-rw----", "dialout")
             << QStringList{"No permission to open /dev/ttyUSB0", "group \"dialout\"", "sudo usermod -aG dialout alice",
                            "log in again"}
             << QStringList{"newgrp"};
-        OpenFacts added = tty;
-        added.inGroupAccount = true;
         QTest::newRow("added, session older")
-            << "/dev/ttyUSB0" << denied << added
+            << "/dev/ttyUSB0" << denied << tty("crw-rw----", "dialout", true)
             << QStringList{"group \"dialout\"", "your user is in it", "log out and in again", "newgrp dialout"}
             << QStringList{"usermod"};
-        OpenFacts ownerOnly = tty;
-        ownerOnly.mode = "crw-------";
-        ownerOnly.group = "root";
-        ownerOnly.groupMayOpen = false;
         QTest::newRow("no group may open it")
-            << "/dev/ttyACM0" << denied << ownerOnly
+            << "/dev/ttyACM0" << denied << tty("crw-------", "root")
             << QStringList{"No permission to open /dev/ttyACM0", "crw-------", "group \"root\"", "udev rule"}
             << QStringList{"usermod"};
-
-        OpenFacts held = tty;
-        held.accessible = true;
-        held.holder = "process 4242 (minicom)";
         QTest::newRow("in use, lock file names the holder")
-            << "/dev/ttyUSB0" << denied << held << QStringList{"/dev/ttyUSB0 is in use by process 4242 (minicom)."}
-            << QStringList{"permission"};
-        held.holder.clear();
-        QTest::newRow("in use, holder unknown") << "/dev/ttyUSB0" << denied << held
+            << "/dev/ttyUSB0" << denied << tty("crw-rw----", "dialout", false, true, "process 4242 (minicom)")
+            << QStringList{"/dev/ttyUSB0 is in use by process 4242 (minicom)."} << QStringList{"permission"};
+        QTest::newRow("in use, holder unknown") << "/dev/ttyUSB0" << denied << tty("crw-rw----", "dialout", false, true)
                                                 << QStringList{"/dev/ttyUSB0 is in use by another program."}
                                                 << QStringList{"permission"};
     }

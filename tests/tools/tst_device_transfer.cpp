@@ -1,15 +1,20 @@
 // Upload, download, verify and the flash erase against the simulated chip: the pieces they move,
-// the set-up before them, the verification, and what a failure leaves behind.
+// the set-up before them, the verification, and what a failure leaves behind; and zmctl's
+// control-info and flash commands, the built program as a user runs it.
 
 #include "ctrlinfo/config_settings.h"
 #include "ctrlinfo/device_models.h"
 #include "link/messages.h"
 #include "sim/ctrl_info_image.h"
+#include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
 #include "tools/device_transfer.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
+
+#include <csignal>
 
 using namespace zm;
 using test::CtrlInfoRig;
@@ -31,6 +36,9 @@ QList<QPair<uint32_t, int>> reads(const QList<QByteArray> &frames, uint8_t type)
     return out;
 }
 
+using Run = test::ZmctlRun;
+Run zmctl(const QString &port, const QStringList &args) { return test::runZmctl(port, args); }
+
 int countOf(const QList<QByteArray> &frames, uint8_t code, uint8_t type)
 {
     int n = 0;
@@ -46,9 +54,11 @@ class TestDeviceTransfer : public QObject
     Q_OBJECT
 
 private slots:
-    // Pieces of 16 bytes from an I2C EEPROM, of the page size up to 16 from the SPI memories;
-    // motion stopped and the addressing set up first.
-    void uploadPieces_data()
+    // Up: pieces of 16 bytes from an I2C EEPROM, of the page size up to 16 from the SPI
+    // memories; motion stopped and the addressing set up first. Down: pieces of 12 bytes into an
+    // I2C EEPROM and of 8 into the SPI memories, each read back; the flash erased first. Verify
+    // finds one changed byte.
+    void transfers_data()
     {
         QTest::addColumn<Place>("place");
         QTest::addColumn<int>("page");
@@ -65,7 +75,7 @@ private slots:
         QTest::newRow("spi flash page 256") << Place::SpiFlash << 256 << 524288u
                                             << QStringList{"56004203000100", "5600300401012500"} << 16;
     }
-    void uploadPieces()
+    void transfers()
     {
         QFETCH(Place, place);
         QFETCH(int, page);
@@ -74,17 +84,39 @@ private slots:
         QFETCH(int, piece);
         CtrlInfoRig rig(place);
         const auto device = CtrlInfoDevice(uint8_t(place));
+        const auto type = MemoryType(ctrlInfoMemoryType(device));
+        const DeviceSetup s{device, size, page};
         UploadOptions o{UploadAmount::GivenSize, 64, rig.path("given.bin")};
-        QVERIFY(DeviceTransfer(rig.c, rig.report).upload(DeviceSetup{device, size, page}, o));
+        QVERIFY(DeviceTransfer(rig.c, rig.report).upload(s, o));
         QCOMPARE(rig.frames().mid(0, setup.size()), setup.replaceInStrings(" ", ""));
         QList<QPair<uint32_t, int>> expected;
         for (uint32_t a = 0; a < 64; a += uint32_t(piece))
             expected << qMakePair(a, piece);
-        QCOMPARE(reads(rig.chip.frames(), ctrlInfoMemoryType(device)), expected);
-        QCOMPARE(test::readFile(o.path), rig.memory(MemoryType(ctrlInfoMemoryType(device)), 0, 64));
-        QCOMPARE(rig.messages, QStringList{msg::kUploadFinish});
+        QCOMPARE(reads(rig.chip.frames(), uint8_t(type)), expected);
+        QCOMPARE(test::readFile(o.path), rig.chip.readMemory(type, 0, 64));
         QCOMPARE(rig.statuses, (QStringList{msg::kReadingData, msg::kReadFinish, ""}));
         QCOMPARE(rig.counter, QString());
+
+        rig.chip.clearFrames();
+        rig.messages.clear();
+        const QByteArray image = test::pattern(100);
+        QVERIFY(test::writeFile(o.path, image));
+        QVERIFY(DeviceTransfer(rig.c, rig.report).download(s, o.path));
+        QCOMPARE(rig.chip.readMemory(type, 0, 100), image);
+        const int down = place == Place::I2cEeprom ? 12 : 8, pieces = (100 + down - 1) / down;
+        QCOMPARE(countOf(rig.chip.frames(), cmd::WriteData, uint8_t(type)), pieces);
+        QCOMPARE(countOf(rig.chip.frames(), cmd::ReadData, uint8_t(type)), pieces);
+        QCOMPARE(rig.codes().contains(cmd::FlashChipErase), place == Place::SpiFlash);
+        QCOMPARE(rig.messages, QStringList{msg::kDownloadFinish});
+        QCOMPARE(rig.done, 100);
+
+        VerifyResult v;
+        QVERIFY(DeviceTransfer(rig.c, rig.report).verify(s, o.path, v));
+        QCOMPARE(v.differing, 0);
+        rig.chip.writeMemory(type, 77, QByteArray(1, char(~image[77])));
+        QVERIFY(DeviceTransfer(rig.c, rig.report).verify(s, o.path, v));
+        QCOMPARE(v.differing, 1);
+        QCOMPARE(v.firstDifference, 77u);
     }
 
     // The control info alone: its data length, read in pieces; an image without a signature is
@@ -129,7 +161,7 @@ private slots:
         const DeviceSetup s{CtrlInfoDevice::I2cEeprom, 65536, 256};
         const QString path = rig.path("dump.bin");
         QVERIFY(test::writeFile(path, "the earlier dump"));
-        const QByteArray memory = rig.memory(MemoryType::I2cEeprom, 0, 1024);
+        const QByteArray memory = rig.chip.readMemory(MemoryType::I2cEeprom, 0, 1024);
 
         rig.stopAt = 160;
         QVERIFY(!DeviceTransfer(rig.c, rig.report).upload(s, {UploadAmount::GivenSize, 1024, path}));
@@ -162,49 +194,6 @@ private slots:
         QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"dump.bin"});
     }
 
-    // Pieces of 12 bytes into an I2C EEPROM and of 8 into the SPI memories, each read back; the
-    // flash is erased first.
-    void downloadRoundTrip_data()
-    {
-        QTest::addColumn<Place>("place");
-        QTest::addColumn<uint>("size");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<int>("piece");
-        QTest::newRow("i2c") << Place::I2cEeprom << 65536u << 256 << 12;
-        QTest::newRow("spi eeprom") << Place::SpiEeprom << 32768u << 64 << 8;
-        QTest::newRow("spi flash") << Place::SpiFlash << 524288u << 256 << 8;
-    }
-    void downloadRoundTrip()
-    {
-        QFETCH(Place, place);
-        QFETCH(uint, size);
-        QFETCH(int, page);
-        QFETCH(int, piece);
-        CtrlInfoRig rig(place);
-        const auto device = CtrlInfoDevice(uint8_t(place));
-        const auto type = MemoryType(ctrlInfoMemoryType(device));
-        const QByteArray image = test::pattern(100);
-        const QString path = rig.path("image.bin");
-        QVERIFY(test::writeFile(path, image));
-        QVERIFY(DeviceTransfer(rig.c, rig.report).download(DeviceSetup{device, size, page}, path));
-        QCOMPARE(rig.memory(type, 0, 100), image);
-        const int pieces = (100 + piece - 1) / piece;
-        QCOMPARE(countOf(rig.chip.frames(), cmd::WriteData, uint8_t(type)), pieces);
-        QCOMPARE(countOf(rig.chip.frames(), cmd::ReadData, uint8_t(type)), pieces);
-        QCOMPARE(rig.codes().contains(cmd::FlashChipErase), place == Place::SpiFlash);
-        QCOMPARE(rig.messages, QStringList{msg::kDownloadFinish});
-        QCOMPARE(rig.done, 100);
-
-        // And the same bytes compare equal; one changed byte is found.
-        VerifyResult v;
-        QVERIFY(DeviceTransfer(rig.c, rig.report).verify(DeviceSetup{device, size, page}, path, v));
-        QCOMPARE(v.differing, 0);
-        rig.chip.writeMemory(type, 77, QByteArray(1, char(~image[77])));
-        QVERIFY(DeviceTransfer(rig.c, rig.report).verify(DeviceSetup{device, size, page}, path, v));
-        QCOMPARE(v.differing, 1);
-        QCOMPARE(v.firstDifference, 77u);
-    }
-
     // A piece that reads back wrong is written again; three times wrong ends the download, which
     // says where it stopped and how much is written and verified.
     void verificationRetriesThenGivesUp()
@@ -216,7 +205,7 @@ private slots:
         QVERIFY(rig.chip.addFault("flaky=2"));
         QVERIFY(DeviceTransfer(rig.c, rig.report).download(s, path));
         QCOMPARE(countOf(rig.chip.frames(), cmd::WriteData, 4), 4 + 2);
-        QCOMPARE(rig.memory(MemoryType::I2cEeprom, 0, 48), test::pattern(48));
+        QCOMPARE(rig.chip.readMemory(MemoryType::I2cEeprom, 0, 48), test::pattern(48));
 
         rig.messages.clear();
         // After the second piece the third fails for good.
@@ -299,6 +288,115 @@ private slots:
         QVERIFY(rig.chip.addFault("status=5,cmd=0x62,times=1"));
         QVERIFY(!DeviceTransfer(rig.c, rig.report).eraseFlash(false));
         QCOMPARE(rig.messages, QStringList({msg::kChipEraseFinish, "Cmd recept, but execute failed"}));
+    }
+
+    // zmctl: out of the memory and back, finding it by its signature (the pieces of each memory
+    // are the procedure's, above); verify tells changed bytes where they differ.
+    void zmctlRoundTrip()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::SpiEeprom));
+        QTemporaryDir dir;
+        const QStringList model{"--model", "AT25256A"};
+        const QString port = chip.slavePath(), out = dir.filePath("out.bin"), changed = dir.filePath("changed.bin"),
+                      back = dir.filePath("back.bin");
+        Run r = zmctl(port, QStringList{"upload", out} + model);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains("Ctrl info device: SPI E2prom") && r.err.contains("Upload finish!"), qPrintable(r.err));
+        QCOMPARE(test::readFile(out), sim::ctrlInfoImage(Place::SpiEeprom));
+
+        QByteArray bytes = test::readFile(out);
+        bytes[0x100] = char(bytes[0x100] ^ 0x5A);
+        bytes.append(test::pattern(100));
+        QVERIFY(test::writeFile(changed, bytes));
+        r = zmctl(port, QStringList{"download", changed} + model);
+        QVERIFY2(r.code == 0 && r.err.contains("Download finish!"), qPrintable(r.err));
+        r = zmctl(port, QStringList{"upload", back, "--size", "484"} + model);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(test::readFile(back), bytes);
+        r = zmctl(port, QStringList{"verify", out} + model);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString("First difference at 0x0100; 1 byte of 384 differ\n"));
+    }
+
+    void zmctlCommands_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<uint>("flashSize");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QStringList>("frames");
+        QTest::newRow("locate") << QStringList{"locate"} << 524288u << 0 << "I2C E2prom\n" << QStringList{"5600300404020000"};
+        QTest::newRow("flash-size") << QStringList{"flash-size"} << 524288u << 0 << "524288 bytes, AT25F4096A (512 KB)\n"
+                                    << QStringList{"56006000"};
+        QTest::newRow("no flash") << QStringList{"flash-size"} << 0u << 1 << "" << QStringList{"56006000"};
+        QTest::newRow("erase-sector") << QStringList{"erase-sector", "1F000"} << 524288u << 0 << ""
+                                      << QStringList{"560061040001F000"};
+        QTest::newRow("erase-chip") << QStringList{"erase-chip"} << 524288u << 0 << "" << QStringList{"56006200"};
+        QTest::newRow("set-serial") << QStringList{"set-serial", "5"} << 524288u << 0 << "" << QStringList{"5600210105"};
+        QTest::newRow("mcu") << QStringList{"set-baud", "mcu", "--clock", "36M", "--rate", "115200"} << 524288u << 0
+                             << "Value: 1288\n" << QStringList{"56002403011288"};
+        QTest::newRow("spi") << QStringList{"set-baud", "spi", "--rate-index", "0"} << 524288u << 0
+                             << "Divider: 003F SS: 0200 (0.211 Mhz)\n" << QStringList{"5600240503003F0200"};
+        // Usage errors send nothing.
+        QTest::newRow("bad size") << QStringList{"download", ZMCTL, "--device", "i2c-eeprom", "--device-size", "1000"}
+                                  << 524288u << 2 << "" << QStringList{};
+    }
+    void zmctlCommands()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(uint, flashSize);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QStringList, frames);
+        sim::PtyChip chip(test::chipOptions(Place::I2cEeprom, flashSize));
+        const Run r = zmctl(chip.slavePath(), args);
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out, out);
+        QStringList seen;
+        for (const QByteArray &f : chip.frames())
+            seen << QString::fromLatin1(f.toHex().toUpper());
+        QCOMPARE(seen, frames);
+        if (code == 2)
+            QVERIFY(r.err.startsWith("zmctl: "));
+    }
+
+    // Refusals as the window makes them.
+    void zmctlRefusals()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::SpiEeprom));
+        QTemporaryDir dir;
+        const QString port = chip.slavePath(), file = dir.filePath("ctrl.bin");
+        QVERIFY(test::writeFile(file, test::pattern(64)));
+        // 64 KB, the size without a model, is no SPI EEPROM's.
+        Run r = zmctl(port, {"download", file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Please select device size"), qPrintable(r.err));
+        r = zmctl(port, {"download", file, "--model", "24C512"});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.contains("AT25128A"));
+    }
+
+    // Ctrl+C during an upload: exit 130, the earlier file as it was, what was read kept beside it.
+    void interruptedUploadKeepsWhatItRead()
+    {
+        sim::PtyChip chip(test::chipOptions(Place::I2cEeprom));
+        chip.setBaud(9600); // the whole memory takes far longer than the test waits
+        QTemporaryDir dir;
+        const QString file = dir.filePath("dump.bin");
+        QVERIFY(test::writeFile(file, "earlier dump"));
+        QProcess p;
+        p.start(QStringLiteral(ZMCTL), {"--port", chip.slavePath(), "--baud", "9600", "upload", file, "--whole"});
+        QVERIFY(p.waitForStarted());
+        QVERIFY(chip.waitForFrames(8, 20000)); // locate, set-up and a few pieces
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 130);
+        const QString err = QString::fromLatin1(p.readAllStandardError());
+        QVERIFY2(err.contains("The upload was stopped.") && err.contains(file + ".partial"), qPrintable(err));
+        QCOMPARE(test::readFile(file), QByteArray("earlier dump"));
+        const QByteArray partial = test::readFile(file + ".partial");
+        QVERIFY(!partial.isEmpty() && partial.size() % 16 == 0);
+        QCOMPARE(partial, chip.readMemory(MemoryType::I2cEeprom, 0, int(partial.size())));
     }
 };
 
