@@ -157,6 +157,19 @@ private slots:
         QCOMPARE(r.out, QString::fromLatin1(chip.readMemory(zm::MemoryType::Chip, 0x1A10, 4).toHex(' ').toUpper()) + "\n");
     }
 
+    // The chip hangs up while a read waits for its answer: the run says that the port went away
+    // and why, not the result text of an answer that never came.
+    void portLostNamesTheReason()
+    {
+        zm::sim::PtyChip chip;
+        QVERIFY(chip.addFault("hangup,cmd=0x30,times=1"));
+        const Run r = zmctl(chip, {"read", "chip", "0x1A10", "4"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith("The port went away: " + chip.slavePath() + ": ") && r.err.count('\n') == 1,
+                 qPrintable(r.err));
+    }
+
     // While a picture read holds the port (at 9600 baud it takes far longer than the test waits),
     // another run is told which process holds it. Ctrl+C then ends the read: exit 130,
     // "Interrupted", and the earlier file as it was.
