@@ -41,10 +41,7 @@ private slots:
                                 << QStringList{"56003A020101"} << "";
         QTest::newRow("flicker") << QStringList{"feature-set", "ae-flicker", "--source", "uart", "--mode", "60hz"}
                                  << QStringList{"56004003000101"} << "";
-        QTest::newRow("power") << QStringList{"feature-set", "power", "--source", "uart", "--mode", "into"}
-                               << QStringList{"56003E03000101"} << "";
         QTest::newRow("get colour") << QStringList{"feature-get", "color"} << QStringList{"56003D00"} << "source=uart mode=auto\n";
-        QTest::newRow("get blc") << QStringList{"feature-get", "ae-blc"} << QStringList{"5600410102"} << "source=uart mode=open\n";
         QTest::newRow("gamma-set default") << QStringList{"gamma-set", "default"}
                                            << QStringList{"5600310C010819400810182028303840", "5600310C0108194850607080A0C0E000",
                                                           "5600310C010819501023394C5D6A757F", "5600310C0108195890 9FACB8CCDDEFFF",
