@@ -304,39 +304,19 @@ private slots:
 
     // Each press works the rectangle out from the window's values (the steps from the lists)
     // and sends it at once; the fields, the record and the drawing follow.
-    void zoomButtons_data()
-    {
-        QTest::addColumn<ZoomRect>("start");
-        QTest::addColumn<int>("verZoomStep"); // index in Ver Pixel per Zoom, -1: as it opens
-        QTest::addColumn<QStringList>("presses");
-        QTest::addColumn<QStringList>("sent");
-        QTest::newRow("center, up, left") << ZoomRect{320, 240, 0, 0} << -1 << QStringList{"centerButton", "upButton", "leftButton"}
-                                          << QStringList{setZoomFrame(320, 240, 160, 120), setZoomFrame(320, 240, 160, 96),
-                                                         setZoomFrame(320, 240, 128, 96)};
-        QTest::newRow("zoom in by 8 lines") << ZoomRect{640, 480, 0, 0} << 0 << QStringList{"zoomInButton"}
-                                            << QStringList{setZoomFrame(608, 472, 0, 0)};
-    }
     void zoomButtons()
     {
-        QFETCH(ZoomRect, start);
-        QFETCH(int, verZoomStep);
-        QFETCH(QStringList, presses);
-        QFETCH(QStringList, sent);
-        m_records.zoom.zoom = start;
+        m_records.zoom.zoom = ZoomRect{640, 480, 0, 0};
         open("zoom");
-        if (verZoomStep >= 0)
-            child<QComboBox>("verZoomCombo")->setCurrentIndex(verZoomStep);
-        for (const QString &p : presses)
-            press(p);
+        child<QComboBox>("verZoomCombo")->setCurrentIndex(0); // 8 lines a step
+        press("zoomInButton");
+        press("centerButton");
         QCOMPARE(m_messages->texts(), QStringList());
-        QCOMPARE(frames(), sent);
-        const QString last = sent.last();
-        const int w = last.mid(8, 4).toInt(nullptr, 16), h = last.mid(12, 4).toInt(nullptr, 16);
-        const int x = last.mid(16, 4).toInt(nullptr, 16), y = last.mid(20, 4).toInt(nullptr, 16);
-        QCOMPARE(zoomFields().mid(2), QStringList({QString::number(w), QString::number(h), QString::number(x), QString::number(y)}));
-        QCOMPARE(int(m_records.zoom.zoom.vStart), y);
+        QCOMPARE(frames(), QStringList({setZoomFrame(608, 472, 0, 0), setZoomFrame(608, 472, 16, 4)}));
+        QCOMPARE(zoomFields().mid(2), QStringList({"608", "472", "16", "4"}));
+        QCOMPARE(int(m_records.zoom.zoom.vStart), 4);
         const ZoomPicture drawn = child<ZoomView>("zoomView")->picture();
-        QCOMPARE(drawn.zoom.width() / drawn.frame.width(), w / 640.0);
+        QCOMPARE(drawn.zoom.width() / drawn.frame.width(), 608 / 640.0);
     }
 
     // Typed values: an empty field stops the button with a message naming it; the drawing
@@ -377,8 +357,11 @@ private slots:
     }
 
     // Opening reads the 32 registers in four pieces and shows them: hex fields, slider
-    // positions and the curve.
-    void gammaOpensWithTheChipsTable()
+    // positions and the curve. The Y0 slider dragged to the top: field and curve follow while it
+    // moves, nothing is sent until it is let go, then the whole table with Y0 = 0xFF and the
+    // update byte (the pieces are zmctl gamma-set's, checked there). Set Default writes the
+    // default table.
+    void gamma()
     {
         m_chip->writeMemory(MemoryType::Chip, 0x1940, oddGamma());
         open("gamma");
@@ -388,15 +371,7 @@ private slots:
         QCOMPARE(text("xEdit1"), QString("03"));
         QCOMPARE(ySlider(16)->value(), 3 + 31 * 7);
         QCOMPARE(bytes(child<GammaCurveView>("curveView")->table()), oddGamma());
-    }
 
-    // The Y0 slider dragged to the top: field and curve follow while it moves, nothing is sent
-    // until it is let go, then the whole table with Y0 = 0xFF and the update byte (the pieces
-    // are zmctl gamma-set's, checked there). Set Default
-    // writes exactly the default table whatever was there.
-    void gammaWrites()
-    {
-        open("gamma");
         m_chip->clearFrames();
         QSlider *y0 = ySlider(0);
         y0->setSliderDown(true);
@@ -407,12 +382,11 @@ private slots:
         QVERIFY(m_chip->frames().isEmpty());
         y0->setSliderDown(false);
         settle();
-        QByteArray expected = bytes(kDefaultGamma);
+        QByteArray expected = oddGamma();
         expected[15] = char(0xFF);
         QCOMPARE(chipGamma(), expected);
         QCOMPARE(m_chip->reg(0x1904), uint8_t(2));
 
-        m_chip->writeMemory(MemoryType::Chip, 0x1940, oddGamma());
         press("setDefaultButton");
         QCOMPARE(chipGamma(), bytes(kDefaultGamma));
         QVERIFY(m_messages->texts().isEmpty());
@@ -463,6 +437,19 @@ private slots:
         QVERIFY(child<QCheckBox>("enContrastCheck")->isChecked() && child<QCheckBox>("enBrightnessCheck")->isChecked());
         QVERIFY(!child<QCheckBox>("enHueCheck")->isChecked() && !child<QCheckBox>("enSaturationCheck")->isChecked());
         QVERIFY(child<QPlainTextEdit>("registerText")->toPlainText().startsWith("Control      (0x1A00) = 0xA6\n"));
+
+        // Function control: Get shows the Control bits; Set changes only bits 1-4 of what it reads.
+        m_chip->setReg(0x1A00, 0xFF);
+        press("functionGetButton");
+        for (const char *c : {"enContrastCheck", "enBrightnessCheck", "enHueCheck", "enSaturationCheck"}) {
+            QVERIFY(child<QCheckBox>(c)->isChecked());
+            child<QCheckBox>(c)->setChecked(false);
+        }
+        child<QCheckBox>("enHueCheck")->setChecked(true);
+        m_chip->clearFrames();
+        press("functionSetButton");
+        QCOMPARE(frames(), QStringList({readFrame(1, 0x1A00), writeFrame(0x1A00, "E9")}));
+        QVERIFY(m_messages->texts().isEmpty());
     }
 
     // A drag writes once, when let go; a keyboard step writes at once; the label follows.
@@ -501,24 +488,6 @@ private slots:
         QVERIFY(frames().first().startsWith(frame.left(16)));
     }
 
-    // Function control: Get shows the Control bits; Set changes only bits 1-4 of what it reads.
-    void functionControl()
-    {
-        openImageProperty();
-        m_chip->setReg(0x1A00, 0xFF);
-        press("functionGetButton");
-        for (const char *c : {"enContrastCheck", "enBrightnessCheck", "enHueCheck", "enSaturationCheck"}) {
-            QVERIFY(child<QCheckBox>(c)->isChecked());
-            child<QCheckBox>(c)->setChecked(false);
-        }
-        child<QCheckBox>("enHueCheck")->setChecked(true);
-        m_chip->clearFrames();
-        press("functionSetButton");
-        QCOMPARE(frames(), QStringList({readFrame(1, 0x1A00), writeFrame(0x1A00, "E9")}));
-        QCOMPARE(m_chip->reg(0x1A00), uint8_t(0xE9));
-        QVERIFY(m_messages->texts().isEmpty());
-    }
-
     // SetDefault writes both halves; when the first write fails it is reported, the second is
     // still made, and only the sliders whose registers took the defaults move.
     void setDefault()
@@ -532,7 +501,6 @@ private slots:
         press("setDefaultButton");
         QCOMPARE(m_messages->texts(), QStringList{"Write chip register failed!:Cmd recept, but execute failed"});
         QCOMPARE(frames(), QStringList({writeFrame(0x1A10, "008080"), writeFrame(0x1A14, "0048")}));
-        QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A14, 2), QByteArray::fromHex("0048"));
         QCOMPARE(sliders(), QList<int>({16, 32, 48, 0, 72}));
 
         m_messages->clear();
@@ -658,7 +626,6 @@ private slots:
         press("saveSlidersE2promButton");
         QCOMPARE(m_messages->texts(), QStringList({message, message}));
         QVERIFY(e2promText().isEmpty());
-        QVERIFY(deviceWrites(CtrlInfoPlace::I2cEeprom).isEmpty());
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
         checkIdle();
     }
@@ -698,8 +665,7 @@ private slots:
         m_chip->clearFrames();
         press("saveEnablesE2promButton"); // locates the flash first
         QCOMPARE(m_messages->texts(), QStringList{refusal});
-        for (const QString &f : frames())
-            QVERIFY2(f.mid(4, 2) == "30", qPrintable(f)); // the search's reads only
+        QVERIFY(deviceWrites(CtrlInfoPlace::SpiFlash).isEmpty());
         m_chip->clearFrames();
         m_messages->clear();
         press("saveSlidersE2promButton");
