@@ -75,13 +75,6 @@ class TestFeatureWindows : public test::WindowTest
         return hex;
     }
 
-    QStringList zoomFields()
-    {
-        QStringList s;
-        for (const char *e : {"srcWidthEdit", "srcHeightEdit", "zoomWidthEdit", "zoomHeightEdit", "hStartEdit", "vStartEdit"})
-            s << text(e);
-        return s;
-    }
     static QString setZoomFrame(int w, int h, int x, int y) { return QString::asprintf("56005208%04X%04X%04X%04X", w, h, x, y); }
 
     QSlider *ySlider(int n) { return child<QSlider>(QStringLiteral("ySlider%1").arg(n)); }
@@ -188,7 +181,6 @@ private slots:
             hit(c);
         QCOMPARE(m_messages->texts(), QStringList());
         QCOMPARE(frames(), QStringList{frame});
-        QVERIFY(m_dlg->isEnabled());
     }
 
     // A Set remembers the radios for the next opening; a Get shows and remembers the chip's.
@@ -313,7 +305,8 @@ private slots:
         press("centerButton");
         QCOMPARE(m_messages->texts(), QStringList());
         QCOMPARE(frames(), QStringList({setZoomFrame(608, 472, 0, 0), setZoomFrame(608, 472, 16, 4)}));
-        QCOMPARE(zoomFields().mid(2), QStringList({"608", "472", "16", "4"}));
+        QCOMPARE(QStringList({text("zoomWidthEdit"), text("zoomHeightEdit"), text("hStartEdit"), text("vStartEdit")}),
+                 QStringList({"608", "472", "16", "4"}));
         QCOMPARE(int(m_records.zoom.zoom.vStart), 4);
         const ZoomPicture drawn = child<ZoomView>("zoomView")->picture();
         QCOMPARE(drawn.zoom.width() / drawn.frame.width(), 608 / 640.0);

@@ -97,18 +97,19 @@ private slots:
         chip.writeMemory(zm::MemoryType::Chip, 0x1940, table);
         QTemporaryDir dir;
         const QString file = dir.filePath("gamma.txt");
+        const auto save = [&](const QByteArray &text) {
+            QFile f(file);
+            return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+        };
         Run r = zmctl(chip, {"gamma-get"});
         QCOMPARE(r.code, 0);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(r.out.toLatin1()) > 0);
-        f.close();
+        QVERIFY(save(r.out.toLatin1()));
         chip.writeMemory(zm::MemoryType::Chip, 0x1940, QByteArray(32, '\0'));
         r = zmctl(chip, {"gamma-set", file});
         QCOMPARE(r.code, 0);
         QCOMPARE(chip.readMemory(zm::MemoryType::Chip, 0x1940, 32), table);
 
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write("0x08, 16, 24\n0x1G") > 0);
-        f.close();
+        QVERIFY(save("0x08, 16, 24\n0x1G"));
         chip.clearFrames();
         r = zmctl(chip, {"gamma-set", file});
         QCOMPARE(r.code, 2);
