@@ -4,7 +4,6 @@
 #include "sim/pty_chip.h"
 #include "tests/common/zmctl_run.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
