@@ -6,6 +6,7 @@
 #include "link/report.h"
 #include "sim/pty_chip.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,18 @@ inline void openOrExit(CommandLayer &layer, sim::PtyChip &chip, int baud, const 
         std::fprintf(stderr, "%s: %s\n", program, qPrintable(error));
         std::exit(1);
     }
+}
+
+// n bytes that look like data rather than a fill: every value, no runs, the same in every run.
+inline QByteArray pattern(int n)
+{
+    QByteArray b(n, '\0');
+    uint32_t x = 12345;
+    for (int i = 0; i < n; ++i) {
+        x = x * 1664525u + 1013904223u;
+        b[i] = char(x >> 24);
+    }
+    return b;
 }
 
 // A report whose failures land in *failure, so that the benchmark can print what went wrong.

@@ -30,17 +30,6 @@ constexpr int kBaud = 115200;
 constexpr int kTurnaroundMs = 1;
 constexpr int kBytes = 16 * 1024;
 
-QByteArray pattern(int n)
-{
-    QByteArray b(n, '\0');
-    uint32_t x = 12345;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        b[i] = char(x >> 24);
-    }
-    return b;
-}
-
 sim::PtyChip::Options options()
 {
     sim::PtyChip::Options o;
@@ -110,7 +99,7 @@ Result measure(bool download, const QString &dir)
     const QString path = dir + (download ? "/in.bin" : "/out.bin");
     if (download) {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(pattern(kBytes)) != kBytes) {
+        if (!f.open(QIODevice::WriteOnly) || f.write(bench::pattern(kBytes)) != kBytes) {
             std::fprintf(stderr, "bench_ctrlinfo: cannot write %s\n", qPrintable(path));
             std::exit(1);
         }

@@ -16,17 +16,6 @@ using namespace zm;
 
 namespace {
 
-QByteArray pattern(int n)
-{
-    QByteArray b(n, '\0');
-    uint32_t x = 12345;
-    for (int i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        b[i] = char(x >> 24);
-    }
-    return b;
-}
-
 struct Result {
     double efficiency = 0;
     double seconds = 0;
@@ -45,7 +34,7 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     FbufTransfer transfer(c, report);
     FbufOptions o;
     o.path = dir + (write ? "/in.bin" : "/out.bin");
-    const QByteArray data = pattern(bytes);
+    const QByteArray data = bench::pattern(bytes);
     if (write) {
         QFile f(o.path);
         f.open(QIODevice::WriteOnly);

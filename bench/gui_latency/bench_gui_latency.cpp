@@ -10,6 +10,7 @@
 
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
+#include "bench/bench_support.h"
 #include "link/command_layer.h"
 #include "sim/pty_chip.h"
 #include "tools/fbuf_dlg.h"
@@ -112,17 +113,6 @@ void runEventsFor(int ms)
     runEventsUntil([&] { return t.elapsed() >= ms; }, ms + 1000);
 }
 
-QByteArray pattern(int n)
-{
-    QByteArray b(n, '\0');
-    quint32 x = 0x9E3779B9u;
-    for (char &c : b) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
-    return b;
-}
-
 void openConsole(zm::CCommToolDlg &console, const QString &port, const QString &baud)
 {
     console.selectPort(port);
@@ -138,7 +128,7 @@ Stall fbufRun(zm::CommandLayer &layer, zm::CCommToolDlg &console, zm::MessageRec
 {
     zm::sim::PtyChip chip;
     chip.setBaud(921600);
-    const QByteArray picture = pattern(600 * 1024);
+    const QByteArray picture = zm::bench::pattern(600 * 1024);
     chip.setFrameBuffer(0, picture);
     openConsole(console, chip.slavePath(), QStringLiteral("115200"));
     QTemporaryDir dir;
@@ -181,7 +171,7 @@ Stall dataShowRun(zm::CCommToolDlg &console)
     constexpr int kBatch = 4096;
     std::atomic<bool> written{false};
     std::thread writer([&] {
-        const QByteArray batch = pattern(kBatch);
+        const QByteArray batch = zm::bench::pattern(kBatch);
         for (qint64 done = 0; done < kTotal; done += kBatch) {
             for (qsizetype off = 0; off < batch.size();) {
                 const ssize_t n = ::write(master, batch.constData() + off, size_t(batch.size() - off));
