@@ -16,7 +16,7 @@
 #include "features/zoom_dlg.h"
 #include "ctrlinfo/configuration_dlg.h"
 #include "link/command_layer.h"
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
 #include "link/serial_link.h"
 #include "link/messages.h"
 #include "motion/motion_ctrl_dlg.h"
@@ -37,7 +37,6 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -309,9 +308,9 @@ void CCommToolDlg::saveShow()
     if (path.isEmpty())
         return;
     const DataShow &data = ui->dataShow->data();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data.bytes(0, data.size())) != data.size() || !file.commit())
-        showMessage(this, QStringLiteral("%1 could not be written: %2.").arg(path, whyNotWritable(path, file.errorString())));
+    QString error;
+    if (!FileWriter::writeAll(path, data.bytes(0, data.size()), &error))
+        showMessage(this, QStringLiteral("The data show could not be saved: %1.").arg(error));
 }
 
 void CCommToolDlg::logToFile(bool on)

@@ -1,24 +1,21 @@
 #include "app/idle_capture.h"
 
-#include "link/file_reasons.h"
-
 namespace zm {
 
 bool IdleCapture::open(const QString &path, QString *error)
 {
     close();
-    m_file.setFileName(path);
-    if (m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (m_file.open(path, FileWriter::Mode::Append))
         return true;
     if (error)
-        *error = whyNotWritable(path, m_file.errorString());
+        *error = m_file.reason();
     return false;
 }
 
 void IdleCapture::close()
 {
     if (m_file.isOpen())
-        m_file.close();
+        m_file.commit();
 }
 
 QByteArray IdleCapture::header(const QDateTime &when, qint64 count)
@@ -35,10 +32,12 @@ bool IdleCapture::write(const QByteArray &bytes, const QDateTime &when, QString 
     if (!m_file.isOpen() || bytes.isEmpty())
         return m_file.isOpen();
     const QByteArray record = header(when, bytes.size()) + bytes + '\n';
-    if (m_file.write(record) != record.size() || !m_file.flush()) {
+    // Straight to the file, with no buffer of ours in between: what was shown is in the file even
+    // if the program is killed. Syncing every batch would hold the GUI thread on a slow disk.
+    if (!m_file.write(record)) {
         if (error)
-            *error = m_file.errorString();
-        close();
+            *error = m_file.reason();
+        m_file.cancel();
         return false;
     }
     return true;

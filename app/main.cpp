@@ -3,6 +3,7 @@
 #include "app/comm_tool_dlg.h"
 #include "app/demo_simulator.h"
 #include "link/command_layer.h"
+#include "link/file_writer.h"
 #include "link/messages.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -15,6 +16,7 @@
 
 int main(int argc, char **argv)
 {
+    zm::FileWriter::ignoreWriteSignals();
     // The command line is read before the window system is touched, so that --help and
     // --version work, and a wrong option is told, on a machine without a display.
     QStringList arguments;

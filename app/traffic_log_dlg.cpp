@@ -1,7 +1,7 @@
 #include "app/traffic_log_dlg.h"
 
 #include "link/command_layer.h"
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
 #include "link/traffic_decode.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QSaveFile>
 #include <QScrollBar>
 
 namespace zm {
@@ -208,10 +207,9 @@ void CTrafficLogDlg::save()
         return;
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
     const QString content = csv ? m_model.rows().csv() : m_model.rows().text();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(content.toUtf8()) < 0 || !file.commit())
-        showMessage(this, QStringLiteral("The traffic log could not be saved to %1: %2.")
-                              .arg(path, whyNotWritable(path, file.errorString())));
+    QString error;
+    if (!FileWriter::writeAll(path, content.toUtf8(), &error))
+        showMessage(this, QStringLiteral("The traffic log could not be saved: %1.").arg(error));
 }
 
 } // namespace zm

@@ -1,10 +1,9 @@
 #include "cli/cli.h"
 
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
 #include "link/hex_text.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -69,10 +68,8 @@ void checkTarget(const QString &path)
 {
     if (path.isEmpty())
         usage(QStringLiteral("FILE must name a file"));
-    QSaveFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly))
-        usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, probe.errorString())));
-    probe.cancelWriting(); // an earlier file stays as it was
+    if (const QString why = FileWriter::whyNot(path); !why.isEmpty())
+        usage(QStringLiteral("cannot write %1: %2").arg(path, why));
 }
 
 void checkSource(const QString &path, const QString &what)
@@ -151,6 +148,13 @@ int Context::ended(bool ok) const
     if (!ok && layer.portLost())
         printError(portWentAway());
     return ok ? kOk : kFailed;
+}
+
+int Context::ended(const Outcome &outcome) const
+{
+    if (outcome.isWarning())
+        return stop.stop_requested() ? interrupted() : kWarning;
+    return ended(outcome.succeeded());
 }
 
 int Context::interrupted() const

@@ -25,6 +25,9 @@ namespace zm::cli {
 inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
+// The command did what it was asked, but something after that failed (fbuf-read kept the picture,
+// but the chip did not confirm the end of the transfer).
+inline constexpr int kWarning = 3;
 inline constexpr int kInterrupted = 130;
 
 // A usage error: the message is printed as "zmctl: <message>" and the exit status is 2.
@@ -84,6 +87,9 @@ struct Context {
     // The exit status after a long procedure that told its own failure: 130 when the user
     // interrupted it, 1 when it failed (saying so when the port went away), else 0.
     int ended(bool ok) const;
+    // The exit status of a procedure's outcome: 0 done, 1 failed (saying so when the port went
+    // away), 3 done with a warning, 130 stopped.
+    int ended(const Outcome &outcome) const;
     // "The port went away: <port>: <why>."
     QString portWentAway() const;
     bool stopRequested() const { return stop.stop_requested(); }

@@ -36,7 +36,7 @@ void keyOption(const Args &a, const QString &name, FbufOptions &o)
 
 // Runs a transfer with a progress line labelled with the command; the length goes to stdout for
 // fbuf-len and to a line of its own on stderr for the others.
-int transfer(Context &ctx, const QString &command, const std::function<bool(FbufTransfer &)> &run,
+int transfer(Context &ctx, const QString &command, const std::function<Outcome(FbufTransfer &)> &run,
              bool forced = false)
 {
     ProgressLine line(command);
@@ -58,9 +58,9 @@ int transfer(Context &ctx, const QString &command, const std::function<bool(Fbuf
         };
     }
     FbufTransfer t(ctx.commands, report);
-    const bool ok = run(t);
+    const Outcome outcome = run(t);
     line.finish();
-    return ctx.ended(ok);
+    return ctx.ended(outcome);
 }
 
 int fbufLen(Context &ctx, const Args &a)
@@ -113,8 +113,10 @@ void addFbufCommands(Table &table)
                               "as 0x%08X (%.2fK)",
                               0, 0, {{"--next", false}}, fbufLen}
                    << Command{"fbuf-read", "fbuf-read FILE [--next] [--decrypt KEY]",
-                              "reads the picture into FILE; FILE is replaced only when the whole picture\n"
-                              "has arrived; --decrypt undoes the chip's frame-buffer encryption with KEY",
+                              "reads the picture into FILE (- is standard output); FILE is replaced only\n"
+                              "when the whole picture has arrived; --decrypt undoes the chip's frame-buffer\n"
+                              "encryption with KEY. Exit 3: the picture was kept, but the chip's closing\n"
+                              "answer failed, so capture may still be stopped (fbuf-ctl resume)",
                               1, 1, QList<Option>{{"--next", false}, {"--decrypt", true}} + kTransferOptions, fbufRead}
                    << Command{"fbuf-write", "fbuf-write FILE [--encrypt KEY] [--video-source] [--force]",
                               "writes FILE into the frame buffer, then sets its length; --encrypt\n"

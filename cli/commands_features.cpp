@@ -7,8 +7,9 @@
 #include "features/rtc_text.h"
 #include "features/zoom.h"
 
+#include "link/input_file.h"
+
 #include <QDateTime>
-#include <QFile>
 
 namespace zm::cli {
 
@@ -96,13 +97,20 @@ int gammaSet(Context &ctx, const Args &a)
     GammaTable table = kDefaultGamma;
     const QString &source = a.positional[0];
     if (source != QLatin1String("default")) {
-        QFile file(source);
-        if (!file.open(QIODevice::ReadOnly)) {
-            printError(QStringLiteral("Cannot read %1: %2").arg(source, file.errorString()));
+        // 32 numbers take a few hundred bytes however they are laid out; a file far longer is not a
+        // gamma table, and is not read further.
+        constexpr qint64 kMaxGammaText = 64 * 1024;
+        const InputFile in = InputFile::read(source, kMaxGammaText, InputFile::Streams, ctx.stop);
+        if (in.status == InputFile::Status::Stopped)
+            return ctx.interrupted();
+        if (in.status == InputFile::Status::TooLong)
+            usage(QStringLiteral("%1; a gamma table is 32 numbers").arg(in.error));
+        if (!in.ok()) {
+            printError(QStringLiteral("Cannot read %1").arg(in.error));
             return kFailed;
         }
         QString error;
-        const auto parsed = parseGammaText(QString::fromLatin1(file.readAll()), &error);
+        const auto parsed = parseGammaText(QString::fromLatin1(in.data), &error);
         if (!parsed)
             usage(QStringLiteral("%1: %2").arg(source, error));
         table = *parsed;

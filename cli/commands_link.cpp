@@ -1,13 +1,11 @@
 // zmctl: version, reset, and the reads and writes of registers and memories.
 
 #include "cli/cli.h"
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
 #include "link/hex_text.h"
+#include "link/input_file.h"
 #include "link/messages.h"
 #include "link/system_ports.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <vector>
@@ -21,6 +19,10 @@ QString memoryName(uint8_t type)
     static const char *names[] = {"?", "chip", "sensor", "ccir656", "i2c-eeprom", "spi-eeprom", "spi-flash"};
     return QString::fromLatin1(type <= 6 ? names[type] : "?");
 }
+
+// The most one load writes: eight times the largest memory the tool knows, and what a pipe that
+// does not end may cost in memory.
+constexpr qint64 kMaxLoad = 4 * 1024 * 1024;
 
 QString at(uint32_t address)
 {
@@ -149,11 +151,15 @@ int dump(Context &ctx, const Args &a)
     const int length = toInt(a.positional[2], QStringLiteral("LENGTH"), 1, 64 * 1024 * 1024);
     checkRange(type, address, length);
     const auto out = a.option("-o");
-    // Open the target first: finding out after a long read that it cannot be written wastes it.
-    // The file is replaced only when every byte has been read.
-    QSaveFile file(out.value_or(QString()));
-    if (out && (out->isEmpty() || !file.open(QIODevice::WriteOnly)))
-        usage(QStringLiteral("cannot write %1: %2").arg(*out, whyNotWritable(*out, file.errorString())));
+    // Opened first: finding out after a long read that the target cannot be written wastes it. A
+    // file is replaced only when every byte has been read and is on the disk; "-", a pipe or a
+    // device gets the bytes as a stream.
+    FileWriter file;
+    if (out && !file.open(*out, FileWriter::Mode::Replace, ctx.stop)) {
+        if (ctx.stopRequested())
+            return ctx.interrupted();
+        usage(QStringLiteral("cannot write %1").arg(file.errorString()));
+    }
     QByteArray bytes(length, '\0');
     auto blocks = blocksFor(type, address, bytes);
     ProgressLine line(QStringLiteral("dump"));
@@ -169,9 +175,10 @@ int dump(Context &ctx, const Args &a)
         return code;
     }
     if (out) {
-        file.write(bytes);
-        if (!file.commit()) {
-            printError(QStringLiteral("Cannot write %1: %2").arg(*out, whyNotWritable(*out, file.errorString())));
+        if (!file.write(bytes) || !file.commit()) {
+            printError(QStringLiteral("Cannot write %1; %2").arg(file.errorString(),
+                                                                 file.isStream() ? QStringLiteral("the dump is incomplete")
+                                                                                 : QStringLiteral("an earlier file is as it was")));
             return kFailed;
         }
         return kOk;
@@ -237,12 +244,21 @@ int load(Context &ctx, const Args &a)
     const int page = toInt(a.option("--page-size").value_or("256"), QStringLiteral("--page-size"), 1, 65536);
     if (page & (page - 1))
         usage(QStringLiteral("--page-size must be a power of two"));
-    QFile file(a.positional[2]);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("Cannot read %1: %2").arg(a.positional[2], file.errorString()));
+    // Never more than the memory can take from ADDR on: a longer file, /dev/zero or a pipe that
+    // does not end is refused after reading one byte past that.
+    const qint64 reach = std::min<qint64>(kMaxLoad, qint64(addressEnd(type)) - qint64(address));
+    const InputFile in = InputFile::read(a.positional[2], std::max<qint64>(reach, 0), InputFile::Streams, ctx.stop);
+    if (in.status == InputFile::Status::Stopped)
+        return ctx.interrupted();
+    if (in.status == InputFile::Status::TooLong)
+        usage(QStringLiteral("%1 from %2 on%3").arg(in.error, at(address),
+                                                    reach == kMaxLoad ? QStringLiteral(" (one load writes at most %1)").arg(bytesCount(kMaxLoad))
+                                                                      : QStringLiteral(", up to the last address of %1").arg(memoryName(type))));
+    if (!in.ok()) {
+        printError(QStringLiteral("Cannot read %1").arg(in.error));
         return kFailed;
     }
-    QByteArray bytes = file.readAll();
+    QByteArray bytes = in.data;
     if (bytes.isEmpty()) {
         printError(QStringLiteral("%1 is empty; nothing to load").arg(a.positional[2]));
         return kFailed;
@@ -317,7 +333,8 @@ void addLinkCommands(Table &table)
                               "writes the data bytes HEX, e.g. 5A, \"12 34\" or 1234", 3, 3, {{"--width", true}}, write}
                    << Command{"dump", "dump MEM ADDR LENGTH [-o FILE]",
                               "block read of LENGTH bytes; hex lines of 16 bytes, or the bytes into\n"
-                              "FILE, which is replaced only when every byte has been read",
+                              "FILE, which is replaced only when every byte has been read (- is\n"
+                              "standard output; a pipe or a device is written as a stream)",
                               3, 3, {{"-o", true}}, dump}
                    << Command{"load", "load MEM ADDR FILE [--page-size N] [--no-verify]",
                               "block write of the file's bytes; pieces never cross a page of N bytes\n"

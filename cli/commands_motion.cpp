@@ -5,7 +5,9 @@
 #include "motion/motion_log.h"
 #include "motion/motion_monitor.h"
 
-#include <QFile>
+#include "link/file_writer.h"
+
+#include <QElapsedTimer>
 
 #include <limits>
 
@@ -24,17 +26,20 @@ int motionWatch(Context &ctx, const Args &a)
         limits.count = toInt(*n, QStringLiteral("--count"), 1, std::numeric_limits<int>::max());
     if (const auto s = a.option("--seconds"))
         limits.ms = qint64(toInt(*s, QStringLiteral("--seconds"), 1, std::numeric_limits<int>::max())) * 1000;
-    // The file is written row by row as the notifications come, so that a watch of hours keeps
-    // what it saw even if it is killed; it is opened before the chip is asked for anything.
-    QFile csv;
-    if (const auto path = a.option("--csv")) {
-        csv.setFileName(*path);
-        if (!csv.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            usage(QStringLiteral("cannot write %1: %2").arg(*path, csv.errorString()));
-        csv.write(MotionLog::csvHeader());
-        csv.flush();
-    }
+    // An earlier file stays as it was until the chip has opened comm motion; from then on the
+    // file holds the rows as they come (each on the disk within a second), so that a watch of
+    // hours keeps what it saw even if it is killed, and it is complete when the watch ends.
+    const auto csvPath = a.option("--csv");
+    if (csvPath)
+        checkTarget(*csvPath);
+    FileWriter csv;
     bool csvFailed = false;
+    QElapsedTimer sinceSync;
+    auto csvFailure = [&] {
+        if (!csvFailed)
+            printError(QStringLiteral("Write file failed! %1").arg(csv.errorString()));
+        csvFailed = true;
+    };
 
     Report report;
     report.stop = ctx.stop;
@@ -42,14 +47,34 @@ int motionWatch(Context &ctx, const Args &a)
         printError(text);
         return kind != MessageKind::Question;
     };
+    report.status = [&](const QString &status) {
+        if (!csvPath || csv.isOpen() || csvFailed || status != QLatin1String("Opened"))
+            return;
+        if (!csv.open(*csvPath, FileWriter::Mode::Replace, ctx.stop) || !csv.write(MotionLog::csvHeader())
+            || !csv.publish())
+            csvFailure();
+        sinceSync.start();
+    };
+    bool unsynced = false;
     MotionMonitor monitor(ctx.commands, report, [&](const MotionNotification &n) {
         print(QStringLiteral("%1 %2 %3 ms").arg(n.count).arg(motionTimeText(n.time)).arg(n.intervalMs));
-        if (csv.isOpen() && !csvFailed && (csv.write(MotionLog::csvRow(n)) < 0 || !csv.flush())) {
-            csvFailed = true;
-            printError(QStringLiteral("Write file failed! %1: %2").arg(csv.fileName(), csv.errorString()));
-        }
+        if (csv.isOpen() && !csvFailed && !csv.write(MotionLog::csvRow(n)))
+            csvFailure();
+        unsynced = true;
+    });
+    // Rows are written as they come and synced about once a second (a wait of the loop is at
+    // most 200 ms), so that a burst of notifications does not wait for the disk.
+    monitor.setIdle([&] {
+        if (!unsynced || !csv.isOpen() || csvFailed || sinceSync.elapsed() < 800)
+            return;
+        if (!csv.sync())
+            csvFailure();
+        sinceSync.start();
+        unsynced = false;
     });
     const bool ok = monitor.run(limits);
+    if (csv.isOpen() && !csvFailed && !csv.commit())
+        csvFailure();
     if (!ok) {
         if (ctx.layer.portLost())
             printError(ctx.portWentAway());

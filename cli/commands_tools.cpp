@@ -207,8 +207,9 @@ void addToolsCommands(Table &table)
                               eraseChip}
                    << Command{"upload", "upload FILE [--ctrl-info | --whole | --size N]",
                               "copies the control info (default), the whole memory or its first N bytes\n"
-                              "into FILE, which is replaced only when every byte has been read; a failed\n"
-                              "upload keeps what it read in FILE.partial",
+                              "into FILE (- is standard output), which is replaced only when every byte\n"
+                              "has been read; a failed upload keeps what it read in FILE.partial, a\n"
+                              "successful one removes an earlier FILE.partial",
                               1, 1, uploadOptions, upload}
                    << Command{"download", "download FILE",
                               "writes FILE into the memory, each piece read back and written again when it\n"

@@ -2,14 +2,15 @@
 
 #include "cli/cli.h"
 
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
 #include "link/traffic_rows.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
@@ -49,21 +50,19 @@ Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd ti
 
 const QList<Option> kGlobalOptions = {{"--port", true}, {"--baud", true}, {"--serial", true}, {"--log", true}};
 
-// --log FILE: the traffic of the run, decoded, appended to FILE as it happens (flushed every
+// --log FILE: the traffic of the run, decoded, appended to FILE as it happens (written every
 // tenth of a second, so a run cut short keeps what it did).
 class TrafficFile
 {
 public:
     TrafficFile(TrafficRecorder &recorder, const QString &path, const QStringList &arguments)
         : m_recorder(recorder)
-        , m_file(path)
     {
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-            usage(QStringLiteral("cannot write %1: %2").arg(path, whyNotWritable(path, m_file.errorString())));
-        m_file.write(QStringLiteral("# zmctl %1 (%2)\n")
-                         .arg(arguments.join(' '), QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
-                         .toUtf8());
-        m_file.flush();
+        if (!m_file.open(path, FileWriter::Mode::Append))
+            usage(QStringLiteral("cannot write %1").arg(m_file.errorString()));
+        write(QStringLiteral("# zmctl %1 (%2)\n")
+                  .arg(arguments.join(' '), QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+                  .toUtf8());
         m_recorder.setEnabled(true);
         m_thread = std::jthread([this](std::stop_token stop) {
             while (!stop.stop_requested()) {
@@ -78,8 +77,10 @@ public:
         m_thread.join();
         drain();
         if (m_recorder.dropped())
-            m_file.write(QStringLiteral("# %1 events could not be recorded\n").arg(m_recorder.dropped()).toUtf8());
+            write(QStringLiteral("# %1 events could not be recorded\n").arg(m_recorder.dropped()).toUtf8());
         m_recorder.setEnabled(false);
+        if (!m_file.commit() && !m_failed)
+            printError(QStringLiteral("zmctl: the traffic log is incomplete: %1").arg(m_file.errorString()));
     }
 
 private:
@@ -91,13 +92,23 @@ private:
             return;
         m_rows.clear();
         m_rows.add(events);
+        QByteArray text;
         for (size_t i = 0; i < m_rows.size(); ++i)
-            m_file.write((m_rows.at(i).text() + '\n').toUtf8());
-        m_file.flush();
+            text += (m_rows.at(i).text() + '\n').toUtf8();
+        write(text);
+    }
+    // A log that stops taking lines says so once; the command itself goes on.
+    void write(const QByteArray &text)
+    {
+        if (!m_failed && !m_file.write(text)) {
+            m_failed = true;
+            printError(QStringLiteral("zmctl: the traffic log is incomplete: %1").arg(m_file.errorString()));
+        }
     }
 
     TrafficRecorder &m_recorder;
-    QFile m_file;
+    FileWriter m_file;
+    bool m_failed = false;
     TrafficRows m_rows;
     std::jthread m_thread;
 };
@@ -155,7 +166,10 @@ QString commandList(const Table &table)
 }
 
 // Ctrl+C and SIGTERM are taken by a thread of their own, which asks the running command to
-// stop; a second one ends the program at once.
+// stop. A command that has not ended a second later is ended here, whatever it is blocked in,
+// as is the program at a second signal: the temporary files of writers not yet done are removed,
+// so every target is as it was.
+constexpr auto kStopGrace = std::chrono::seconds(1);
 std::stop_source g_stop;
 std::atomic<CommandLayer *> g_layer{nullptr};
 
@@ -168,6 +182,13 @@ void blockStopSignals()
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+[[noreturn]] void endNow()
+{
+    FileWriter::removePendingTemporaries();
+    printError(QStringLiteral("Interrupted"));
+    ::_exit(kInterrupted);
+}
+
 void watchStopSignals()
 {
     std::thread([] {
@@ -175,16 +196,18 @@ void watchStopSignals()
         sigemptyset(&set);
         sigaddset(&set, SIGINT);
         sigaddset(&set, SIGTERM);
-        for (int n = 0;; ++n) {
-            int sig = 0;
-            if (sigwait(&set, &sig) != 0)
-                continue;
-            if (n > 0)
-                ::_exit(kInterrupted);
-            g_stop.request_stop();
-            if (CommandLayer *layer = g_layer.load())
-                layer->interruptWait();
+        int sig = 0;
+        while (sigwait(&set, &sig) != 0) {
         }
+        g_stop.request_stop();
+        if (CommandLayer *layer = g_layer.load())
+            layer->interruptWait();
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kStopGrace);
+        timespec grace{time_t(seconds.count()), 0};
+        // A second signal, or the grace gone by: the command did not stop by itself.
+        while (sigtimedwait(&set, nullptr, &grace) < 0 && errno == EINTR) {
+        }
+        endNow();
     }).detach();
 }
 
@@ -194,6 +217,7 @@ int main(int argc, char **argv)
 {
     // Before any thread exists, so that every thread inherits the mask.
     blockStopSignals();
+    FileWriter::ignoreWriteSignals();
     QCoreApplication app(argc, argv);
     const Table table = commandTable();
     const QStringList in = app.arguments().mid(1);

@@ -1,12 +1,14 @@
 #include "imgconv/image_converter.h"
 
+#include "link/file_writer.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace zm {
 
@@ -70,6 +72,41 @@ bool isTruncatedBitmap(const QString &path)
     return file.size() < dataOffset + rowBytes * height;
 }
 
+// The JPEG decoder says what is wrong with a picture only as a warning, and hands back a picture
+// all the same: a file cut short is finished in grey, a damaged one with smeared blocks. Its
+// warnings while this thread reads are collected here, so that such a picture can be refused;
+// messages of other threads go on to the handler that was there before.
+class DecoderWarnings
+{
+public:
+    DecoderWarnings()
+    {
+        s_previous = qInstallMessageHandler(&DecoderWarnings::handle);
+        t_current = this;
+    }
+    ~DecoderWarnings()
+    {
+        t_current = nullptr;
+        qInstallMessageHandler(s_previous);
+    }
+    QStringList texts() const { return m_texts; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (t_current && type == QtWarningMsg)
+            t_current->m_texts << text.trimmed();
+        else if (s_previous)
+            s_previous(type, context, text);
+    }
+
+    static thread_local DecoderWarnings *t_current;
+    static inline QtMessageHandler s_previous = nullptr;
+    QStringList m_texts;
+};
+
+thread_local DecoderWarnings *DecoderWarnings::t_current = nullptr;
+
 } // namespace
 
 bool ImageConverter::isValidQuality(int quality)
@@ -100,11 +137,22 @@ ImageConverter::Loaded ImageConverter::load(const QString &path)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QByteArray format = reader.format(); // asked before reading moves the file position
-    QImage image = reader.read();
+    QImage image;
+    QStringList warnings;
+    {
+        const DecoderWarnings collect;
+        image = reader.read();
+        warnings = collect.texts();
+    }
     if (image.isNull()) {
         return {{},
                 QStringLiteral("Cannot read %1 as a picture: %2.")
                     .arg(shown(path), reader.errorString())};
+    }
+    if (format == "jpeg" && !warnings.isEmpty()) {
+        return {{},
+                QStringLiteral("The picture in %1 is damaged or incomplete: %2.")
+                    .arg(shown(path), warnings.join(QStringLiteral("; ")))};
     }
     if (format == "bmp" && isTruncatedBitmap(path)) {
         return {{},
@@ -124,24 +172,21 @@ ImageConverter::Saved ImageConverter::saveJpeg(const QImage &image, const QStrin
     if (path.isEmpty())
         return {false, 0, QStringLiteral("No output file was given.")};
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {false, 0,
-                QStringLiteral("Cannot write %1: %2.").arg(shown(path), file.errorString())};
-    }
-    QImageWriter writer(&file, "jpeg");
+    // Encoded in memory first: the file is then written, synced and put in place in one go, and
+    // an encoder failure never touches it.
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
     if (!writer.write(flattened(image))) {
-        file.cancelWriting();
         return {false, 0,
                 QStringLiteral("Cannot write %1: %2.").arg(shown(path), writer.errorString())};
     }
-    const qint64 bytes = file.size();
-    if (!file.commit()) {
-        return {false, 0,
-                QStringLiteral("Cannot write %1: %2.").arg(shown(path), file.errorString())};
-    }
-    return {true, bytes, {}};
+    QString error;
+    if (!FileWriter::writeAll(path, jpeg, &error))
+        return {false, 0, QStringLiteral("Cannot write %1.").arg(error)};
+    return {true, jpeg.size(), {}};
 }
 
 ImageConverter::Saved ImageConverter::convert(const QString &input, const QString &output,

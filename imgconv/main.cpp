@@ -3,6 +3,7 @@
 #include "imgconv/command_line.h"
 #include "imgconv/convert_window.h"
 #include "imgconv/image_converter.h"
+#include "link/file_writer.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -53,6 +54,7 @@ int runConvert(int argc, char **argv, const zm::CommandLine &line)
 
 int main(int argc, char **argv)
 {
+    zm::FileWriter::ignoreWriteSignals();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

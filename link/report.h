@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <stop_token>
 
@@ -20,7 +21,34 @@ namespace zm {
 enum class MessageKind {
     Failure,     // the procedure could not do what it was asked
     Information, // it did, or something the user should know
+    Warning,     // it did, but something after that did not go as it should
     Question,    // it asks before it goes on; the answer is the message's return value
+};
+
+// How a procedure ended: the one answer its caller acts on. A procedure that told its messages
+// through the report still says here what became of the whole.
+struct Outcome {
+    enum class Kind {
+        Done,    // it did what it was asked
+        Stopped, // the stop request ended it; nothing is shown as a failure
+        Failed,  // it could not; `code` and `text` say why
+        Warning, // it did what it was asked, but something after that failed; `text` says what
+    };
+    Kind kind = Kind::Done;
+    uint8_t code = 0; // the result code of the command that failed, where one did
+    QString text;
+
+    static Outcome done() { return {}; }
+    static Outcome stopped() { return {Kind::Stopped, 0, {}}; }
+    static Outcome failed(uint8_t code, const QString &text) { return {Kind::Failed, code, text}; }
+    static Outcome warning(uint8_t code, const QString &text) { return {Kind::Warning, code, text}; }
+
+    // The work itself was done (with or without a warning).
+    bool succeeded() const { return kind == Kind::Done || kind == Kind::Warning; }
+    bool isDone() const { return kind == Kind::Done; }
+    bool isStopped() const { return kind == Kind::Stopped; }
+    bool isFailed() const { return kind == Kind::Failed; }
+    bool isWarning() const { return kind == Kind::Warning; }
 };
 
 struct Report {
@@ -58,6 +86,11 @@ struct Report {
     {
         if (message)
             message(text, MessageKind::Failure);
+    }
+    void warn(const QString &text) const
+    {
+        if (message)
+            message(text, MessageKind::Warning);
     }
     void inform(const QString &text) const
     {

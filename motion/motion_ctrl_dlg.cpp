@@ -239,7 +239,7 @@ void CMotionCtrlDlg::onSaveLog()
         return;
     QString error;
     if (!m_log.save(path, &error))
-        showMessage(this, QString::fromLatin1(msg::kWriteFileFailed) + "\n" + path + "\n" + error);
+        showMessage(this, QString::fromLatin1(msg::kWriteFileFailed) + "\n" + error + '.');
 }
 
 void CMotionCtrlDlg::onMotionConfig()

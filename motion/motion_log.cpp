@@ -1,6 +1,6 @@
 #include "motion/motion_log.h"
 
-#include <QSaveFile>
+#include "link/file_writer.h"
 
 namespace zm {
 
@@ -34,13 +34,7 @@ QByteArray MotionLog::csv() const
 
 bool MotionLog::save(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv()) < 0 || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return FileWriter::writeAll(path, csv(), error);
 }
 
 } // namespace zm

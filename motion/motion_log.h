@@ -30,7 +30,7 @@ public:
     static QByteArray csvHeader();
     static QByteArray csvRow(const MotionNotification &n);
     QByteArray csv() const;
-    // Replaces `path` only when the whole log was written; `error` says why not.
+    // Replaces `path` only when the whole log was written; `error` says why not ("<path>: <why>").
     bool save(const QString &path, QString *error = nullptr) const;
 
 private:

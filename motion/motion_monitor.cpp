@@ -107,6 +107,8 @@ void MotionMonitor::watch(const Limits &limits)
             take(clock.elapsed());
         else if (r == rc::Unknown && m_layer.portLost())
             break; // nothing will come on a line that is gone
+        if (m_idle)
+            m_idle();
         // A wrong serial number, a status other than 0 or a quiet wait is recorded as the last
         // result by the layer and otherwise passed over.
     }

@@ -57,6 +57,9 @@ public:
 
     // Notifications counted in this run.
     int count() const { return m_count; }
+    // Called on the caller's thread after every wait of the loop (at least every kWaitMs), for
+    // work that must not wait for the next notification.
+    void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
 
 private:
     void watch(const Limits &limits);
@@ -70,6 +73,7 @@ private:
     CommandLayer &m_layer;
     const Report &m_report;
     Notified m_notified;
+    std::function<void()> m_idle;
     int m_count = 0;
     qint64 m_previousTick = -1;
 };

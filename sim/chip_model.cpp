@@ -70,21 +70,18 @@ ChipModel::ChipModel(const ChipConfig &config, TimePoint now)
         setTraceFile(config.traceFile);
 }
 
-ChipModel::~ChipModel()
-{
-    if (m_trace)
-        std::fclose(m_trace);
-}
+ChipModel::~ChipModel() = default;
 
 bool ChipModel::setTraceFile(const QString &path)
 {
-    if (m_trace)
-        std::fclose(m_trace);
-    m_trace = nullptr;
+    m_trace.reset();
     if (path.isEmpty())
         return true;
-    m_trace = std::fopen(QFile::encodeName(path).constData(), "a");
-    return m_trace != nullptr;
+    m_trace = std::make_unique<FileWriter>();
+    if (m_trace->open(path, FileWriter::Mode::Append))
+        return true;
+    m_trace.reset();
+    return false;
 }
 
 void ChipModel::record(const QByteArray &frame)
@@ -99,8 +96,9 @@ void ChipModel::record(const QByteArray &frame)
             if (!fields.isEmpty())
                 words += QStringLiteral(": ") + fields;
         }
-        std::fprintf(m_trace, "%s  %s\n", frame.toHex(' ').toUpper().constData(), words.toUtf8().constData());
-        std::fflush(m_trace);
+        // A trace that stops taking lines (a full disk) is given up; the chip goes on.
+        if (!m_trace->write(frame.toHex(' ').toUpper() + "  " + words.toUtf8() + '\n'))
+            m_trace.reset();
     }
 }
 
@@ -183,7 +181,6 @@ void ChipModel::handleFrame(TimePoint now)
     if (reply.status != rc::Ok || !reply.closing)
         return;
 
-    const QByteArray closing = answerFrame(m_serial, code, rc::Ok, {});
     if (!reply.stream.isEmpty()) {
         QByteArray stream = reply.stream;
         const bool stalled = effects.stall && *effects.stall < stream.size();
@@ -192,7 +189,7 @@ void ChipModel::handleFrame(TimePoint now)
         if (!stream.isEmpty())
             push({.bytes = stream, .gap = reply.gap});
         if (!stalled)
-            push({.bytes = closing});
+            pushClosing(code, false);
     } else if (reply.receive > 0) {
         m_raw = RawReceive{};
         m_raw.active = true;
@@ -204,8 +201,18 @@ void ChipModel::handleFrame(TimePoint now)
         m_raw.previous = m_memory.reg(0x131D);
         m_raw.last = now;
     } else {
-        push({.bytes = closing});
+        pushClosing(code, false);
     }
+}
+
+void ChipModel::pushClosing(uint8_t code, bool answer)
+{
+    const FaultEffects effects = m_faults.forClosing(code);
+    if (effects.noAnswer)
+        return;
+    push({.bytes = answerFrame(m_serial, code, effects.status.value_or(rc::Ok), {}, effects),
+          .answer = answer,
+          .delay = milliseconds(effects.delayMs)});
 }
 
 void ChipModel::takeRawByte(uint8_t byte, TimePoint now)
@@ -225,7 +232,7 @@ void ChipModel::takeRawByte(uint8_t byte, TimePoint now)
         return;
     m_raw.active = false;
     if (!m_raw.stalled)
-        push({.bytes = answerFrame(m_serial, m_raw.code, rc::Ok, {}), .answer = true});
+        pushClosing(m_raw.code, true);
 }
 
 void ChipModel::tick(TimePoint now)

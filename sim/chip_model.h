@@ -3,6 +3,7 @@
 // the chip sends back, each piece with the timing rule it goes out under. Not thread-safe;
 // PtyChip serialises access and does the line timing.
 
+#include "link/file_writer.h"
 #include "sim/chip_config.h"
 #include "sim/chip_features.h"
 #include "sim/chip_memory.h"
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace zm::sim {
@@ -131,6 +133,8 @@ private:
     QByteArray answerFrame(uint8_t serial, uint8_t code, uint8_t status, const QByteArray &data,
                            const FaultEffects &effects = {}) const;
     void push(Emission emission) { m_output.push_back(std::move(emission)); }
+    // The answer that ends a raw phase, as the closing fault rules leave it.
+    void pushClosing(uint8_t code, bool answer);
     void sendNotification();
     bool encrypting() const;
     void record(const QByteArray &frame);
@@ -155,7 +159,7 @@ private:
     RawReceive m_raw;
     std::vector<Emission> m_output;
     QList<QByteArray> m_frames;
-    std::FILE *m_trace = nullptr;
+    std::unique_ptr<FileWriter> m_trace;
 };
 
 } // namespace zm::sim

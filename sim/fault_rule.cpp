@@ -57,6 +57,10 @@ std::optional<FaultRule> FaultRule::parse(const QString &text, QString *error)
     }
     for (int i = 1; i < parts.size(); ++i) {
         const QString key = parts[i].section(u'=', 0, 0).trimmed().toLower();
+        if (key == u"closing" && !parts[i].contains(u'=')) {
+            rule.closing = true;
+            continue;
+        }
         QString value = parts[i].section(u'=', 1).trimmed();
         bool ok = false;
         if (key == u"cmd") {
@@ -73,6 +77,9 @@ std::optional<FaultRule> FaultRule::parse(const QString &text, QString *error)
             return fail(error, QStringLiteral("unknown fault option '%1'").arg(parts[i].trimmed()));
         }
     }
+    if (rule.closing && rule.kind != FaultKind::NoAnswer && rule.kind != FaultKind::Serial
+        && rule.kind != FaultKind::Sign && rule.kind != FaultKind::Status && rule.kind != FaultKind::Delay)
+        return fail(error, QStringLiteral("closing takes noanswer, serial, sign, status or delay"));
     // flaky=N counts the writes itself.
     if (rule.kind == FaultKind::Flaky)
         rule.times = rule.value;
@@ -90,6 +97,8 @@ QString FaultRule::toString() const
         text += QStringLiteral(",cmd=0x%1").arg(command, 2, 16, QLatin1Char('0'));
     if (times >= 0 && kind != FaultKind::Flaky)
         text += QStringLiteral(",times=%1").arg(times);
+    if (closing)
+        text += QStringLiteral(",closing");
     return text;
 }
 

@@ -12,12 +12,17 @@ FaultEffects FaultRules::forNotification()
     return collect(0x39, true, false, false);
 }
 
-FaultEffects FaultRules::collect(int code, bool notification, bool rawPhase, bool memoryWrite)
+FaultEffects FaultRules::forClosing(uint8_t code)
+{
+    return collect(code, false, true, false, true);
+}
+
+FaultEffects FaultRules::collect(int code, bool notification, bool rawPhase, bool memoryWrite, bool closing)
 {
     FaultEffects e;
     for (auto it = m_rules.begin(); it != m_rules.end();) {
         FaultRule &r = *it;
-        const bool matches = r.command < 0 ? !notification : r.command == code;
+        const bool matches = r.closing == closing && (r.command < 0 ? !notification : r.command == code);
         const bool counts = matches && (r.kind != FaultKind::Stall || rawPhase)
             && (r.kind != FaultKind::Flaky || memoryWrite);
         if (!counts) {

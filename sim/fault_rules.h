@@ -34,9 +34,11 @@ public:
     FaultEffects forCommand(uint8_t code, bool rawPhase, bool memoryWrite);
     // The effects for a motion notification: only rules naming cmd=0x39.
     FaultEffects forNotification();
+    // The effects for the closing answer of a raw phase of `code`: only rules marked closing.
+    FaultEffects forClosing(uint8_t code);
 
 private:
-    FaultEffects collect(int code, bool notification, bool rawPhase, bool memoryWrite);
+    FaultEffects collect(int code, bool notification, bool rawPhase, bool memoryWrite, bool closing = false);
 
     QList<FaultRule> m_rules;
 };

@@ -1,12 +1,12 @@
 #include "tools/device_transfer.h"
 
 #include "ctrlinfo/config_settings.h"
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
+#include "link/input_file.h"
 #include "link/messages.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -169,20 +169,22 @@ bool DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
 {
     // A message of its own, which is shown even when the failure itself is not (the port went
     // away, and the console says so).
+    if (FileWriter::isStreamTarget(path)) {
+        m_report.inform(QStringLiteral("Nothing was written to %1.").arg(path));
+        return false;
+    }
     const QString untouched = QStringLiteral("%1 was left as it was.").arg(path);
     if (data.isEmpty()) {
         m_report.inform(untouched);
         return false;
     }
-    QSaveFile partial(partialPath(path));
-    if (partial.open(QIODevice::WriteOnly) && partial.write(data) == data.size() && partial.commit()) {
+    QString error;
+    if (FileWriter::writeAll(partialPath(path), data, &error)) {
         m_report.inform(QStringLiteral("The %1 read so far are kept in %2; %3")
                             .arg(bytes(data.size()), partialPath(path), untouched));
         return false;
     }
-    return fail(QStringLiteral("The %1 read so far could not be kept in %2: %3; %4")
-                    .arg(bytes(data.size()), partialPath(path), whyNotWritable(partialPath(path), partial.errorString()),
-                         untouched));
+    return fail(QStringLiteral("The %1 read so far could not be kept: %2; %3").arg(bytes(data.size()), error, untouched));
 }
 
 bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
@@ -193,10 +195,9 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
     if (s.device == CtrlInfoDevice::None)
         return fail(text(msg::kSelectCtrlInfoDevice));
     // Opened first: finding out after a long read that the target cannot be written wastes it.
-    QSaveFile file(o.path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(text(msg::kCreateUploadFileFailed) + '\n'
-                    + QStringLiteral("%1: %2").arg(o.path, whyNotWritable(o.path, file.errorString())));
+    FileWriter file;
+    if (!file.open(o.path, FileWriter::Mode::Replace, m_report.stop))
+        return fail(text(msg::kCreateUploadFileFailed) + '\n' + file.errorString());
     if (!prepare(s, false))
         return false;
 
@@ -227,14 +228,19 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
         failure = QStringLiteral("The upload was stopped.\n") + where;
     else if (r)
         failure = text(msg::kReadDataFailedUpload) + '\n' + text(resultText(r)) + '\n' + where;
-    else if (file.write(data) != data.size() || !file.commit())
-        failure = QStringLiteral("%1 %2: %3").arg(text(msg::kWriteFileFailed), o.path,
-                                                  whyNotWritable(o.path, file.errorString()));
+    else if (!file.write(data) || !file.commit())
+        failure = QStringLiteral("%1 %2").arg(text(msg::kWriteFileFailed), file.errorString());
     if (!failure.isEmpty()) {
+        file.cancel();
         fail(failure);
         return keepPartial(o.path, data);
     }
     m_report.setStatus(text(msg::kReadFinish));
+    // What an earlier failure kept is older than the copy just made: left beside it, it would
+    // pass for part of this one.
+    const QString stale = partialPath(o.path);
+    if (!file.isStream() && QFileInfo(stale).isFile() && QFile::remove(stale))
+        m_report.inform(QStringLiteral("%1 (the bytes of an earlier failed upload) was removed.").arg(stale));
     m_report.inform(text(msg::kUploadFinish));
     clearTexts();
     return true;
@@ -242,31 +248,25 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
 
 QByteArray DeviceTransfer::readSource(const DeviceSetup &s, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(text(msg::kOpenDownloadFileFailed).arg(path) + '\n' + file.errorString());
+    // A memory holds at most 1 MiB; a longer file is refused without reading it.
+    const InputFile in = InputFile::read(path, s.size, InputFile::RegularOnly, m_report.stop);
+    if (in.status == InputFile::Status::TooLong) {
+        fail(text(msg::kFileTooLong).arg(in.size).arg(s.size));
         return {};
     }
-    // A memory holds at most 1 MiB; a longer file is refused without reading it all.
-    const qint64 length = file.size();
-    if (length == 0) {
+    if (!in.ok()) {
+        fail(text(msg::kOpenDownloadFileFailed).arg(path) + '\n' + in.error);
+        return {};
+    }
+    if (in.data.isEmpty()) {
         fail(text(msg::kFileLengthZero));
         return {};
     }
-    if (length > qint64(s.size)) {
-        fail(text(msg::kFileTooLong).arg(length).arg(s.size));
-        return {};
-    }
-    if (const QString limit = addressLimit(s, length); !limit.isEmpty()) {
+    if (const QString limit = addressLimit(s, in.data.size()); !limit.isEmpty()) {
         fail(limit);
         return {};
     }
-    const QByteArray data = file.readAll();
-    if (data.size() != length) {
-        fail(text(msg::kOpenDownloadFileFailed).arg(path) + '\n' + file.errorString());
-        return {};
-    }
-    return data;
+    return in.data;
 }
 
 QString DeviceTransfer::downloadStop(uint32_t address) const

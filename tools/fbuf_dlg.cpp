@@ -9,6 +9,7 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QPixmap>
@@ -148,8 +149,10 @@ void CFbufDlg::onReadFile()
                     QStringLiteral("Error"));
         return;
     }
+    // Only a regular file has a length to show and send; opening a pipe would wait for its writer.
+    const QFileInfo info(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
         showMessage(this, QString::fromLatin1(msg::kOpenFileFailed));
         return;
     }

@@ -1,13 +1,12 @@
 #include "tools/fbuf_transfer.h"
 
-#include "link/file_reasons.h"
+#include "link/file_writer.h"
+#include "link/input_file.h"
 #include "link/messages.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QThread>
 
 #include <algorithm>
@@ -72,50 +71,51 @@ FbufTransfer::FbufTransfer(Commands &commands, const Report &report)
 {
 }
 
-bool FbufTransfer::fail(const QString &text)
+Outcome FbufTransfer::fail(const QString &text, uint8_t code)
 {
     if (!text.isEmpty())
         m_report.fail(text);
     m_layer.endRawPhase();
     m_report.setProgress(0, 1);
-    return false;
+    return Outcome::failed(code, text);
 }
 
-bool FbufTransfer::stopped()
+Outcome FbufTransfer::stopped()
 {
     m_layer.endRawPhase();
     m_report.setProgress(0, 1);
-    return false;
+    return Outcome::stopped();
 }
 
-bool FbufTransfer::getLength(uint8_t frame)
+Outcome FbufTransfer::getLength(uint8_t frame)
 {
     uint32_t length = 0;
     const uint8_t r = m_c.getFbufLength(frame, length);
     if (r)
-        return fail(QString::fromLatin1(resultText(r)));
+        return fail(QString::fromLatin1(resultText(r)), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
-    return true;
+    return Outcome::done();
 }
 
-bool FbufTransfer::readToFile(const FbufOptions &o)
+Outcome FbufTransfer::readToFile(const FbufOptions &o)
 {
     m_report.setProgress(0, 1);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
-    // The picture goes to a temporary file beside the target, which replaces the target only
-    // once the whole picture is in: a failed read leaves an earlier file as it was.
-    QSaveFile file(o.path);
-    if (overThisLine && (o.path.isEmpty() || !file.open(QIODevice::WriteOnly)))
-        return fail(QString::fromLatin1(msg::kCreateFileFailed) + "\n"
-                    + QStringLiteral("%1: %2.").arg(o.path, whyNotWritable(o.path, file.errorString())));
+    // Opened before the chip is asked: the picture goes to a temporary file beside the target,
+    // which replaces the target only once the whole picture is in and on the disk, so a failed
+    // read leaves an earlier file as it was. A pipe or a device is written as it is.
+    FileWriter file;
+    if (overThisLine && !file.open(o.path, FileWriter::Mode::Replace, m_report.stop))
+        return m_report.stopRequested() ? stopped()
+                                        : fail(QString::fromLatin1(msg::kCreateFileFailed) + "\n" + file.errorString() + '.');
 
     uint32_t length = 0;
     uint8_t r = m_c.getFbufLength(o.frame, length);
     if (r)
-        return fail(withResult(msg::kGetFbufSizeFailed, r));
+        return fail(withResult(msg::kGetFbufSizeFailed, r), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     if (length <= 4)
-        return fail(QString::fromLatin1(msg::kNoDataInFbuf));
+        return fail(QString::fromLatin1(msg::kNoDataInFbuf), rc::InvalidReceivedData);
     if (overThisLine && length > CommandLayer::kFbufCapacity)
         return fail(QStringLiteral("The picture is %1 bytes long, more than the %2 bytes the receive buffer holds; "
                                    "nothing was read.")
@@ -123,16 +123,16 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
 
     r = m_c.readFbufData(o.frame, o.modeByte(false), 0, length, o.delay, overThisLine);
     if (r)
-        return fail(withResult(msg::kSetReadFbufFailed, r));
+        return fail(withResult(msg::kSetReadFbufFailed, r), r);
 
     if (!overThisLine) {
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
         if (r)
-            return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r));
+            return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r), r);
         m_layer.setLastResult(0);
         m_layer.endRawPhase();
         m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
-        return true;
+        return Outcome::done();
     }
 
     // The link fills the buffer as the bytes come; watch the count, and give up after a second
@@ -144,7 +144,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
         if (m_report.stopRequested())
             return stopped();
         if (m_layer.portLost())
-            return fail(QString::fromLatin1(msg::kPortLostInTransfer));
+            return fail(QString::fromLatin1(msg::kPortLostInTransfer), rc::SendFailed);
         const uint32_t count = m_layer.waitRawProgress(seen, kPollMs);
         if (m_layer.receiveState() == ReceiveState::RawComplete)
             break;
@@ -153,49 +153,58 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
             quiet.restart();
             m_report.setProgress(count, length);
         } else if (quiet.elapsed() >= kSilenceMs) {
-            return fail(QString::fromLatin1(msg::kReadDataTimeOut));
+            return fail(QString::fromLatin1(msg::kReadDataTimeOut), rc::TimeOut);
         }
     }
 
-    r = m_layer.waitForAnswer(kReadCloseTimeout);
-    if (r && m_report.stopRequested())
+    // The picture is whole whatever the closing answer says; only a stop throws it away.
+    const uint8_t closing = m_layer.waitForAnswer(kReadCloseTimeout);
+    if (closing && m_report.stopRequested())
         return stopped();
-    if (r)
-        m_report.fail(withResult(msg::kReadRevertFailed, r));
 
     QByteArray picture = m_layer.rawData();
     if (o.crypt)
         fbufDecrypt(picture, o.key);
-    if (file.write(picture) != picture.size() || !file.commit())
-        return fail(QStringLiteral("%1 %2: %3.").arg(QString::fromLatin1(msg::kWriteFileFailed), o.path,
-                                                     whyNotWritable(o.path, file.errorString())));
+    if (!file.write(picture) || !file.commit())
+        return fail(QStringLiteral("%1 %2.").arg(QString::fromLatin1(msg::kWriteFileFailed), file.errorString()),
+                    rc::Unknown);
 
-    m_layer.setLastResult(0);
     m_layer.endRawPhase();
-    m_report.setValue(QStringLiteral("picture"), o.path);
+    m_report.setValue(QStringLiteral("picture"), file.isStream() ? QString() : o.path);
     m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
-    return true;
+    if (closing) {
+        // Kept, and said after the finish: the picture is good, the chip's state is not known.
+        m_layer.setLastResult(closing);
+        const QString text = withResult(msg::kReadRevertFailed, closing);
+        m_report.warn(text);
+        return Outcome::warning(closing, text);
+    }
+    m_layer.setLastResult(0);
+    return Outcome::done();
 }
 
-bool FbufTransfer::writeFromFile(const FbufOptions &o)
+Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
 {
     m_report.setProgress(0, 1);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
     QByteArray data;
     qint64 length = 0;
-    QFile file(o.path);
     if (overThisLine) {
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(QString::fromLatin1(msg::kOpenFileFailed) + "\n"
-                        + QStringLiteral("%1: %2").arg(o.path, file.errorString()));
-        data = file.readAll();
+        // Read up to what a write can carry at all; the question about reading it back comes
+        // below.
+        const InputFile in = InputFile::read(o.path, kMaxWriteLength, InputFile::RegularOnly, m_report.stop);
+        if (in.status == InputFile::Status::Stopped)
+            return stopped();
+        if (!in.ok())
+            return fail(QString::fromLatin1(msg::kOpenFileFailed) + "\n" + in.error + '.');
+        data = in.data;
         length = data.size();
     } else {
         length = QFileInfo(o.path).size();
     }
     if (length == 0)
         return fail(QStringLiteral("%1 is empty; there is nothing to write.").arg(o.path));
-    if (length > qint64(UINT32_MAX))
+    if (length > kMaxWriteLength)
         return fail(QStringLiteral("%1 is too long for the frame buffer.").arg(o.path));
     if (length > CommandLayer::kFbufCapacity
         && !m_report.ask(QStringLiteral("%1 is %2 bytes long, more than the %3 bytes a frame-buffer read can bring "
@@ -205,7 +214,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
 
     uint8_t r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
     if (r)
-        return fail(withResult(msg::kSetWriteFbufFailed, r));
+        return fail(withResult(msg::kSetWriteFbufFailed, r), r);
     QThread::msleep(kWriteStartPauseMs);
 
     if (overThisLine) {
@@ -220,7 +229,8 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
             const int run = int(std::min<qint64>(CommandLayer::kRawRun, length - done));
             if (!m_layer.sendRawBytes(bytes + done, run))
                 return fail(m_layer.portLost() ? QString::fromLatin1(msg::kPortLostInTransfer)
-                                               : withResult(msg::kWriteFbufDataFailed, rc::SendFailed));
+                                               : withResult(msg::kWriteFbufDataFailed, rc::SendFailed),
+                            rc::SendFailed);
             done += run;
             m_report.setProgress(done, length);
         }
@@ -229,16 +239,16 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
     }
     if (r)
-        return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r));
+        return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r), r);
 
     QThread::msleep(kWriteSettleMs);
     r = m_c.setFbufLength(uint32_t(length));
     if (r)
-        return fail(withResult(msg::kSetFbufSizeFailed, r));
+        return fail(withResult(msg::kSetFbufSizeFailed, r), r);
     m_layer.endRawPhase();
     m_layer.setLastResult(0);
     m_report.inform(QString::fromLatin1(msg::kFbufWriteFinished));
-    return true;
+    return Outcome::done();
 }
 
 } // namespace zm

@@ -6,6 +6,10 @@
 // Report values: "length" (the "Image Len:" text) and, after a read into a file, "picture" (its
 // path). A stop request ends a transfer between polls and runs of bytes: nothing is written to
 // the file, the receive state is idle again, and no message is shown.
+//
+// A read whose picture arrived whole but whose closing answer failed keeps the picture and ends
+// with a warning: the chip may still hold capture on that frame, and the caller must be able to
+// tell.
 
 #include "link/commands.h"
 #include "link/report.h"
@@ -44,24 +48,27 @@ class FbufTransfer
 public:
     FbufTransfer(Commands &commands, const Report &report);
 
-    bool getLength(uint8_t frame);
-    bool readToFile(const FbufOptions &o);
+    Outcome getLength(uint8_t frame);
+    Outcome readToFile(const FbufOptions &o);
     // A file longer than a read can bring back is written only when the report's question is
     // answered yes.
-    bool writeFromFile(const FbufOptions &o);
+    Outcome writeFromFile(const FbufOptions &o);
 
     static constexpr int kPollMs = 10;
     static constexpr int kSilenceMs = 1000;
     static constexpr int kReadCloseTimeout = 15000;
     static constexpr int kWriteCloseTimeout = 3000;
     static constexpr int kOtherDeviceTimeout = 15000;
+    // The longest file a write takes: far more than any frame buffer holds, and never read into
+    // memory past this.
+    static constexpr qint64 kMaxWriteLength = 16 * 1024 * 1024;
     // Pauses a write gives the chip: before streaming, and before setting the new length.
     static constexpr int kWriteStartPauseMs = 10;
     static constexpr int kWriteSettleMs = 100;
 
 private:
-    bool fail(const QString &text);
-    bool stopped();
+    Outcome fail(const QString &text, uint8_t code = rc::Unknown);
+    Outcome stopped();
 
     Commands &m_c;
     CommandLayer &m_layer;

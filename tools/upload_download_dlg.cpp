@@ -10,6 +10,7 @@
 #include "ui_upload_download_dlg.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 
 namespace zm {
@@ -84,8 +85,9 @@ void CUploadDownloadDlg::chooseDownloadFile()
     const QString path = m_chooseFile(false, kFilter);
     if (path.isEmpty())
         return;
+    // Only a regular file has a length to check; opening a pipe would wait for its writer.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         showMessage(this, QString::fromLatin1(msg::kOpenDownloadFileFailed).arg(path));
         return;
     }

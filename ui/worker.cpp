@@ -91,6 +91,7 @@ Report Worker::report(const ReportTargets &targets)
             message(text, QMessageBox::Information);
             return true;
         case MessageKind::Failure:
+        case MessageKind::Warning:
             break;
         }
         if (!m_layer.portLost())

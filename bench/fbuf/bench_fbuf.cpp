@@ -46,7 +46,7 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
     }
     QElapsedTimer t;
     t.start();
-    const bool ok = write ? transfer.writeFromFile(o) : transfer.readToFile(o);
+    const bool ok = (write ? transfer.writeFromFile(o) : transfer.readToFile(o)).isDone();
     Result r;
     r.seconds = t.nsecsElapsed() / 1e9;
     if (!ok) {

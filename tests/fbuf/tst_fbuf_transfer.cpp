@@ -93,7 +93,7 @@ private slots:
         o.crypt = c.decrypt;
         o.key = uint8_t(c.chipKey);
         o.path = r.path("pic.jpg");
-        QVERIFY2(r.transfer.readToFile(o), qPrintable(r.messages.join('|')));
+        QVERIFY2(r.transfer.readToFile(o).isDone(), qPrintable(r.messages.join('|')));
         QCOMPARE(r.messages, QStringList{"Fbuf read finished!"});
         QCOMPARE(r.codes(), (QList<int>{0x34, 0x32}));
         QCOMPARE(int(r.chip.frames().last()[4]), c.frame);
@@ -117,7 +117,7 @@ private slots:
         writeFile(o.path, file);
         r.chip.withModel([](sim::ChipModel &m) { m.frameBuffers().control(0); }); // stop capture
         const quint64 before = r.layer.writeCount();
-        QVERIFY(r.transfer.writeFromFile(o));
+        QVERIFY(r.transfer.writeFromFile(o).isDone());
         QCOMPARE(r.layer.writeCount() - before, quint64(202));
         QCOMPARE(r.codes().mid(r.codes().size() - 2), (QList<int>{0x33, 0x35}));
         QCOMPARE(r.chip.frames().last(), QByteArray::fromHex("56003504000000C8"));
@@ -157,7 +157,7 @@ private slots:
         o.path = r.path(f.file);
         if (f.earlier)
             writeFile(o.path, "earlier picture");
-        QVERIFY(!(f.write ? r.transfer.writeFromFile(o) : r.transfer.readToFile(o)));
+        QVERIFY((f.write ? r.transfer.writeFromFile(o) : r.transfer.readToFile(o)).isFailed());
         QCOMPARE(r.messages.size(), 1);
         QVERIFY2(r.messages[0].startsWith(f.message), qPrintable(r.messages[0]));
         QCOMPARE(readFile(o.path), f.earlier ? QByteArray("earlier picture") : QByteArray());
@@ -167,7 +167,7 @@ private slots:
         r.chip.clearFaults();
         r.chip.setFrameBuffer(0, pattern(3000));
         o.path = r.path("after.jpg");
-        QVERIFY(r.transfer.readToFile(o));
+        QVERIFY(r.transfer.readToFile(o).isDone());
         QCOMPARE(readFile(o.path), pattern(3000));
     }
 
@@ -184,7 +184,7 @@ private slots:
             QThread::msleep(500);
             r.chip.reopen();
         });
-        const bool ok = r.transfer.readToFile(o);
+        const bool ok = r.transfer.readToFile(o).isDone();
         cut.join();
         QVERIFY(!ok);
         QVERIFY(r.layer.portLost());
