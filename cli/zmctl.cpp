@@ -43,9 +43,12 @@ Commands:
 )";
 
 const char *kFooter = R"(Messages go to stderr; on a terminal, long transfers show a progress line there too.
-Ctrl+C stops a command cleanly: a file being written is left as it was.
+Ctrl+C stops a command cleanly: a file being written is left as it was. A command that has
+not stopped a second later is ended all the same; a second Ctrl+C ends it at once.
+Files are replaced whole or not at all; -, a pipe or a device is written as a stream.
 Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd time out");
-2 usage error or the port cannot be opened; 130 interrupted.
+2 usage error or the port cannot be opened; 3 done with a warning (fbuf-read kept the
+picture, but the chip did not confirm the end of the transfer); 130 interrupted.
 )";
 
 const QList<Option> kGlobalOptions = {{"--port", true}, {"--baud", true}, {"--serial", true}, {"--log", true}};

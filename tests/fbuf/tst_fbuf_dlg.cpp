@@ -177,6 +177,24 @@ private slots:
         QCOMPARE(m_chip->frameBuffer(0), picture);
     }
 
+    // The picture arrived whole but the chip's closing answer failed: the picture is kept and
+    // shown, and the failure is told after the finish, as a warning.
+    void failedClosingAnswerWarnsAfterTheFinish()
+    {
+        const QByteArray picture = jpeg(64, 48);
+        m_chip->setFrameBuffer(0, picture);
+        QVERIFY(m_chip->addFault("status=5,cmd=0x32,closing,times=1"));
+        m_chosen = m_dir.filePath("kept.jpg");
+        click("selFileButton");
+        press("readButton");
+        QCOMPARE(m_messages->texts(), (QStringList{"Fbuf read finished!",
+                                                   "Read revert CMD failed!:Cmd recept, but execute failed"}));
+        QCOMPARE(m_messages->at(1).icon, QMessageBox::Warning);
+        QCOMPARE(test::readFile(m_chosen), picture);
+        QCOMPARE(m_fbuf->previewDrawSize(), QSize(64, 48));
+        QVERIFY(m_dlg->isEnabled());
+    }
+
     // "Delay Time:" takes 0..65535 only, sent as typed; an empty field is refused at the press.
     void delayTimeIsSixteenBits_data()
     {
