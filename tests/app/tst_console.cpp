@@ -357,20 +357,7 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("window");
         QTest::newRow("console and traffic log") << QString() << QString();
-        const QMap<QString, QString> windows{
-            {"Config", "CConfigurationDlg"}, {"R/W Data", "CReadWriteDataDlg"}, {"Color Ctrl", "CColorCtrlDlg"},
-            {"Mirror Ctrl", "CMirrorCtrlDlg"}, {"Power Ctrl", "CPowerCtrlDlg"}, {"Timer Ctrl", "CRtcTimeDlg"},
-            {"AE Ctrl", "CAeCtrlDlg"}, {"Motion Ctrl", "CMotionCtrlDlg"}, {"OSD Config", "COsdConfigDlg"},
-            {"Image Property", "CImagePropertyDlg"}, {"Gamma", "CGammaDlg"}, {"Spi Flash", "CFlashOperationDlg"},
-            {"Other Ctrl", "COtherCtrlDlg"}, {"Up/Down Load", "CUploadDownloadDlg"}, {"Fbuf Ctrl", "CFbufDlg"},
-            {"Zoom Ctrl", "CZoomDlg"}, {"OSD Char List", "COsdCharListDlg"}, {"About", "CAboutDlg"}};
-        for (const QString &label : kCommands) {
-            if (label != "Get Version" && label != "System Reset")
-                QTest::newRow(qPrintable(label)) << label << windows.value(label);
-        }
-        // The windows of the menus (a program started from them is not a window of this one).
-        for (const char *item : {"OSD Char List", "About"})
-            QTest::newRow(item) << QString(item) << windows.value(item);
+        windowRows();
     }
     void allWindowsFit()
     {
@@ -386,13 +373,9 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(log));
             problems += test::windowFitProblems(log);
         }
-        QAction *item = nullptr;
-        for (QAction *menu : m_console->menuBar()->actions())
-            for (QAction *a : menu->menu()->actions())
-                item = a->text() == label ? a : item;
         bool seen = label.isEmpty();
         if (!seen)
-            inModal([&] { item ? item->trigger() : m_console->commandButton(label)->click(); },
+            inModal([&] { openWindow(label); },
                     [&](QWidget *w) {
                         seen = w->objectName() == window;
                         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 10000);
@@ -402,6 +385,46 @@ private slots:
         QVERIFY(seen);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QVERIFY(!m_messages->texts().join(' ').contains("failed"));
+    }
+
+    // The chip goes away (the simulator ended) while a window is open: the window's Cancel or
+    // Close still closes it, in every window alike; only a command in flight holds a window.
+    void cancelAfterPortLoss_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("window");
+        windowRows();
+    }
+    void cancelAfterPortLoss()
+    {
+        QFETCH(QString, label);
+        openPort();
+        QString seen; // what the window did; the checks come once it is gone
+        QTimer::singleShot(0, this, [&] {
+            QWidget *window = QApplication::activeModalWidget();
+            if (!window)
+                return;
+            (void)QTest::qWaitFor([&] { return !m_layer->isBusy(); }, 10000);
+            m_chip->reopen(); // the old line is gone for good
+            (void)QTest::qWaitFor([&] { return !m_console->isPortOpen(); }, 5000);
+            QAbstractButton *cancel = nullptr;
+            for (const char *name : {"cancelButton", "closeButton", "okButton"})
+                cancel = cancel ? cancel : window->findChild<QAbstractButton *>(name);
+            if (cancel && !cancel->isEnabled())
+                seen = cancel->text() + " disabled";
+            else if (cancel)
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            else
+                window->close(); // a window without one: its close box
+            if (window->isVisible()) {
+                seen += " stays open";
+                QMetaObject::invokeMethod(window, "done", Q_ARG(int, 0));
+            } else if (seen.isEmpty()) {
+                seen = "closed";
+            }
+        });
+        openWindow(label);
+        QCOMPARE(seen, QString("closed"));
     }
 
     // The program's help and a wrong option need no display.
@@ -428,6 +451,35 @@ private:
     QComboBox *combo(const char *name) const { return m_console->findChild<QComboBox *>(name); }
     void click(const char *name) { QTest::mouseClick(m_console->findChild<QPushButton *>(name), Qt::LeftButton); }
     void pressCommand(const QString &label) { QTest::mouseClick(m_console->commandButton(label), Qt::LeftButton); }
+
+    // Every window of the program as a row: the label of its button or menu item, its class.
+    static void windowRows()
+    {
+        const QMap<QString, QString> windows{
+            {"Config", "CConfigurationDlg"}, {"R/W Data", "CReadWriteDataDlg"}, {"Color Ctrl", "CColorCtrlDlg"},
+            {"Mirror Ctrl", "CMirrorCtrlDlg"}, {"Power Ctrl", "CPowerCtrlDlg"}, {"Timer Ctrl", "CRtcTimeDlg"},
+            {"AE Ctrl", "CAeCtrlDlg"}, {"Motion Ctrl", "CMotionCtrlDlg"}, {"OSD Config", "COsdConfigDlg"},
+            {"Image Property", "CImagePropertyDlg"}, {"Gamma", "CGammaDlg"}, {"Spi Flash", "CFlashOperationDlg"},
+            {"Other Ctrl", "COtherCtrlDlg"}, {"Up/Down Load", "CUploadDownloadDlg"}, {"Fbuf Ctrl", "CFbufDlg"},
+            {"Zoom Ctrl", "CZoomDlg"}, {"OSD Char List", "COsdCharListDlg"}, {"About", "CAboutDlg"}};
+        for (const QString &label : kCommands) {
+            if (label != "Get Version" && label != "System Reset")
+                QTest::newRow(qPrintable(label)) << label << windows.value(label);
+        }
+        // The windows of the menus (a program started from them is not a window of this one).
+        for (const char *item : {"OSD Char List", "About"})
+            QTest::newRow(item) << QString(item) << windows.value(item);
+    }
+
+    // Opens the window of a console button or a menu item, as a click does.
+    void openWindow(const QString &label)
+    {
+        QAction *item = nullptr;
+        for (QAction *menu : m_console->menuBar()->actions())
+            for (QAction *a : menu->menu()->actions())
+                item = a->text() == label ? a : item;
+        item ? item->trigger() : m_console->commandButton(label)->click();
+    }
 
     // Runs `inside` on the modal window that `open` opens, then closes that window.
     void inModal(const std::function<void()> &open, const std::function<void(QWidget *)> &inside)
