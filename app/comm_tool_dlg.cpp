@@ -190,6 +190,11 @@ CTrafficLogDlg *CCommToolDlg::showTrafficLog()
     return m_trafficLog.get();
 }
 
+void CCommToolDlg::placeStatusLine(QLabel *line)
+{
+    ui->leftLayout->addWidget(line);
+}
+
 DataShowView *CCommToolDlg::dataShow() const
 {
     return ui->dataShow;

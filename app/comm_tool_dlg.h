@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class QLabel;
 class QMenuBar;
 class QPushButton;
 
@@ -67,6 +68,8 @@ public slots:
 protected:
     // The console keeps its own open and closed states.
     void portOpenChanged(bool) override {}
+    // Under the data show, beside which the command column stands.
+    void placeStatusLine(QLabel *line) override;
 
 private:
     QList<ConsoleButton> commandTable();

@@ -86,8 +86,7 @@ CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->mcuSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setMcuBaud);
     connect(ui->hsSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setHighSpeedBaud);
     connect(ui->spiSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setSpiBaud);
-    connect(ui->closeButton, &QPushButton::clicked, this, &CConfigurationDlg::reject);
-    setOfflineWidgets({ui->closeButton});
+    setCloseButton(ui->closeButton);
 }
 
 CConfigurationDlg::~CConfigurationDlg() = default;

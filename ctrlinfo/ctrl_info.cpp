@@ -1,6 +1,7 @@
 #include "ctrlinfo/ctrl_info.h"
 
 #include "ctrlinfo/config_settings.h"
+#include "link/failure_text.h"
 #include "link/messages.h"
 
 #include <chrono>
@@ -21,11 +22,6 @@ uint8_t readDevice(Commands &c, CtrlInfoDevice device, uint16_t address, int n, 
     if (r == 0)
         std::copy(t.data.begin(), t.data.begin() + n, out);
     return r;
-}
-
-QString resultString(uint8_t r)
-{
-    return QString::fromLatin1(resultText(r));
 }
 
 } // namespace
@@ -71,7 +67,7 @@ CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error)
         uint8_t word[2] = {};
         BlockDescriptor block{ctrlInfoMemoryType(device), 0, 2, word};
         if (const uint8_t r = c.blockRead(&block, 1)) {
-            error = resultString(r);
+            error = failureText(c.layer(), r);
             return CtrlInfoDevice::None;
         }
         if (getBe16(word) == ctrlInfoSignature(device)) {

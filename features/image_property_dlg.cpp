@@ -134,7 +134,7 @@ CImagePropertyDlg::CImagePropertyDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->readE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::readE2prom);
     connect(ui->saveSlidersE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveControlsToE2prom);
     connect(ui->saveEnablesE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveEnablesToE2prom);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CImagePropertyDlg::reject);
+    setCloseButton(ui->cancelButton);
     reload(true);
 }
 

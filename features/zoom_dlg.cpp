@@ -73,7 +73,7 @@ CZoomDlg::CZoomDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent
     };
     for (const auto &[button, how] : pans)
         connect(button, &QPushButton::clicked, this, [this, how = how] { panZoom(how); });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CZoomDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CZoomDlg::~CZoomDlg() = default;

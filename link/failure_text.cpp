@@ -40,8 +40,11 @@ QString hint(const CommandLayer::SentCommand &sent, uint8_t result, uint8_t answ
     case rc::CantRunNow:
         return QStringLiteral("the chip cannot run it in its present state: end what it is doing first");
     case rc::ExecuteFailed:
-        return QStringLiteral("the chip took it but could not carry it out: check that the device it addresses is "
-                              "fitted");
+        if (sent.code == cmd::ReadData || sent.code == cmd::WriteData || sent.code == cmd::GetFlashSize
+            || sent.code == cmd::EraseFlashSector || sent.code == cmd::FlashChipErase)
+            return QStringLiteral("the chip took it but could not carry it out: check that the memory it addresses "
+                                  "is fitted");
+        return QStringLiteral("the chip took it but could not carry it out");
     case rc::FbufNotStopped:
         return window ? QStringLiteral("stop frame capture first with \"Stop CFbuf\" in the Fbuf window")
                       : QStringLiteral("stop frame capture first: zmctl fbuf-ctl stop-current");

@@ -1,5 +1,6 @@
 #include "motion/motion_monitor.h"
 
+#include "link/failure_text.h"
 #include "link/messages.h"
 
 #include <QElapsedTimer>
@@ -28,7 +29,7 @@ MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified 
 
 bool MotionMonitor::fail(uint8_t result)
 {
-    m_report.fail(QString::fromLatin1(resultText(result)));
+    m_report.fail(failureText(m_layer, result));
     return false;
 }
 

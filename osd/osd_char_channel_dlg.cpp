@@ -66,7 +66,7 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
     ui->flickerFreqCombo->setMaxVisibleItems(20);
     m_foil = new PaletteField(ui->foilColorEdit, ui->foilSwatch, &m_chooseColor);
     setOfflineWidgets({ui->charSwatch1, ui->charSwatch2, ui->charSwatch3, ui->charSwatch4, ui->foilSwatch,
-                       ui->charListButton, ui->cancelButton});
+                       ui->charListButton});
 
     showBlock(m_read);
     for (int line = 1; line <= osd::CharChannel::kLines; ++line)
@@ -78,7 +78,7 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
         COsdCharListDlg list(this);
         list.exec();
     });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &COsdCharChannelDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     onGet();
 }

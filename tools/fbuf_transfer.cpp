@@ -1,5 +1,6 @@
 #include "tools/fbuf_transfer.h"
 
+#include "link/failure_text.h"
 #include "link/file_reasons.h"
 #include "link/messages.h"
 
@@ -53,9 +54,9 @@ void fbufDecrypt(QByteArray &b, uint8_t key)
 
 namespace {
 
-QString withResult(const char *prefix, uint8_t r)
+QString withResult(const CommandLayer &layer, const char *prefix, uint8_t r)
 {
-    return QString::fromLatin1(prefix) + QString::fromLatin1(resultText(r));
+    return QString::fromLatin1(prefix) + failureText(layer, r);
 }
 
 QString bytesText(qint64 n)
@@ -93,7 +94,7 @@ bool FbufTransfer::getLength(uint8_t frame)
     uint32_t length = 0;
     const uint8_t r = m_c.getFbufLength(frame, length);
     if (r)
-        return fail(QString::fromLatin1(resultText(r)));
+        return fail(failureText(m_layer, r));
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     return true;
 }
@@ -112,7 +113,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
     uint32_t length = 0;
     uint8_t r = m_c.getFbufLength(o.frame, length);
     if (r)
-        return fail(withResult(msg::kGetFbufSizeFailed, r));
+        return fail(withResult(m_layer, msg::kGetFbufSizeFailed, r));
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     if (length <= 4)
         return fail(QString::fromLatin1(msg::kNoDataInFbuf));
@@ -123,12 +124,12 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
 
     r = m_c.readFbufData(o.frame, o.modeByte(false), 0, length, o.delay, overThisLine);
     if (r)
-        return fail(withResult(msg::kSetReadFbufFailed, r));
+        return fail(withResult(m_layer, msg::kSetReadFbufFailed, r));
 
     if (!overThisLine) {
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
         if (r)
-            return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r));
+            return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r));
         m_layer.setLastResult(0);
         m_layer.endRawPhase();
         m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
@@ -161,7 +162,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
     if (r && m_report.stopRequested())
         return stopped();
     if (r)
-        m_report.fail(withResult(msg::kReadRevertFailed, r));
+        m_report.fail(withResult(m_layer, msg::kReadRevertFailed, r));
 
     QByteArray picture = m_layer.rawData();
     if (o.crypt)
@@ -205,7 +206,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
 
     uint8_t r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
     if (r)
-        return fail(withResult(msg::kSetWriteFbufFailed, r));
+        return fail(withResult(m_layer, msg::kSetWriteFbufFailed, r));
     QThread::msleep(kWriteStartPauseMs);
 
     if (overThisLine) {
@@ -220,7 +221,7 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
             const int run = int(std::min<qint64>(CommandLayer::kRawRun, length - done));
             if (!m_layer.sendRawBytes(bytes + done, run))
                 return fail(m_layer.portLost() ? QString::fromLatin1(msg::kPortLostInTransfer)
-                                               : withResult(msg::kWriteFbufDataFailed, rc::SendFailed));
+                                               : withResult(m_layer, msg::kWriteFbufDataFailed, rc::SendFailed));
             done += run;
             m_report.setProgress(done, length);
         }
@@ -229,12 +230,12 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
     }
     if (r)
-        return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r));
+        return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r));
 
     QThread::msleep(kWriteSettleMs);
     r = m_c.setFbufLength(uint32_t(length));
     if (r)
-        return fail(withResult(msg::kSetFbufSizeFailed, r));
+        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r));
     m_layer.endRawPhase();
     m_layer.setLastResult(0);
     m_report.inform(QString::fromLatin1(msg::kFbufWriteFinished));

@@ -21,8 +21,7 @@ CFlashOperationDlg::CFlashOperationDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->getSizeButton, &QPushButton::clicked, this, &CFlashOperationDlg::getFlashSize);
     connect(ui->eraseSectorButton, &QPushButton::clicked, this, &CFlashOperationDlg::eraseSector);
     connect(ui->chipEraseButton, &QPushButton::clicked, this, &CFlashOperationDlg::chipErase);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CFlashOperationDlg::reject);
-    setOfflineWidgets({ui->cancelButton});
+    setCloseButton(ui->cancelButton);
 }
 
 CFlashOperationDlg::~CFlashOperationDlg() = default;

@@ -48,8 +48,8 @@ CUploadDownloadDlg::CUploadDownloadDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->downloadBrowseButton, &QPushButton::clicked, this, &CUploadDownloadDlg::chooseDownloadFile);
     connect(ui->uploadButton, &QPushButton::clicked, this, &CUploadDownloadDlg::upload);
     connect(ui->downloadButton, &QPushButton::clicked, this, &CUploadDownloadDlg::download);
-    connect(ui->closeButton, &QPushButton::clicked, this, &CUploadDownloadDlg::reject);
-    setOfflineWidgets({ui->uploadBrowseButton, ui->downloadBrowseButton, ui->closeButton});
+    setCloseButton(ui->closeButton);
+    setOfflineWidgets({ui->uploadBrowseButton, ui->downloadBrowseButton});
 }
 
 CUploadDownloadDlg::~CUploadDownloadDlg() = default;

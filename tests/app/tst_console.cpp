@@ -195,7 +195,7 @@ private slots:
         QVERIFY(m_layer->isBusy());
         QVERIFY(m_console->isEnabled());
         pressCommand("Get Version");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         click("openButton");
         QCOMPARE(m_messages->count(), 2);
         QVERIFY(m_console->isPortOpen());
@@ -217,7 +217,7 @@ private slots:
                     QTest::mouseClick(window->findChild<QPushButton *>("detectGetButton"), Qt::LeftButton);
                 });
         QCOMPARE(title, QString("Motion Ctrl"));
-        QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
         QVERIFY(m_chip->frames().isEmpty());
     }
 
@@ -286,7 +286,7 @@ private slots:
         QVERIFY(!reopen->isVisible());
         m_messages->clear();
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
     }
 
     // The demo: the zmsim program beside the console, its port preselected, ended on stop.
@@ -297,7 +297,7 @@ private slots:
         QVERIFY2(sim.start(&error, QStringLiteral(ZMSIM_PATH)), qPrintable(error));
         openPort(sim.port());
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         sim.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
 
@@ -315,13 +315,15 @@ private slots:
         CTrafficLogDlg *log = m_console->showTrafficLog();
         QVERIFY(QTest::qWaitForWindowExposed(log));
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         // The message comes before the worker has given the window and the busy flag back.
         QTRY_VERIFY(m_console->isEnabled() && !m_layer->isBusy());
         QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
         pressCommand("System Reset");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);
-        QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed"));
+        // The result text as the chip's table has it, then which command failed.
+        QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed\nsystem-reset: the chip took it but could "
+                                                 "not carry it out"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy() && m_console->isEnabled(), 5000);
         QCOMPARE(m_chip->frames(), (QList<QByteArray>{QByteArray::fromHex("56001100"), QByteArray::fromHex("56002600")}));
         log->refresh();

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(frames(), QStringList({"5600210105", "56052403011288", "5605240502001A0002", "5605240503003F0201"}));
         QVERIFY(m_chip->addFault("status=3,cmd=0x24,times=1"));
         press("mcuSetButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Invalid data format"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Invalid data format"});
         QVERIFY(m_dlg->isEnabled());
         // The PC's UART chosen here is the one the program streams pictures from.
         combo("commDeviceCombo")->setCurrentIndex(1);
@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(combo("modelCombo")->currentText(), QString("AT25F4096A (512 KB)"));
         QVERIFY(m_chip->addFault("status=5,cmd=0x30,times=1"));
         press("checkDeviceButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd recept, but execute failed"});
         QCOMPARE(combo("deviceCombo")->currentIndex(), 0);
         QVERIFY(!combo("modelCombo")->isEnabled() && !combo("sizeCombo")->isEnabled());
         QVERIFY(!child<QPushButton>("checkFlashButton")->isEnabled());

@@ -379,7 +379,7 @@ private slots:
         click("clearLine4");
         m_layer->release();
         QCOMPARE(text("lineEdit4"), QString("x"));
-        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         press("clearLine4");
         QCOMPARE(text("lineEdit4"), QString());
         QCOMPARE(m_chip->frames().size(), 5);
@@ -411,7 +411,7 @@ private slots:
         m_chip->writeMemory(MemoryType::Chip, 0x2570, QByteArray(11, '\0'));
         open<COsdBitmapDlg>();
         checkFit("osd_bitmap");
-        QCOMPARE(m_messages->texts(), QStringList{QString(msg::kReadRegisterFailed) + resultText(5)});
+        QCOMPARE(m_messages->headlines(), QStringList{QString(msg::kReadRegisterFailed) + resultText(5)});
         press("setButton");
         QCOMPARE(regs(0x2570, 11).toHex(' '), QByteArray("12 10 32 00 00 a0 78 00 00 ff ff"));
         type("addressEdit", "10000");

@@ -190,7 +190,7 @@ private slots:
         const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.first(), QStringLiteral("56 00 11 00  get-version"));
-        QCOMPARE(lines.at(1), QStringLiteral("56 00 31 05 01 01 12 04 7F  write-data: chip 0x1204, 1 items: 7F"));
+        QCOMPARE(lines.at(1), QStringLiteral("56 00 31 05 01 01 12 04 7F  write-data: chip 0x1204, 1 item: 7F"));
     }
 };
 

@@ -118,7 +118,8 @@ private slots:
         QTest::addColumn<bool>("throws");
         QTest::addColumn<QString>("message");
         QTest::newRow("answer") << "delay=300,cmd=0x11" << false << "ZM3386V1.02"; // what the chip answered
-        QTest::newRow("failed command") << "status=1,cmd=0x11" << false << "Get version failed!:Invalid cmd";
+        QTest::newRow("failed command") << "status=1,cmd=0x11" << false
+                                        << "Get version failed!:Invalid cmd\nget-version: the chip does not know this command";
         QTest::newRow("exception") << "delay=300,cmd=0x11" << true << "no memory";
     }
     void givesTheWindowBack()
