@@ -44,9 +44,11 @@ uint16_t ctrlInfoSignature(CtrlInfoDevice d)
 
 uint8_t StopBitmapIfShown(Commands &c)
 {
+    // A register that cannot be read counts as 0: no bitmap is taken to be shown, and what
+    // comes next finds out for itself whether the chip answers.
     uint8_t osd = 0;
-    if (const uint8_t r = c.readRegister(kOsdControlRegister, osd))
-        return r;
+    if (c.readRegister(kOsdControlRegister, osd) != 0)
+        osd = 0;
     if (!(osd & 0x08))
         return 0;
     if (const uint8_t r = c.bitmapControl(1, 0, 0))
