@@ -82,6 +82,37 @@ private slots:
         }
     }
 
+    // Options end at "--" for every command, and an argument where data belongs is data even
+    // when it starts with "-": a temperature is a real OSD line. What is no data of the command
+    // is a usage error, never the help with success.
+    void dataPositions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("frames"); // the one frame the chip received, if any
+        QTest::newRow("text starting with -") << QStringList{"osd-text", "1", "-5C"} << 0 << "56004505 03003E050C";
+        QTest::newRow("text after --") << QStringList{"osd-text", "1", "--", "-5C"} << 0 << "56004505 03003E050C";
+        QTest::newRow("-h as a text") << QStringList{"osd-text", "1", "-h"} << 0 << "56004504 02003E2B";
+        QTest::newRow("-% is no OSD text") << QStringList{"osd-text", "1", "-%"} << 2 << "";
+        QTest::newRow("-- before the arguments") << QStringList{"read", "--", "chip", "0x1A10", "2"} << 0
+                                                 << "56003004 01021A10";
+        QTest::newRow("a negative number") << QStringList{"zoom-set", "-5", "0", "0", "0"} << 2 << "";
+    }
+    void dataPositions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, frames);
+        zm::sim::PtyChip chip;
+        const Run r = zmctl(chip, args);
+        QVERIFY2(r.code == code, qPrintable(r.err));
+        QVERIFY2(!r.out.contains("Usage"), qPrintable(r.out));
+        QStringList seen;
+        for (const QByteArray &f : chip.frames())
+            seen << QString::fromLatin1(f.toHex().toUpper());
+        QCOMPARE(seen.join(' '), frames.remove(' '));
+    }
+
     // load reads back what it wrote: a weak cell that flips bits a few times is written again;
     // one that never holds fails with its address; --no-verify trusts the chip.
     void loadVerifies()
