@@ -47,7 +47,7 @@ QString hint(const CommandLayer::SentCommand &sent, uint8_t result, uint8_t answ
         return QStringLiteral("the chip took it but could not carry it out");
     case rc::FbufNotStopped:
         return window ? QStringLiteral("stop frame capture first with \"Stop CFbuf\" in the Fbuf window")
-                      : QStringLiteral("stop frame capture first: zmctl fbuf-ctl stop-current");
+                      : QStringLiteral("stop frame capture first: zmctl fbuf-ctl stop-current (or fbuf-write --stop)");
     case rc::PowerSave:
         return window ? QStringLiteral("take the chip out of power save first: \"Out Power Save\" in Power Ctrl")
                       : QStringLiteral("take the chip out of power save first: zmctl feature-set power --source uart "

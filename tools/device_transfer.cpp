@@ -188,7 +188,7 @@ bool DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
 
 bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (o.path.isEmpty())
         return fail(text(msg::kSelectUploadFile));
     if (s.device == CtrlInfoDevice::None)
@@ -280,7 +280,7 @@ QString DeviceTransfer::downloadStop(uint32_t address) const
 
 bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
         return fail(text(msg::kSelectCtrlInfoDevice));
     const QByteArray data = readSource(s, path);
@@ -324,7 +324,7 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
 
 bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyResult &result)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
         return fail(text(msg::kSelectCtrlInfoDevice));
     const QByteArray expected = readSource(s, path);

@@ -78,14 +78,14 @@ bool FbufTransfer::fail(const QString &text)
     if (!text.isEmpty())
         m_report.fail(text);
     m_layer.endRawPhase();
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     return false;
 }
 
 bool FbufTransfer::stopped()
 {
     m_layer.endRawPhase();
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     return false;
 }
 
@@ -101,7 +101,7 @@ bool FbufTransfer::getLength(uint8_t frame)
 
 bool FbufTransfer::readToFile(const FbufOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
     // The picture goes to a temporary file beside the target, which replaces the target only
     // once the whole picture is in: a failed read leaves an earlier file as it was.
@@ -180,7 +180,7 @@ bool FbufTransfer::readToFile(const FbufOptions &o)
 
 bool FbufTransfer::writeFromFile(const FbufOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
     QByteArray data;
     qint64 length = 0;

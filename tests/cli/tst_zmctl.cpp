@@ -47,7 +47,9 @@ private slots:
             QTest::newRow(name) << args << 2 << QString() << QString(says);
         };
         QTest::newRow("read prints what it asked for") << QStringList{"read", "chip", "0x1A10", "2"} << 0 << "00 80\n" << "";
-        QTest::newRow("refused memory") << QStringList{"read", "9", "0"} << 1 << "" << "Invalid parameter\n";
+        QTest::newRow("refused memory") << QStringList{"read", "9", "0"} << 1 << ""
+                                        << "zmctl: Invalid parameter\n"
+                                           "zmctl: nothing was sent: a value is outside what the command takes\n";
         usage("unknown command", {"frobnicate"}, "frobnicate");
         usage("dump past the end", {"dump", "chip", "0xFFF0", "64"}, "64 bytes from 0xFFF0 go past 0xFFFF");
         usage("width on chip registers", {"read", "chip", "0", "--width", "2"}, "sensor and ccir656");
@@ -182,7 +184,9 @@ private slots:
         QVERIFY(chip.addFault("delay=3500,cmd=34,times=1"));
         Run r = zmctl(chip, {"fbuf-len"});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QString("Cmd time out\n"));
+        QCOMPARE(r.err, QString("zmctl: Cmd time out\n"
+                                "zmctl: get-fbuf-length (current): no answer in 3000 ms: check the port, --baud and the "
+                                "chip's power\n"));
         r = zmctl(chip, {"read", "chip", "0x1A10", "4"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QString::fromLatin1(chip.readMemory(zm::MemoryType::Chip, 0x1A10, 4).toHex(' ').toUpper()) + "\n");
@@ -197,7 +201,7 @@ private slots:
         const Run r = zmctl(chip, {"read", "chip", "0x1A10", "4"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QString());
-        QVERIFY2(r.err.startsWith("The port went away: " + chip.slavePath() + ": ") && r.err.count('\n') == 1,
+        QVERIFY2(r.err.startsWith("zmctl: The port went away: " + chip.slavePath() + ": ") && r.err.count('\n') == 1,
                  qPrintable(r.err));
     }
 

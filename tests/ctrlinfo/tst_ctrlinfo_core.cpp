@@ -492,7 +492,7 @@ private slots:
             QVERIFY2(r.out.contains(line), qPrintable(line + "\n--- not in ---\n" + r.out.join('\n')));
         r = zmctl({"ctrlinfo-diff", a, cut});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, cut + ": not a control-info dump; data length past the file: the data length is 0x0180 "
+        QCOMPARE(r.err, "zmctl: " + cut + ": not a control-info dump; data length past the file: the data length is 0x0180 "
                               "(384 bytes), the file has 200 bytes\n");
     }
 };

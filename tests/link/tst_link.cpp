@@ -286,7 +286,8 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("capture runs") << int(cmd::SetFbufLength) << bytes("00 00 10 00") << false
                                       << int(rc::FbufNotStopped)
-                                      << "set-fbuf-length (length 4096): stop frame capture first: zmctl fbuf-ctl stop-current";
+                                      << "set-fbuf-length (length 4096): stop frame capture first: zmctl fbuf-ctl "
+                                         "stop-current (or fbuf-write --stop)";
         QTest::newRow("closing answer") << int(cmd::ReadFbufData) << bytes("00 0B 00 00 00 00 00 00 10 00 0B B8") << true
                                         << int(rc::TimeOut)
                                         << "the closing answer of read-fbuf-data (current, mode 0x0B (dma, mcu-uart, spi "

@@ -400,7 +400,10 @@ private slots:
             << Run{.beforeStatus = notification(), .notes = 1, .statuses = {"Opened", "Closed"},
                    .frames = {kOpen, kStatus, kClose, kStatus}};
         QTest::newRow("open refused")
-            << Run{.controlStatus = 5, .messages = {"Cmd recept, but execute failed"}, .frames = {kOpen}};
+            << Run{.controlStatus = 5,
+                   .messages = {"Cmd recept, but execute failed\ncomm-motion-control (open): the chip took it but could "
+                                "not carry it out"},
+                   .frames = {kOpen}};
         QTest::newRow("stays closed")
             << Run{.whenOpen = 0, .statuses = {"Closed"}, .messages = {msg::kOpenCommMotionFailed}, .frames = {kOpen, kStatus}};
         QTest::newRow("stays open") << Run{.whenClosed = 1, .statuses = {"Opened", "Opened"},

@@ -178,7 +178,8 @@ private slots:
         QCOMPARE(runZmctl(link, {"read", "chip", "1204"}).out, QStringLiteral("7F\n"));
         const zm::test::ZmctlRun reset = runZmctl(link, {"reset"});
         QCOMPARE(reset.code, 1);
-        QCOMPARE(reset.err, QStringLiteral("Cmd recept, but execute failed\n"));
+        QCOMPARE(reset.err, QStringLiteral("zmctl: Cmd recept, but execute failed\n"
+                                           "zmctl: system-reset: the chip took it but could not carry it out\n"));
 
         sim.terminate();
         QVERIFY(sim.waitForFinished(3000));
