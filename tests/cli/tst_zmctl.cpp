@@ -176,6 +176,30 @@ private slots:
         QCOMPARE(chip.frameBuffer(0), picture);
     }
 
+    // A write while capture runs: the length is tried first, so nothing is streamed, and the
+    // message says how to stop capture; --stop does it first.
+    void writeWhileCaptureRuns()
+    {
+        zm::sim::PtyChip chip;
+        QTemporaryDir dir;
+        const QString file = dir.filePath("pic.jpg");
+        const QByteArray picture(3000, '\x5A');
+        QVERIFY(writeFile(file, picture));
+        Run r = zmctl(chip, {"fbuf-write", file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Frame buffer not stop, can't set length") && r.err.contains("fbuf-ctl stop-current")
+                     && r.err.contains("--stop"),
+                 qPrintable(r.err));
+        for (const QByteArray &f : chip.frames())
+            QVERIFY(uint8_t(f[2]) != zm::cmd::WriteFbufData);
+
+        chip.clearFrames();
+        r = zmctl(chip, {"fbuf-write", "--stop", file});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(chip.frames().first(), QByteArray::fromHex("5600360100"));
+        QCOMPARE(chip.frameBuffer(0), picture);
+    }
+
     // A late answer of one run arrives while the next run waits: the next run prints its own
     // bytes, exactly as many as it asked for.
     void lateAnswerOfAnEarlierRun()
