@@ -204,7 +204,12 @@ bool FbufTransfer::writeFromFile(const FbufOptions &o)
                              .arg(o.path, bytesText(length), bytesText(CommandLayer::kFbufCapacity))))
         return stopped();
 
-    uint8_t r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
+    // The chip takes the new length only while capture is stopped. Tried first, so that a file
+    // is not streamed (or copied from another device) only to be refused at its end.
+    uint8_t r = m_c.setFbufLength(uint32_t(length));
+    if (r)
+        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r));
+    r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
     if (r)
         return fail(withResult(m_layer, msg::kSetWriteFbufFailed, r));
     QThread::msleep(kWriteStartPauseMs);

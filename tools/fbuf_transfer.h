@@ -47,7 +47,8 @@ public:
     bool getLength(uint8_t frame);
     bool readToFile(const FbufOptions &o);
     // A file longer than a read can bring back is written only when the report's question is
-    // answered yes.
+    // answered yes. The length is set before the data goes (and again after it): while capture
+    // runs the chip refuses it, and nothing is written.
     bool writeFromFile(const FbufOptions &o);
 
     static constexpr int kPollMs = 10;
