@@ -115,6 +115,94 @@ private slots:
         QCOMPARE(seen.join(' '), frames.remove(' '));
     }
 
+    // One command's help, the version, and usage errors that name the choices; whatever goes
+    // to stderr, each line starts with "zmctl: ".
+    void conventions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("out"); // lines stdout holds
+        QTest::addColumn<QString>("err");     // what stderr holds
+        const QStringList readHelp{"Usage: zmctl [--port PORT] [--baud RATE] [--serial N] [--log FILE] read MEM ADDR",
+                                   "  MEM                     chip|sensor|ccir656|i2c-eeprom|spi-eeprom|spi-flash",
+                                   "  --width W", "Example:", "  zmctl --port /dev/ttyUSB0 read chip 0x1A10 4"};
+        QTest::newRow("help read") << QStringList{"help", "read"} << 0 << readHelp << "";
+        QTest::newRow("read --help") << QStringList{"read", "--help"} << 0 << readHelp << "";
+        QTest::newRow("choices that follow the feature")
+            << QStringList{"feature-set", "-h"} << 0 << QStringList{"                          color: auto|manual-color|manual-bw"}
+            << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"zmctl 1.00"} << "";
+        QTest::newRow("usage line") << QStringList{"--help"} << 0
+                                    << QStringList{"Usage: zmctl [--port PORT] [--baud RATE] [--serial N] [--log FILE] "
+                                                   "COMMAND [ARGS]"}
+                                    << "";
+        QTest::newRow("memory names") << QStringList{"read", "bogus", "0", "1"} << 2 << QStringList{}
+                                      << "chip|sensor|ccir656|i2c-eeprom|spi-eeprom|spi-flash";
+        QTest::newRow("modes") << QStringList{"feature-set", "ae-blc", "--source", "uart", "--mode", "on"} << 2
+                               << QStringList{} << "--mode must be one of close|open";
+        QTest::newRow("help for no command") << QStringList{"help", "bogus"} << 2 << QStringList{} << "unknown command";
+        QTest::newRow("an option of another command") << QStringList{"version", "--next"} << 2 << QStringList{}
+                                                      << "version does not take --next";
+        QTest::newRow("too many arguments") << QStringList{"osd-clear", "1", "2"} << 2 << QStringList{}
+                                            << "usage: zmctl osd-clear LINE";
+    }
+    void conventions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        zm::sim::PtyChip chip;
+        const Run r = zmctl(chip, args);
+        QCOMPARE(r.code, code);
+        const QStringList lines = r.out.split('\n');
+        for (const QString &line : out)
+            QVERIFY2(r.out.startsWith(line) || lines.contains(line) || r.out.contains('\n' + line + ' '),
+                     qPrintable(line + "\n--- not in ---\n" + r.out));
+        // One command's help is not the whole program's.
+        if (args.contains("read"))
+            QVERIFY2(lines.size() < 30 && !r.out.contains("fbuf-read"), qPrintable(r.out));
+        QVERIFY2(r.err.contains(err), qPrintable(r.err));
+        for (const QString &line : r.err.split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith("zmctl: "), qPrintable(line));
+        QVERIFY(chip.frames().isEmpty());
+    }
+
+    // The port goes away in the middle of a long command: the run says so once, and no result
+    // text of an answer that never came ("Unknow error") stands before it.
+    void portLostMidProcedure_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("says"); // besides the loss
+        QTest::newRow("upload") << QStringList{"upload", "FILE", "--device", "i2c-eeprom", "--size", "256"}
+                                << "hangup,cmd=0x30,skip=3,times=1" << "It stopped at 0x0030.";
+        QTest::newRow("download") << QStringList{"download", "SOURCE", "--device", "i2c-eeprom", "--model", "24C02"}
+                                  << "hangup,cmd=0x31,skip=2,times=1" << "The download stopped at 0x000C";
+        QTest::newRow("motion-watch") << QStringList{"motion-watch", "--count", "5"} << "hangup,cmd=0x39,skip=1,times=1"
+                                      << "";
+    }
+    void portLostMidProcedure()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, fault);
+        QFETCH(QString, says);
+        zm::sim::PtyChip chip;
+        chip.setMotionInterval(20);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath("source.bin"), QByteArray(64, '\x33')));
+        args.replaceInStrings("SOURCE", dir.filePath("source.bin"));
+        args.replaceInStrings("FILE", dir.filePath("copy.bin"));
+        QVERIFY(chip.addFault(fault));
+        const Run r = zmctl(chip, args);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.count("The port went away: "), 1);
+        QVERIFY2(r.err.contains(says) && !r.err.contains("Unknow error") && !r.err.contains("Send data failed"),
+                 qPrintable(r.err));
+        for (const QString &line : r.err.split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith("zmctl: "), qPrintable(line));
+    }
+
     // load reads back what it wrote: a weak cell that flips bits a few times is written again;
     // one that never holds fails with its address; --no-verify trusts the chip.
     void loadVerifies()
