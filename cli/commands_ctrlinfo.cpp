@@ -287,7 +287,7 @@ void addCtrlInfoCommands(Table &table)
          {"--rate", "R", "the bit rate of the MCU UART or the high-speed UART"},
          {"--rate-index", "I", "the SPI rate: 0 for clock / 128 .. 6 for clock / 2", spiIndexes}},
         setBaud};
-    setBaudCommand.choices << Choice{"mcu|huart|spi", kBaudPorts} << Choice{"--rate", mcuBaudTexts(), "mcu"}
+    setBaudCommand.choices << Choice{"--rate", mcuBaudTexts(), "mcu"}
                            << Choice{"--rate", highSpeedBaudTexts(), "huart"};
     table.commands << Command{"locate", "locate",
                               "finds the memory that holds the control info by its signature; prints\n"

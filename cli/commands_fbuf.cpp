@@ -122,7 +122,6 @@ void addFbufCommands(Table &table)
 {
     Command control{"fbuf-ctl", "fbuf-ctl stop-current|stop-next|step|resume", "frame capture control",
                     "zmctl --port /dev/ttyUSB0 fbuf-ctl stop-current", 1, 1, {}, fbufCtl};
-    control.choices << Choice{"stop-current|stop-next|step|resume", kOperations};
     table.commands << Command{"fbuf-len", "fbuf-len [--next]",
                               "prints the length of the picture in the current (or next) frame buffer\n"
                               "as 0x%08X (%.2fK)",

@@ -201,13 +201,11 @@ void addFeatureCommands(Table &table)
     Command timeSetCommand{"time-set", "time-set now|\"YYYY-MM-DD hh:mm:ss\"",
                            "sets the chip's clock to the PC's local time or the time given",
                            "zmctl --port /dev/ttyUSB0 time-set \"2024-05-01 12:00:00\"", 1, 2, {}, timeSet};
-    timeSetCommand.choices << Choice{"now|\"YYYY-MM-DD", {"now"}};
     Command gammaSetCommand{"gamma-set", "gamma-set default|FILE",
                             "writes the default table, or the 32 numbers of FILE (X1..X15 then\n"
                             "Y0..Y16, decimal or 0x hex, separated by blanks or commas; what\n"
                             "gamma-get prints), then 2 to the update register 0x1904",
                             "zmctl --port /dev/ttyUSB0 gamma-set gamma.txt", 1, 1, {}, gammaSet};
-    gammaSetCommand.choices << Choice{"default|FILE", {"default"}};
     table.commands << Command{"time-get", "time-get", "prints the chip's clock as YYYY-MM-DD hh:mm:ss",
                               "zmctl --port /dev/ttyUSB0 time-get", 0, 0, {}, timeGet}
                    << timeSetCommand
