@@ -25,6 +25,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTimeEdit>
 
@@ -181,6 +182,13 @@ private slots:
             hit(c);
         QCOMPARE(m_messages->headlines(), QStringList());
         QCOMPARE(frames(), QStringList{frame});
+        // No message box for a success, but the window says that it went.
+        const QString status = child<QLabel>("statusLine")->text();
+        const QString pressed = child<QAbstractButton>(clicks.last())->text();
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(pressed) + ": done at \\d\\d:\\d\\d:\\d\\d$")
+                     .match(status)
+                     .hasMatch(),
+                 qPrintable(status));
     }
 
     // A Set remembers the radios for the next opening; a Get shows and remembers the chip's.
@@ -226,6 +234,7 @@ private slots:
         QVERIFY(m_chip->addFault("status=5,cmd=0x3B"));
         hit("mirrorGetButton");
         QCOMPARE(m_messages->headlines(), QStringList{"Cmd recept, but execute failed"});
+        QVERIFY(child<QLabel>("statusLine")->text().startsWith("Get Config: failed at "));
         QVERIFY(checked("mirrorGpioRadio") && checked("mirrorModeRadio1"));
         QCOMPARE(m_records.mirror.mode, uint8_t(1));
         QVERIFY(m_dlg->isEnabled());
@@ -495,12 +504,19 @@ private slots:
         QCOMPARE(m_messages->headlines(), QStringList{"Write chip register failed!:Cmd recept, but execute failed"});
         QCOMPARE(frames(), QStringList({writeFrame(0x1A10, "008080"), writeFrame(0x1A14, "0048")}));
         QCOMPARE(sliders(), QList<int>({16, 32, 48, 0, 72}));
+        // The register box follows what was written, as the sliders do.
+        const auto registers = [this] { return child<QPlainTextEdit>("registerText")->toPlainText(); };
+        QVERIFY2(registers().contains("Brightness   (0x1A10) = 0x10") && registers().contains("Hue          (0x1A14) = 0x00")
+                     && registers().contains("Saturation   (0x1A15) = 0x48"),
+                 qPrintable(registers()));
 
         m_messages->clear();
         press("setDefaultButton");
         QVERIFY(m_messages->texts().isEmpty());
         QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A10, 6), QByteArray::fromHex("008080400048"));
         QCOMPARE(sliders(), QList<int>({0, 128, 128, 0, 72}));
+        QVERIFY2(registers().contains("Brightness   (0x1A10) = 0x00") && registers().contains("Contrast     (0x1A11) = 0x80"),
+                 qPrintable(registers()));
     }
 
     // A failed read says so with its prefix and leaves sliders and dump as they were; Read
