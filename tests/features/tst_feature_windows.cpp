@@ -326,10 +326,15 @@ private slots:
     void zoomTypedValues()
     {
         open("zoom");
+        QVERIFY(child<QLabel>("refuseLabel")->text().isEmpty());
         type("zoomWidthEdit", "7000");
         QVERIFY(!child<ZoomView>("zoomView")->picture().fits);
+        // Said beside the drawing before it goes; sent all the same.
+        QVERIFY(child<QLabel>("refuseLabel")->text().contains("the chip will refuse it"));
         press("setZoomButton");
         QCOMPARE(m_messages->headlines(), QStringList{"Invalid data format"});
+        type("zoomWidthEdit", "320");
+        QVERIFY(child<QLabel>("refuseLabel")->text().isEmpty());
 
         m_messages->clear();
         m_chip->clearFrames();
