@@ -254,6 +254,22 @@ private slots:
         QCOMPARE(f.readAll().count('\n'), 3); // the header and the two rows kept
     }
 
+    // The line goes away while the monitor runs: the window no longer claims comm motion is
+    // open (the chip's state is not known), and its buttons wait for the port.
+    void ctrlMonitorLosesThePort()
+    {
+        CMotionCtrlDlg *dlg = openCtrl();
+        m_chip->setMotionInterval(50);
+        click("commMotionButton");
+        QTRY_VERIFY_WITH_TIMEOUT(text("commCountEdit").toInt() > 0, 10000);
+        QCOMPARE(text("commStatusEdit"), QString("Opened"));
+        m_chip->reopen(); // the old line is gone
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->isRunning() && !m_layer->isBusy(), 10000);
+        QCOMPARE(text("commStatusEdit"), QString("Unknow"));
+        QCOMPARE(child<QPushButton>("commMotionButton")->text(), QString("Open Comm Motion"));
+        QVERIFY(!child<QPushButton>("detectGetButton")->isEnabled());
+    }
+
     // The ten fields go out as 15 single-byte writes in one fixed register order, low byte
     // first (a short value padded, an empty one 0), and come back with their full widths.
     void settingThresholds()
