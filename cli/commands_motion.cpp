@@ -51,8 +51,7 @@ int motionWatch(Context &ctx, const Args &a)
     });
     const bool ok = monitor.run(limits);
     if (!ok) {
-        if (ctx.layer.portLost())
-            printError(ctx.portWentAway());
+        ctx.tellPortLoss();
         return kFailed;
     }
     return csvFailed ? kFailed : kOk;

@@ -135,6 +135,11 @@ uint8_t MotionMonitor::closing(const std::function<uint8_t()> &command)
 
 bool MotionMonitor::close()
 {
+    // Nothing can be closed on a line that went away, and what the chip holds now is not known.
+    if (m_layer.portLost()) {
+        m_report.setStatus(QStringLiteral("Unknow"));
+        return false;
+    }
     uint8_t r = closing([this] { return m_c.commMotionControl(false); });
     if (r != 0)
         return fail(r);
