@@ -120,8 +120,9 @@ private slots:
         press("checkDeviceButton");
         press("checkFlashButton");
         QCOMPARE(combo("modelCombo")->currentText(), QString("AT25F4096A (512 KB)"));
+        m_messages->setAnswer(QMessageBox::Yes);
         press("eraseButton");
-        QCOMPARE(m_messages->headlines(), QStringList{msg::kChipEraseFinish});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
         QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, 2), QByteArray(2, '\xFF'));
         press("resetButton");
         QCOMPARE(m_chip->frames().last(), QByteArray::fromHex("56002600"));
@@ -149,15 +150,42 @@ private slots:
         m_layer->close();
     }
 
+    // The whole flash goes only after a question answered yes; while it goes, the window says
+    // so in text as readable as when the window is enabled.
+    void chipEraseAsksFirst()
+    {
+        openFlashOperation();
+        m_chip->writeMemory(MemoryType::SpiFlash, 0, QByteArray::fromHex("AA56"));
+        m_messages->setAnswer(QMessageBox::No);
+        press("chipEraseButton");
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kEraseWholeFlashQuestion});
+        QCOMPARE(m_messages->at(0).icon, QMessageBox::Question);
+        QVERIFY(m_chip->frames().isEmpty());
+
+        m_messages->clear();
+        m_messages->setAnswer(QMessageBox::Yes);
+        m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(300, 0); });
+        click("chipEraseButton");
+        QTRY_COMPARE_WITH_TIMEOUT(text("statusEdit"), QString(msg::kWaitForErase), 5000);
+        QVERIFY(!m_dlg->isEnabled());
+        const QPalette shown = edit("statusEdit")->palette();
+        QCOMPARE(shown.color(QPalette::Disabled, QPalette::Text), shown.color(QPalette::Active, QPalette::Text));
+        settle();
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
+        QCOMPARE(m_chip->frames(), test::hexFrames("56006200"));
+        QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, 2), QByteArray(2, '\xFF'));
+    }
+
     // The whole flash gets longer than other commands: an erase past their 3 seconds finishes;
     // one past its own 10 seconds ends in a time-out and no claim that the erase finished, and
     // the next command gets its answer once the late erase answer is out of the way.
     void chipEraseTimeOut()
     {
         openFlashOperation();
+        m_messages->setAnswer(QMessageBox::Yes);
         m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(3500, 0); });
         press("chipEraseButton");
-        QCOMPARE(m_messages->headlines(), QStringList{msg::kChipEraseFinish});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
 
         m_messages->clear();
         m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(10500, 0); });
@@ -165,10 +193,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(text("statusEdit"), QString(msg::kWaitForErase), 5000);
         QVERIFY(!m_dlg->isEnabled());
         settle();
-        QCOMPARE(m_messages->headlines(), QStringList{"Cmd time out"});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, "Cmd time out"}));
         QCOMPARE(text("statusEdit"), QString());
         press("getSizeButton");
-        QCOMPARE(m_messages->count(), 1);
+        QCOMPARE(m_messages->count(), 2);
         QCOMPARE(text("flashSizeEdit"), QString("512"));
         QVERIFY(m_dlg->isEnabled());
     }
