@@ -121,7 +121,8 @@ CCommToolDlg *CCommToolDlg::console()
 QList<ConsoleButton> CCommToolDlg::commandTable()
 {
     return {
-        {1, QStringLiteral("Config"), false, [this] { runModal<CConfigurationDlg>(layer(), this); }},
+        {1, QStringLiteral("Config"), false,
+         [this] { runModal<CConfigurationDlg>(layer(), this, [this](int baud) { return switchBaud(baud); }); }},
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
         {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(layer(), rememberedFeatures(), this); }},
@@ -266,6 +267,28 @@ bool CCommToolDlg::reopen()
     m_watch.stop();
     applyPortState();
     showPortStatus();
+    return true;
+}
+
+bool CCommToolDlg::switchBaud(int baud)
+{
+    const int index = int(PortSettings::baudRates().indexOf(QString::number(baud)));
+    if (index < 0 || layer().isBusy())
+        return false;
+    ui->baudRateCombo->setCurrentIndex(index);
+    if (!m_portOpen)
+        return true;
+    // The same port again, at the rate the chip now runs.
+    const PortSettings s = portSettings();
+    layer().close();
+    QString error;
+    if (!layer().open(s.port, s.settingsString(), &error)) {
+        m_portOpen = false;
+        applyPortState();
+        showMessage(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this,
+                    QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
+        return false;
+    }
     return true;
 }
 

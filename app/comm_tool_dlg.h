@@ -79,6 +79,8 @@ private:
     void toggleOpen();
     void portLost(const QString &reason);
     bool reopen();
+    // The chip's UART now runs at `baud`: the console follows, the port reopened at that rate.
+    bool switchBaud(int baud);
     void showPortStatus();
     void getVersion();
     void systemReset();

@@ -289,6 +289,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
     }
 
+    // The chip's MCU UART is given a new rate from Config: the console follows when asked, on
+    // the same port, and the chip answers at once.
+    void consoleFollowsANewRate()
+    {
+        openPort();
+        bool switched = false;
+        inModal([&] { pressCommand("Config"); },
+                [&](QWidget *config) {
+                    config->findChild<QComboBox *>("mcuBaudCombo")->setCurrentText("115200");
+                    QTest::mouseClick(config->findChild<QPushButton *>("mcuSetButton"), Qt::LeftButton);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    QTest::mouseClick(config->findChild<QPushButton *>("followButton"), Qt::LeftButton);
+                    switched = config->findChild<QLabel *>("followLabel")->text().contains("now runs at 115200");
+                });
+        QVERIFY(switched);
+        QCOMPARE(m_console->portSettings().settingsString(), QString("115200,n,8,1"));
+        expectState(true);
+        pressCommand("Get Version");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
+    }
+
     // The demo: the zmsim program beside the console, its port preselected, ended on stop.
     void demoSimulator()
     {

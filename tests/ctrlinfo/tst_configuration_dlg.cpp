@@ -7,6 +7,7 @@
 #include "tests/common/window_test.h"
 
 #include <QComboBox>
+#include <QLabel>
 
 using namespace zm;
 
@@ -85,6 +86,34 @@ private slots:
         // The PC's UART chosen here is the one the program streams pictures from.
         combo("commDeviceCombo")->setCurrentIndex(1);
         QCOMPARE(m_layer->pcUart(), 2);
+    }
+
+    // A new rate of the UART the PC is on: said after the command, with the offer to switch the
+    // console; another port's rate, or a rate the chip refused, says nothing.
+    void followTheNewRate()
+    {
+        int switched = 0;
+        showWindow(std::make_unique<CConfigurationDlg>(*m_layer, nullptr, [&](int baud) {
+            switched = baud;
+            return true;
+        }));
+        auto *note = child<QLabel>("followLabel");
+        auto *offer = child<QPushButton>("followButton");
+        press("hsSetButton"); // the PC is on the MCU UART
+        QVERIFY(note->isHidden() && offer->isHidden());
+        QVERIFY(m_chip->addFault("status=3,cmd=0x24,times=1"));
+        press("mcuSetButton");
+        QVERIFY(note->isHidden());
+
+        combo("mcuBaudCombo")->setCurrentText("57600");
+        press("mcuSetButton");
+        QVERIFY2(note->isVisible() && note->text().contains("57600 bit/s") && note->text().contains("\"BautRate:\""),
+                 qPrintable(note->text()));
+        QCOMPARE(offer->text(), QString("Switch BautRate to 57600"));
+        click("followButton");
+        QCOMPARE(switched, 57600);
+        QVERIFY(offer->isHidden() && note->text().contains("now runs at 57600"));
+        checkFit("configuration_follow");
     }
 
     // The flash found and its type read from the chip choose size, model and page size (the

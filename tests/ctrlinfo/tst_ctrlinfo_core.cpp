@@ -168,6 +168,19 @@ private slots:
         QCOMPARE(s.deviceSize(), 512u);
     }
 
+    // After a new rate is set, the console must follow: the rate a divisor stands for is the one
+    // each list entry chose it for, on either clock.
+    void ratesFromDivisors()
+    {
+        for (int clock = 0; clock < 2; ++clock)
+            for (int i = 0; i < mcuBaudTexts().size(); ++i)
+                QCOMPARE(mcuBaudOf(clock, mcuUartValue(clock, i)), mcuBaud(i));
+        for (int i = 0; i < highSpeedBaudTexts().size(); ++i)
+            QCOMPARE(highSpeedBaudOf(highSpeedDivisor(i)), highSpeedBaud(i));
+        QCOMPARE(mcuBaudOf(0, 0x2AF2), 38400);
+        QCOMPARE(highSpeedBaudOf({0, 0}), 0);
+    }
+
     void locate_data()
     {
         QTest::addColumn<Place>("place");
