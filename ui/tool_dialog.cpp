@@ -131,9 +131,10 @@ void ToolDialog::placeStatusLine(QLabel *line)
     }
 }
 
-void ToolDialog::showEvent(QShowEvent *event)
+void ToolDialog::setVisible(bool visible)
 {
-    if (!m_shown) {
+    // Before the first showing sizes the window, so that it is sized with the line.
+    if (visible && !m_shown) {
         m_shown = true;
         m_statusLine = new QLabel(this);
         m_statusLine->setObjectName(QStringLiteral("statusLine"));
@@ -143,7 +144,7 @@ void ToolDialog::showEvent(QShowEvent *event)
         placeStatusLine(m_statusLine);
         watchPresses();
     }
-    QDialog::showEvent(event);
+    QDialog::setVisible(visible);
 }
 
 // Which button started the work: its release comes just before its click, whose handler starts

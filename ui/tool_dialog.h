@@ -52,6 +52,7 @@ public:
 
     // Cancel and Escape end here; ignored while a command is in flight.
     void reject() override;
+    void setVisible(bool visible) override;
 
     // Widgets that work without the port and stay enabled when it goes.
     void setOfflineWidgets(const QList<QWidget *> &widgets);
@@ -76,7 +77,6 @@ protected:
     virtual void placeStatusLine(QLabel *line);
 
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
     // Starts a worker for this window (see WorkerRunner); null when the busy flag was taken.
     std::shared_ptr<WorkerJob> runWorker(WorkerRunner::Body body, WorkerRunner::Options options = {});

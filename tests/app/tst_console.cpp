@@ -310,6 +310,52 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
     }
 
+    // The port-lost bar in the narrowest window: its text wraps whole inside the window, with
+    // room around it; the window does not grow as the bar changes from lost to back, and takes
+    // its size back when the port is reopened.
+    void portBarInANarrowWindow()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("zm");
+        QVERIFY(QFile::link(m_chip->slavePath(), link));
+        openPort(link);
+        QStringList problems;
+        inModal([&] { pressCommand("Mirror Ctrl"); },
+                [&](QWidget *tool) {
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    const QSize before = tool->size();
+                    const QString fresh = m_chip->reopen();
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
+                    auto *bar = tool->findChild<QWidget *>("portBar");
+                    auto *text = tool->findChild<QLabel *>("portBarText");
+                    QTRY_VERIFY_WITH_TIMEOUT(bar && bar->isVisible(), 5000);
+                    QApplication::processEvents();
+                    const bool cut = text->wordWrap() ? text->height() < text->heightForWidth(text->width())
+                                                      : text->sizeHint().width() > text->width();
+                    if (cut || text->width() > tool->width())
+                        problems << QStringLiteral("the text shows %1x%2 of \"%3\"")
+                                        .arg(text->width()).arg(text->height()).arg(text->text());
+                    if (text->geometry().left() < 4 || bar->layout()->contentsMargins().top() < 4)
+                        problems << "no margin around the text";
+                    const QSize lost = tool->size();
+                    QFile::remove(link);
+                    QVERIFY(QFile::link(fresh, link));
+                    QTRY_VERIFY_WITH_TIMEOUT(tool->findChild<QPushButton *>("portBarReopen")->isVisible(), 5000);
+                    QApplication::processEvents();
+                    if (tool->size() != lost)
+                        problems << QStringLiteral("grew from %1 to %2 px high when the port came back")
+                                        .arg(lost.height()).arg(tool->height());
+                    test::saveScreenshot(tool, "port-bar-mirror");
+                    QTest::mouseClick(tool->findChild<QPushButton *>("portBarReopen"), Qt::LeftButton);
+                    QApplication::processEvents();
+                    if (tool->size() != before)
+                        problems << QStringLiteral("%1x%2 after Reopen, %3x%4 before")
+                                        .arg(tool->width()).arg(tool->height()).arg(before.width()).arg(before.height());
+                });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        expectState(true);
+    }
+
     // The demo: the zmsim program beside the console, its port preselected, ended on stop.
     void demoSimulator()
     {
