@@ -27,6 +27,7 @@
 #include "tools/read_write_data_dlg.h"
 #include "tools/upload_download_dlg.h"
 #include "ui/message_box.h"
+#include "ui/placement.h"
 #include "ui/resources.h"
 #include "ui_comm_tool_dlg.h"
 
@@ -36,6 +37,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
@@ -183,8 +185,12 @@ void CCommToolDlg::buildMenu()
 CTrafficLogDlg *CCommToolDlg::showTrafficLog()
 {
     // Its own window, not a child of the console: it stays usable while a tool window is open.
-    if (!m_trafficLog)
+    if (!m_trafficLog) {
         m_trafficLog = std::make_unique<CTrafficLogDlg>(layer());
+        // Beside the console, which it is read with, not over it.
+        if (const QScreen *screen = this->screen())
+            m_trafficLog->setGeometry(besideRect(screen->availableGeometry(), frameGeometry(), m_trafficLog->size(), 900));
+    }
     m_trafficLog->show();
     m_trafficLog->raise();
     m_trafficLog->activateWindow();

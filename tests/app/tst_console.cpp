@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -381,6 +383,14 @@ private slots:
         openPort();
         CTrafficLogDlg *log = m_console->showTrafficLog();
         QVERIFY(QTest::qWaitForWindowExposed(log));
+        // At its 1100 px every column in view (where it opens is the placement's test).
+        log->resize(1100, 560);
+        QApplication::processEvents();
+        auto *table = log->findChild<QTableView *>("table");
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            QVERIFY2(table->horizontalHeader()->sectionViewportPosition(c) + table->horizontalHeader()->sectionSize(c)
+                         <= table->viewport()->width(),
+                     qPrintable(table->model()->headerData(c, Qt::Horizontal).toString()));
         pressCommand("Get Version");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         // The message comes before the worker has given the window and the busy flag back.
