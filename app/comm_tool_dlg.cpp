@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/companion_program.h"
 #include "app/data_show_view.h"
+#include "app/demo_simulator.h"
 #include "app/traffic_log_dlg.h"
 #include "features/ae_ctrl_dlg.h"
 #include "features/color_ctrl_dlg.h"
@@ -95,6 +96,7 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->clearShowButton, &QPushButton::clicked, this, [this] { ui->dataShow->clear(); });
     connect(ui->saveShowButton, &QPushButton::clicked, this, [this] { saveShow(); });
     connect(ui->reopenButton, &QPushButton::clicked, this, [this] { m_watch.reopen(); });
+    connect(ui->restartDemoButton, &QPushButton::clicked, this, &CCommToolDlg::restartDemo);
     m_watch.setReopener([this] { return reopen(); });
     connect(&m_watch, &PortWatch::back, this, [this] { showPortStatus(); });
     showPortStatus();
@@ -298,12 +300,49 @@ bool CCommToolDlg::switchBaud(int baud)
     return true;
 }
 
+void CCommToolDlg::setDemoSimulator(DemoSimulator *simulator)
+{
+    if (m_demo)
+        m_demo->setEndedHandler({});
+    m_demo = simulator;
+    m_demoEnded = false;
+    if (m_demo)
+        m_demo->setEndedHandler([this] {
+            // Its port never comes back: what helps is another simulated chip.
+            m_demoEnded = true;
+            showPortStatus();
+        });
+    showPortStatus();
+}
+
+void CCommToolDlg::restartDemo()
+{
+    if (!m_demo)
+        return;
+    QString error;
+    if (!m_demo->start(&error, m_demo->program())) {
+        showMessage(this, QString::fromLatin1(msg::kDemoSimulatorFailed) + "\n" + error);
+        return;
+    }
+    m_demoEnded = false;
+    m_watch.stop();
+    selectPort(m_demo->port());
+    if (m_portOpen)
+        showPortStatus();
+    else
+        toggleOpen();
+}
+
 void CCommToolDlg::showPortStatus()
 {
-    const bool lost = !m_portOpen && (m_watch.watching() || m_watch.isBack());
+    const bool demoGone = m_demo && m_demoEnded;
+    const bool lost = demoGone || (!m_portOpen && (m_watch.watching() || m_watch.isBack()));
     ui->portStatusLabel->setVisible(lost);
-    ui->reopenButton->setVisible(lost && m_watch.isBack());
-    if (lost)
+    ui->reopenButton->setVisible(lost && !demoGone && m_watch.isBack());
+    ui->restartDemoButton->setVisible(demoGone);
+    if (demoGone)
+        ui->portStatusLabel->setText(QStringLiteral("The simulated chip has ended; its port will not come back."));
+    else if (lost)
         ui->portStatusLabel->setText(m_watch.isBack()
                                          ? QStringLiteral("%1 is back.").arg(m_watch.port())
                                          : QStringLiteral("Waiting for %1 to come back...").arg(m_watch.port()));

@@ -66,12 +66,14 @@ int main(int argc, char **argv)
             console.selectPort(parser.value(portOption));
         if (parser.isSet(demoOption)) {
             QString error;
-            if (simulator.start(&error))
+            if (simulator.start(&error)) {
                 console.selectPort(simulator.port());
-            else
+                console.setDemoSimulator(&simulator);
+            } else
                 zm::showMessage(&console, QString::fromLatin1(zm::msg::kDemoSimulatorFailed) + "\n" + error);
         }
         console.exec();
+        console.setDemoSimulator(nullptr);
         // Every worker is asked to stop and joined before the windows and the layer go.
         zm::WorkerRunner::shutdown(layer);
         layer.close();

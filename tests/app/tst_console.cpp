@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 #include "tests/common/chip_test.h"
 #include "tests/common/window_check.h"
 #include "tests/link/scripted_peer.h"
@@ -373,6 +375,29 @@ private slots:
         DemoSimulator missing;
         QVERIFY(!missing.start(&error, "/nonexistent/zmsim"));
         QVERIFY(error.contains("/nonexistent/zmsim"));
+    }
+
+    // The demo's simulated chip dies: the console offers to start it again instead of waiting
+    // for a port that will not come back, and the new chip answers on its new port.
+    void demoChipRestarts()
+    {
+        DemoSimulator sim;
+        QString error;
+        QVERIFY2(sim.start(&error, QStringLiteral(ZMSIM_PATH)), qPrintable(error));
+        m_console->setDemoSimulator(&sim);
+        openPort(sim.port());
+        auto *restart = m_console->findChild<QPushButton *>("restartDemoButton");
+        QVERIFY(restart && !restart->isVisible());
+        ::kill(pid_t(sim.processId()), SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(restart->isVisible(), 5000);
+        QVERIFY(m_console->findChild<QLabel *>("portStatusLabel")->text().contains("simulated chip"));
+        m_messages->clear();
+        restart->click();
+        expectState(true);
+        QVERIFY(!restart->isVisible());
+        pressCommand("Get Version");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
+        m_console->setDemoSimulator(nullptr);
     }
 
     // A command's success shows its answer, a failure the result text alone, and the console
