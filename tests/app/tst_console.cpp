@@ -531,7 +531,7 @@ private slots:
         QCOMPARE(seen, QString("closed"));
     }
 
-    // The program's help and a wrong option need no display.
+    // The program's help and a wrong option need no display; the window says that it does.
     void commandLineWithoutADisplay()
     {
         QProcess p;
@@ -549,6 +549,13 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(QString::fromLocal8Bit(p.readAllStandardError()).contains("colour"));
+        // The window itself needs one: said in a line, with the way round it.
+        p.start(QStringLiteral(ZMCOMM_PATH), {});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(said.count('\n') == 1 && said.startsWith("zmcomm: ") && said.contains("xvfb-run"), qPrintable(said));
     }
 
 private:
