@@ -10,6 +10,7 @@
 #include "ui_osd_char_channel_dlg.h"
 
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 
@@ -57,8 +58,9 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
         connect(l.addChar, &QPushButton::clicked, this, [this, n] { addChar(n + 1); });
         connect(l.clearLine, &QPushButton::clicked, this, [this, n] { clearLine(n + 1); });
     }
-    // The line columns keep to the labels; spare width goes to the right.
-    ui->channelLayout->setColumnStretch(5, 1);
+    // A colour field keeps its size; the line columns share the group's width with the rest.
+    for (QHBoxLayout *l : {ui->charColorLayout1, ui->charColorLayout2, ui->charColorLayout3, ui->charColorLayout4})
+        l->addStretch(1);
     const QStringList alpha = osd::CharChannel::alphaLabels();
     ui->alphaCombo->addItems(alpha);
     ui->flickerFreqCombo->addItems(alpha);
