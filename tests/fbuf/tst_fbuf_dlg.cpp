@@ -168,9 +168,16 @@ private slots:
         m_dlg->resize(m_dlg->sizeHint());
         checkFit("fbuf");
 
-        press("stopCurrentButton");
+        // Capture still runs: refused before a byte goes, naming the button that stops it.
         m_chip->setFrameBuffer(0, QByteArray(10, '\0'));
         click("readFileButton");
+        m_messages->clear();
+        press("writeButton");
+        QCOMPARE(m_messages->headlines(), QStringList{"Set fbuf size failed!:Frame buffer not stop, can't set length"});
+        QVERIFY(m_messages->texts().at(0).contains("\"Stop CFbuf\""));
+        QCOMPARE(m_chip->frames().last().at(2), char(0x35));
+
+        press("stopCurrentButton");
         press("writeButton");
         QCOMPARE(m_messages->texts().last(), QString("Fbuf write finished!"));
         QCOMPARE(child<QProgressBar>("progressBar")->value(), 100);
