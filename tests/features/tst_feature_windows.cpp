@@ -331,6 +331,7 @@ private slots:
         QVERIFY(!child<ZoomView>("zoomView")->picture().fits);
         // Said beside the drawing before it goes; sent all the same.
         QVERIFY(child<QLabel>("refuseLabel")->text().contains("the chip will refuse it"));
+        checkFit("features_zoom_refused");
         press("setZoomButton");
         QCOMPARE(m_messages->headlines(), QStringList{"Invalid data format"});
         type("zoomWidthEdit", "320");
