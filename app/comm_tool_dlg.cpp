@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/companion_program.h"
 #include "app/data_show_view.h"
+#include "app/demo_simulator.h"
 #include "app/traffic_log_dlg.h"
 #include "features/ae_ctrl_dlg.h"
 #include "features/color_ctrl_dlg.h"
@@ -27,6 +28,7 @@
 #include "tools/read_write_data_dlg.h"
 #include "tools/upload_download_dlg.h"
 #include "ui/message_box.h"
+#include "ui/placement.h"
 #include "ui/resources.h"
 #include "ui_comm_tool_dlg.h"
 
@@ -36,6 +38,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -92,6 +95,7 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->clearShowButton, &QPushButton::clicked, this, [this] { ui->dataShow->clear(); });
     connect(ui->saveShowButton, &QPushButton::clicked, this, [this] { saveShow(); });
     connect(ui->reopenButton, &QPushButton::clicked, this, [this] { m_watch.reopen(); });
+    connect(ui->restartDemoButton, &QPushButton::clicked, this, &CCommToolDlg::restartDemo);
     m_watch.setReopener([this] { return reopen(); });
     connect(&m_watch, &PortWatch::back, this, [this] { showPortStatus(); });
     showPortStatus();
@@ -120,7 +124,8 @@ CCommToolDlg *CCommToolDlg::console()
 QList<ConsoleButton> CCommToolDlg::commandTable()
 {
     return {
-        {1, QStringLiteral("Config"), false, [this] { runModal<CConfigurationDlg>(layer(), this); }},
+        {1, QStringLiteral("Config"), false,
+         [this] { runModal<CConfigurationDlg>(layer(), this, [this](int baud) { return switchBaud(baud); }); }},
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
         {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(layer(), rememberedFeatures(), this); }},
@@ -181,12 +186,21 @@ void CCommToolDlg::buildMenu()
 CTrafficLogDlg *CCommToolDlg::showTrafficLog()
 {
     // Its own window, not a child of the console: it stays usable while a tool window is open.
-    if (!m_trafficLog)
+    if (!m_trafficLog) {
         m_trafficLog = std::make_unique<CTrafficLogDlg>(layer());
+        // Beside the console, which it is read with, not over it.
+        if (const QScreen *screen = this->screen())
+            m_trafficLog->setGeometry(besideRect(screen->availableGeometry(), frameGeometry(), m_trafficLog->size(), 900));
+    }
     m_trafficLog->show();
     m_trafficLog->raise();
     m_trafficLog->activateWindow();
     return m_trafficLog.get();
+}
+
+void CCommToolDlg::placeStatusLine(QLabel *line)
+{
+    ui->leftLayout->addWidget(line);
 }
 
 DataShowView *CCommToolDlg::dataShow() const
@@ -263,12 +277,71 @@ bool CCommToolDlg::reopen()
     return true;
 }
 
+bool CCommToolDlg::switchBaud(int baud)
+{
+    const int index = int(PortSettings::baudRates().indexOf(QString::number(baud)));
+    if (index < 0 || layer().isBusy())
+        return false;
+    ui->baudRateCombo->setCurrentIndex(index);
+    if (!m_portOpen)
+        return true;
+    // The same port again, at the rate the chip now runs.
+    const PortSettings s = portSettings();
+    layer().close();
+    QString error;
+    if (!layer().open(s.port, s.settingsString(), &error)) {
+        m_portOpen = false;
+        applyPortState();
+        showMessage(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this,
+                    QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
+        return false;
+    }
+    return true;
+}
+
+void CCommToolDlg::setDemoSimulator(DemoSimulator *simulator)
+{
+    if (m_demo)
+        m_demo->setEndedHandler({});
+    m_demo = simulator;
+    m_demoEnded = false;
+    if (m_demo)
+        m_demo->setEndedHandler([this] {
+            // Its port never comes back: what helps is another simulated chip.
+            m_demoEnded = true;
+            showPortStatus();
+        });
+    showPortStatus();
+}
+
+void CCommToolDlg::restartDemo()
+{
+    if (!m_demo)
+        return;
+    QString error;
+    if (!m_demo->start(&error, m_demo->program())) {
+        showMessage(this, QString::fromLatin1(msg::kDemoSimulatorFailed) + "\n" + error);
+        return;
+    }
+    m_demoEnded = false;
+    m_watch.stop();
+    selectPort(m_demo->port());
+    if (m_portOpen)
+        showPortStatus();
+    else
+        toggleOpen();
+}
+
 void CCommToolDlg::showPortStatus()
 {
-    const bool lost = !m_portOpen && (m_watch.watching() || m_watch.isBack());
+    const bool demoGone = m_demo && m_demoEnded;
+    const bool lost = demoGone || (!m_portOpen && (m_watch.watching() || m_watch.isBack()));
     ui->portStatusLabel->setVisible(lost);
-    ui->reopenButton->setVisible(lost && m_watch.isBack());
-    if (lost)
+    ui->reopenButton->setVisible(lost && !demoGone && m_watch.isBack());
+    ui->restartDemoButton->setVisible(demoGone);
+    if (demoGone)
+        ui->portStatusLabel->setText(QStringLiteral("The simulated chip has ended; its port will not come back."));
+    else if (lost)
         ui->portStatusLabel->setText(m_watch.isBack()
                                          ? QStringLiteral("%1 is back.").arg(m_watch.port())
                                          : QStringLiteral("Waiting for %1 to come back...").arg(m_watch.port()));

@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class QLabel;
 class QMenuBar;
 class QPushButton;
 
@@ -26,6 +27,7 @@ namespace zm {
 
 class CommandLayer;
 class CTrafficLogDlg;
+class DemoSimulator;
 class DataShowView;
 
 class CCommToolDlg : public ToolDialog
@@ -44,6 +46,8 @@ public:
     // Preselects a port: an entry of the list, or a typed device path.
     void selectPort(const QString &port);
     PortSettings portSettings() const;
+    // The simulated chip of the demo, which the console offers to start again when it ends.
+    void setDemoSimulator(DemoSimulator *simulator);
 
     // How the console asks for a file to save to; tests replace the file dialog with this.
     using FileChooser = std::function<QString(const QString &title, const QString &name)>;
@@ -67,6 +71,8 @@ public slots:
 protected:
     // The console keeps its own open and closed states.
     void portOpenChanged(bool) override {}
+    // Under the data show, beside which the command column stands.
+    void placeStatusLine(QLabel *line) override;
 
 private:
     QList<ConsoleButton> commandTable();
@@ -76,7 +82,10 @@ private:
     void toggleOpen();
     void portLost(const QString &reason);
     bool reopen();
+    // The chip's UART now runs at `baud`: the console follows, the port reopened at that rate.
+    bool switchBaud(int baud);
     void showPortStatus();
+    void restartDemo();
     void getVersion();
     void systemReset();
     void openReadWriteData();
@@ -98,6 +107,8 @@ private:
     IdleCapture m_capture;
     PortWatch m_watch;
     PortSettings m_lostSettings; // the settings of a port that went away, for "Reopen"
+    DemoSimulator *m_demo = nullptr;
+    bool m_demoEnded = false;
 };
 
 } // namespace zm

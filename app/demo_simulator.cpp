@@ -18,6 +18,10 @@ DemoSimulator::~DemoSimulator()
 bool DemoSimulator::start(QString *error, const QString &program, int timeoutMs)
 {
     const QString path = program.isEmpty() ? companionProgram(QStringLiteral("zmsim")) : program;
+    m_program = path;
+    // A process object that ran before starts afresh.
+    m_process.disconnect();
+    m_stopping = false;
     if (!QFileInfo(path).isExecutable()) {
         *error = QStringLiteral("%1 does not exist or is not executable.").arg(path);
         return false;
@@ -46,6 +50,10 @@ bool DemoSimulator::start(QString *error, const QString &program, int timeoutMs)
     m_port = QString::fromLocal8Bit(line.mid(kPrefix.size()));
     // Whatever else it prints is of no use here; read it so that it never blocks on a full pipe.
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { m_process.readAllStandardOutput(); });
+    QObject::connect(&m_process, &QProcess::finished, &m_process, [this] {
+        if (!m_stopping && m_ended)
+            m_ended();
+    });
     return true;
 }
 
@@ -53,6 +61,7 @@ void DemoSimulator::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
+    m_stopping = true;
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();

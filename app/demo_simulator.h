@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QString>
 
+#include <functional>
+
 namespace zm {
 
 class DemoSimulator
@@ -22,10 +24,18 @@ public:
 
     QString port() const { return m_port; }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
+    // The program it started last, for starting it again.
+    QString program() const { return m_program; }
+    // Called when the simulator ends on its own (killed, crashed), not when stop() ends it.
+    void setEndedHandler(std::function<void()> ended) { m_ended = std::move(ended); }
 
 private:
     QProcess m_process;
     QString m_port;
+    QString m_program;
+    std::function<void()> m_ended;
+    bool m_stopping = false;
 };
 
 } // namespace zm

@@ -13,6 +13,44 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// While the window system is being reached, Qt's messages are held back: without a display it
+// ends the program with an abort and lines about plugins that tell a user nothing. The held
+// messages are shown once the application stands.
+bool g_starting = true;
+QStringList g_held;
+QString g_commandLine;
+
+void startupMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    const QString line = qFormatLogMessage(type, context, text);
+    if (!g_starting || type != QtFatalMsg) {
+        if (g_starting)
+            g_held << line;
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+        return;
+    }
+    const QByteArray display = qgetenv("DISPLAY");
+    const bool noDisplay = g_held.join('\n').contains(QLatin1String("could not connect to display"))
+        || (display.isEmpty() && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+    if (noDisplay) {
+        const QString where = display.isEmpty() ? QStringLiteral("DISPLAY is not set")
+                                                : QStringLiteral("DISPLAY %1 cannot be reached").arg(QString::fromLocal8Bit(display));
+        std::fprintf(stderr, "zmcomm: no display found (%s); run it on a desktop, or on a virtual one: xvfb-run %s\n",
+                     qPrintable(where), qPrintable(g_commandLine));
+    } else {
+        for (const QString &held : std::as_const(g_held))
+            std::fprintf(stderr, "%s\n", qPrintable(held));
+        std::fprintf(stderr, "zmcomm: %s\n", qPrintable(text));
+    }
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -51,7 +89,15 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    g_commandLine = QStringLiteral("zmcomm");
+    for (int i = 1; i < argc; ++i)
+        g_commandLine += ' ' + QString::fromLocal8Bit(argv[i]);
+    qInstallMessageHandler(startupMessage);
     QApplication app(argc, argv);
+    g_starting = false;
+    for (const QString &held : std::as_const(g_held))
+        std::fprintf(stderr, "%s\n", qPrintable(held));
+    qInstallMessageHandler(nullptr);
     QApplication::setApplicationName(QStringLiteral("zmcomm"));
     QApplication::setApplicationDisplayName(QStringLiteral("ZM3386 Comm Tool"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
@@ -68,12 +114,14 @@ int main(int argc, char **argv)
             console.selectPort(parser.value(portOption));
         if (parser.isSet(demoOption)) {
             QString error;
-            if (simulator.start(&error))
+            if (simulator.start(&error)) {
                 console.selectPort(simulator.port());
-            else
+                console.setDemoSimulator(&simulator);
+            } else
                 zm::showMessage(&console, QString::fromLatin1(zm::msg::kDemoSimulatorFailed) + "\n" + error);
         }
         console.exec();
+        console.setDemoSimulator(nullptr);
         // Every worker is asked to stop and joined before the windows and the layer go.
         zm::WorkerRunner::shutdown(layer);
         layer.close();

@@ -121,10 +121,14 @@ CTrafficLogDlg::CTrafficLogDlg(CommandLayer &layer, QWidget *parent)
     ui->table->setModel(&m_model);
     ui->table->verticalHeader()->setVisible(false);
     ui->table->verticalHeader()->setDefaultSectionSize(ui->table->fontMetrics().height() + 4);
-    ui->table->horizontalHeader()->setStretchLastSection(false);
-    const QList<int> widths = {90, 70, 90, 190, 330, 200, 170, 110};
+    // Every column in view at the window's width; the fields take what is left.
+    QHeaderView *header = ui->table->horizontalHeader();
+    header->setStretchLastSection(false);
+    const QList<int> widths = {75, 70, 55, 150, 0, 170, 210, 105};
     for (int c = 0; c < widths.size(); ++c)
-        ui->table->setColumnWidth(c, widths[c]);
+        if (widths[c] > 0)
+            ui->table->setColumnWidth(c, widths[c]);
+    header->setSectionResizeMode(4, QHeaderView::Stretch);
 
     connect(ui->commandCombo, &QComboBox::currentIndexChanged, this, &CTrafficLogDlg::applyFilter);
     connect(ui->failuresCheck, &QCheckBox::toggled, this, &CTrafficLogDlg::applyFilter);

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "link/failure_text.h"
 #include "link/file_writer.h"
 #include "link/hex_text.h"
 
@@ -33,16 +34,24 @@ uint32_t toHex(const QString &text, const QString &what, uint32_t max)
     return *v;
 }
 
+QStringList memoryNames()
+{
+    return {"chip", "sensor", "ccir656", "i2c-eeprom", "spi-eeprom", "spi-flash"};
+}
+
 uint8_t toMemory(const QString &text)
 {
-    static const std::map<QString, uint8_t> names = {
-        {"chip", 1}, {"sensor", 2}, {"ccir656", 3}, {"i2c-eeprom", 4}, {"spi-eeprom", 5}, {"spi-flash", 6},
-    };
-    const auto it = names.find(text.toLower());
-    if (it != names.end())
-        return it->second;
+    const QStringList names = memoryNames();
+    const int i = int(names.indexOf(text.toLower()));
+    if (i >= 0)
+        return uint8_t(i + 1);
     // A number is passed on as it is; the frame builders refuse the ones the chip does not know.
-    return uint8_t(toInt(text, QStringLiteral("MEM"), 0, 255));
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    if (!ok || n < 0 || n > 255)
+        usage(QStringLiteral("MEM must be one of %1 or a memory type number 0..255: \"%2\"")
+                  .arg(names.join('|'), text));
+    return uint8_t(n);
 }
 
 QByteArray toBytes(const QString &text, const QString &what)
@@ -58,7 +67,10 @@ QByteArray toBytes(const QString &text, const QString &what)
 
 int choose(const QString &text, const QString &what, const QStringList &choices)
 {
-    const int i = int(choices.indexOf(text.toLower()));
+    int i = -1;
+    for (int k = 0; k < choices.size() && i < 0; ++k)
+        if (choices[k].compare(text, Qt::CaseInsensitive) == 0)
+            i = k;
     if (i < 0)
         usage(QStringLiteral("%1 must be one of %2: \"%3\"").arg(what, choices.join('|'), text));
     return i;
@@ -89,9 +101,14 @@ void print(const QString &line)
     std::fflush(stdout);
 }
 
-void printError(const QString &line)
+void printError(const QString &text)
 {
-    std::fputs(qPrintable(line + '\n'), stderr);
+    if (text.isEmpty())
+        return;
+    QString lines;
+    for (const QString &line : text.split('\n'))
+        lines += QStringLiteral("zmctl: ") + line + '\n';
+    std::fputs(qPrintable(lines), stderr);
 }
 
 std::optional<QString> Args::option(const QString &name) const
@@ -121,13 +138,22 @@ QString Context::portWentAway() const
     return reason.isEmpty() ? QStringLiteral("The port went away.") : QStringLiteral("The port went away: %1").arg(reason);
 }
 
+void Context::tellPortLoss() const
+{
+    if (!layer.portLost() || lossTold)
+        return;
+    lossTold = true;
+    printError(portWentAway());
+}
+
 int Context::failed(uint8_t result) const
 {
     if (stop.stop_requested())
         return interrupted();
     // A command cut off by the loss of the port failed for that reason; its result code only
     // says that no answer came.
-    printError(layer.portLost() ? portWentAway() : QString::fromLatin1(resultText(result)));
+    printError(failureText(layer, result));
+    tellPortLoss();
     return kFailed;
 }
 
@@ -136,8 +162,7 @@ int Context::failed(const QString &text) const
     if (stop.stop_requested())
         return interrupted();
     printError(text);
-    if (layer.portLost())
-        printError(portWentAway());
+    tellPortLoss();
     return kFailed;
 }
 
@@ -145,8 +170,8 @@ int Context::ended(bool ok) const
 {
     if (stop.stop_requested())
         return interrupted();
-    if (!ok && layer.portLost())
-        printError(portWentAway());
+    if (!ok)
+        tellPortLoss();
     return ok ? kOk : kFailed;
 }
 
@@ -161,6 +186,24 @@ int Context::interrupted() const
 {
     printError(QStringLiteral("Interrupted"));
     return kInterrupted;
+}
+
+const Option *Command::option(const QString &name) const
+{
+    for (const Option &o : options)
+        if (o.name == name)
+            return &o;
+    return nullptr;
+}
+
+QStringList Command::choicesOf(const QString &what, const QString &first) const
+{
+    for (const Choice &c : choices)
+        if (c.what == what && (c.when.isEmpty() || c.when == first))
+            return c.values;
+    if (const Option *o = option(what))
+        return o->choices;
+    return {};
 }
 
 const Command *Table::find(const QString &name) const

@@ -30,7 +30,7 @@ inline constexpr int kUsage = 2;
 inline constexpr int kWarning = 3;
 inline constexpr int kInterrupted = 130;
 
-// A usage error: the message is printed as "zmctl: <message>" and the exit status is 2.
+// A usage error: each line of the message is printed after "zmctl: " and the exit status is 2.
 struct UsageError {
     QString message;
 };
@@ -53,11 +53,25 @@ void checkSource(const QString &path, const QString &what = QStringLiteral("FILE
 QString bytesCount(qint64 n);
 
 void print(const QString &line);
-void printError(const QString &line);
+// Every line of `text` on stderr after "zmctl: "; nothing for an empty text.
+void printError(const QString &text);
 
 struct Option {
     QString name;
-    bool valued = false;
+    QString value; // the placeholder of its value ("W", "FILE"); empty for a flag
+    QString help;
+    QStringList choices = {}; // the values it takes, when they are a fixed list
+
+    bool valued() const { return !value.isEmpty(); }
+};
+
+// The values an argument takes, when they are a fixed list, for the help and the shell
+// completion: `what` is a placeholder of the synopsis ("MEM", "NAME") or an option whose
+// values depend on the first argument, `when` that argument ("--mode" when NAME is "color").
+struct Choice {
+    QString what;
+    QStringList values;
+    QString when = {};
 };
 
 struct Args {
@@ -78,8 +92,9 @@ struct Context {
     // values through `value`, questions answered no (a script cannot be asked), the stop of
     // Ctrl+C.
     Report report(ProgressLine &line, std::function<void(const QString &, const QString &)> value = {}) const;
-    // Prints the result text (or, when the port went away under the command, that and why); exit
-    // status 1, or 130 when the user interrupted the command.
+    // Prints the result text, then which command failed and what to check (or, when the port
+    // went away under the command, that and why); exit status 1, or 130 when the user
+    // interrupted the command.
     int failed(uint8_t result) const;
     // The same for a failure that a procedure put in words, followed by the port's loss.
     int failed(const QString &text) const;
@@ -92,13 +107,18 @@ struct Context {
     int ended(const Outcome &outcome) const;
     // "The port went away: <port>: <why>."
     QString portWentAway() const;
+    // Says once that the port went away, when it did.
+    void tellPortLoss() const;
     bool stopRequested() const { return stop.stop_requested(); }
+
+    mutable bool lossTold = false;
 };
 
 struct Command {
     QString name;
     QString synopsis; // "read MEM ADDR [COUNT] [--width W]"
     QString help;     // what it does; lines after the first are indented under it
+    QString example;  // a whole command line, "zmctl --port /dev/ttyUSB0 read chip 0x1A10 4"
     int minArgs = 0;
     int maxArgs = 0;
     QList<Option> options;
@@ -106,6 +126,14 @@ struct Command {
     bool needsPort = true;
     // Ctrl+C is how the command ends (a watch): it exits 0 once it has cleaned up.
     bool stopIsEnd = false;
+    // From this argument on (counted from 0), arguments are data even when they start with "-":
+    // a free text such as an OSD line. -1: none.
+    int textFrom = -1;
+    QList<Choice> choices = {};
+
+    const Option *option(const QString &name) const;
+    // The fixed values of `what` (a placeholder or an option), for the first argument `first`.
+    QStringList choicesOf(const QString &what, const QString &first = {}) const;
 };
 
 struct Table {
@@ -114,6 +142,9 @@ struct Table {
 
     const Command *find(const QString &name) const;
 };
+
+// The memory names MEM takes (a number is taken too).
+QStringList memoryNames();
 
 // The commands of each area.
 void addLinkCommands(Table &table);

@@ -16,6 +16,9 @@ namespace zm::cli {
 
 namespace {
 
+const QStringList kBaudPorts = {"mcu", "huart", "spi"};
+const QStringList kClocks = {"27m", "36m"};
+
 int locate(Context &ctx, const Args &)
 {
     QString error;
@@ -46,9 +49,9 @@ int rateIndex(const QString &text, const QStringList &rates)
 
 int setBaud(Context &ctx, const Args &a)
 {
-    const int port = choose(a.positional[0], QStringLiteral("the port"), {"mcu", "huart", "spi"});
+    const int port = choose(a.positional[0], QStringLiteral("the port"), kBaudPorts);
     const auto clockText = a.option("--clock");
-    const int clock = choose(clockText.value_or(QStringLiteral("27M")), QStringLiteral("--clock"), {"27m", "36m"});
+    const int clock = choose(clockText.value_or(QStringLiteral("27M")), QStringLiteral("--clock"), kClocks);
     const auto rate = a.option("--rate");
     const auto index = a.option("--rate-index");
     uint8_t r = 0;
@@ -269,32 +272,43 @@ int ctrlInfoDiff(Context &ctx, const Args &a)
 
 void addCtrlInfoCommands(Table &table)
 {
+    QStringList spiIndexes;
+    for (int i = 0; i < kSpiRateCount; ++i)
+        spiIndexes << QString::number(i);
+    Command setBaudCommand{
+        "set-baud", "set-baud mcu|huart|spi ...",
+        "sets a port's bit rate as the Configuration window does:\n"
+        "set-baud mcu --rate 9600|19200|38400|57600|115200 [--clock 27M|36M]\n"
+        "set-baud huart --rate 38400|57600|115200|460800|921600\n"
+        "set-baud spi --rate-index 0..6 [--clock 27M|36M]  (clock / 128 .. clock / 2)\n"
+        "prints the divisor sent; a new rate of this PC's UART needs --baud next time",
+        "zmctl --port /dev/ttyUSB0 set-baud mcu --rate 115200 --clock 27M", 1, 1,
+        {{"--clock", "CLOCK", "the UART or SPI clock (default 27M)", {"27M", "36M"}},
+         {"--rate", "R", "the bit rate of the MCU UART or the high-speed UART"},
+         {"--rate-index", "I", "the SPI rate: 0 for clock / 128 .. 6 for clock / 2", spiIndexes}},
+        setBaud};
+    setBaudCommand.choices << Choice{"--rate", mcuBaudTexts(), "mcu"}
+                           << Choice{"--rate", highSpeedBaudTexts(), "huart"};
     table.commands << Command{"locate", "locate",
                               "finds the memory that holds the control info by its signature; prints\n"
                               "\"I2C E2prom\", \"SPI E2prom\" or \"SPI Flash\"",
-                              0, 0, {}, locate}
+                              "zmctl --port /dev/ttyUSB0 locate", 0, 0, {}, locate}
                    << Command{"set-serial", "set-serial N",
-                              "gives the chip the serial number N (0..255); later runs need --serial N", 1, 1, {},
-                              setSerial}
-                   << Command{"set-baud", "set-baud mcu|huart|spi ...",
-                              "sets a port's bit rate as the Configuration window does:\n"
-                              "set-baud mcu --rate 9600|19200|38400|57600|115200 [--clock 27M|36M]\n"
-                              "set-baud huart --rate 38400|57600|115200|460800|921600\n"
-                              "set-baud spi --rate-index 0..6 [--clock 27M|36M]  (clock / 128 .. clock / 2)\n"
-                              "prints the divisor sent; a new rate of this PC's UART needs --baud next time",
-                              1, 1, {{"--clock", true}, {"--rate", true}, {"--rate-index", true}}, setBaud}
+                              "gives the chip the serial number N (0..255); later runs need --serial N",
+                              "zmctl --port /dev/ttyUSB0 set-serial 3", 1, 1, {}, setSerial}
+                   << setBaudCommand
                    << Command{"ctrlinfo-show", "ctrlinfo-show FILE",
                               "takes apart a control-info dump (what upload writes; needs no port): the\n"
                               "signature, data length, extension table, each of the 21 sections' address\n"
                               "and size, and the Image Property record decoded. A file that is not a dump\n"
                               "exits 1 with the check it failed",
-                              1, 1, {}, ctrlInfoShow, false}
+                              "zmctl ctrlinfo-show ctrlinfo.bin", 1, 1, {}, ctrlInfoShow, false}
                    << Command{"ctrlinfo-diff", "ctrlinfo-diff A B",
                               "compares two control-info dumps (needs no port): the base block byte by\n"
                               "byte (offset, A, B), then each section: same, or its first 8 differing\n"
                               "offsets. Only the control info counts, not bytes after its data length.\n"
                               "Exit 0 the same, 1 different or not a dump, 2 usage",
-                              2, 2, {}, ctrlInfoDiff, false};
+                              "zmctl ctrlinfo-diff before.bin after.bin", 2, 2, {}, ctrlInfoDiff, false};
 }
 
 } // namespace zm::cli

@@ -9,20 +9,29 @@ namespace zm::cli {
 
 namespace {
 
-const QList<Option> kTransferOptions = {{"--dma", false},      {"--device", true}, {"--spi-type", true},
-                                        {"--delay", true},     {"--pc-uart", true}};
+const QStringList kDevices = {"mcu-uart", "huart", "spi"};
+const QStringList kSpiTypes = {"host", "memory"};
+const QStringList kPcUarts = {"mcu-uart", "huart"};
+const QStringList kOperations = {"stop-current", "stop-next", "step", "resume"};
+
+const QList<Option> kTransferOptions = {
+    {"--dma", {}, "DMA operation mode (default MCU)"},
+    {"--device", "DEV", "the chip's device for the data (default mcu-uart)", kDevices},
+    {"--spi-type", "TYPE", "SPI device type (default host)", kSpiTypes},
+    {"--delay", "N", "delay value sent to the chip, 0..65535 (default 3000)"},
+    {"--pc-uart", "UART", "the chip's UART this PC is attached to (default mcu-uart)", kPcUarts},
+};
 
 FbufOptions transferOptions(Context &ctx, const Args &a)
 {
     FbufOptions o;
     o.frame = a.flag("--next") ? 1 : 0;
     o.dma = a.flag("--dma");
-    o.device = choose(a.option("--device").value_or("mcu-uart"), QStringLiteral("--device"), {"mcu-uart", "huart", "spi"});
-    o.spiType = choose(a.option("--spi-type").value_or("host"), QStringLiteral("--spi-type"), {"host", "memory"});
+    o.device = choose(a.option("--device").value_or("mcu-uart"), QStringLiteral("--device"), kDevices);
+    o.spiType = choose(a.option("--spi-type").value_or("host"), QStringLiteral("--spi-type"), kSpiTypes);
     o.delay = uint16_t(toInt(a.option("--delay").value_or("3000"), QStringLiteral("--delay"), 0, 65535));
     o.videoSource = a.flag("--video-source");
-    ctx.layer.setPcUart(1 + choose(a.option("--pc-uart").value_or("mcu-uart"), QStringLiteral("--pc-uart"),
-                                   {"mcu-uart", "huart"}));
+    ctx.layer.setPcUart(1 + choose(a.option("--pc-uart").value_or("mcu-uart"), QStringLiteral("--pc-uart"), kPcUarts));
     return o;
 }
 
@@ -93,13 +102,16 @@ int fbufWrite(Context &ctx, const Args &a)
         usage(QStringLiteral("%1 is %2 long, more than the %3 a frame-buffer read can bring back; "
                              "add --force to write it anyway")
                   .arg(o.path, bytesCount(source.size()), bytesCount(CommandLayer::kFbufCapacity)));
+    if (a.flag("--stop"))
+        if (const uint8_t r = ctx.commands.fbufControl(0))
+            return ctx.failed(r);
     return transfer(ctx, QStringLiteral("fbuf-write"), [&](FbufTransfer &t) { return t.writeFromFile(o); },
                     a.flag("--force"));
 }
 
 int fbufCtl(Context &ctx, const Args &a)
 {
-    const int op = choose(a.positional[0], QStringLiteral("the operation"), {"stop-current", "stop-next", "step", "resume"});
+    const int op = choose(a.positional[0], QStringLiteral("the operation"), kOperations);
     const uint8_t r = ctx.commands.fbufControl(uint8_t(op));
     return r ? ctx.failed(r) : kOk;
 }
@@ -108,26 +120,36 @@ int fbufCtl(Context &ctx, const Args &a)
 
 void addFbufCommands(Table &table)
 {
+    Command control{"fbuf-ctl", "fbuf-ctl stop-current|stop-next|step|resume", "frame capture control",
+                    "zmctl --port /dev/ttyUSB0 fbuf-ctl stop-current", 1, 1, {}, fbufCtl};
     table.commands << Command{"fbuf-len", "fbuf-len [--next]",
                               "prints the length of the picture in the current (or next) frame buffer\n"
                               "as 0x%08X (%.2fK)",
-                              0, 0, {{"--next", false}}, fbufLen}
+                              "zmctl --port /dev/ttyUSB0 fbuf-len --next", 0, 0,
+                              {{"--next", {}, "the next frame buffer instead of the current one"}}, fbufLen}
                    << Command{"fbuf-read", "fbuf-read FILE [--next] [--decrypt KEY]",
                               "reads the picture into FILE (- is standard output); FILE is replaced only\n"
                               "when the whole picture has arrived; --decrypt undoes the chip's frame-buffer\n"
                               "encryption with KEY. Exit 3: the picture was kept, but the chip's closing\n"
                               "answer failed, so capture may still be stopped (fbuf-ctl resume)",
-                              1, 1, QList<Option>{{"--next", false}, {"--decrypt", true}} + kTransferOptions, fbufRead}
-                   << Command{"fbuf-write", "fbuf-write FILE [--encrypt KEY] [--video-source] [--force]",
-                              "writes FILE into the frame buffer, then sets its length; --encrypt\n"
+                              "zmctl --port /dev/ttyUSB0 fbuf-read picture.jpg", 1, 1,
+                              QList<Option>{{"--next", {}, "the next frame buffer instead of the current one"},
+                                            {"--decrypt", "KEY", "decrypts with the key byte KEY (hexadecimal)"}}
+                                  + kTransferOptions,
+                              fbufRead}
+                   << Command{"fbuf-write", "fbuf-write FILE [--stop] [--encrypt KEY] [--video-source] [--force]",
+                              "writes FILE into the frame buffer, then sets its length; frame capture\n"
+                              "must be stopped first (fbuf-ctl stop-current, or --stop here); --encrypt\n"
                               "encrypts it with KEY on the way; a file longer than a read can bring\n"
                               "back (614400 bytes) needs --force",
-                              1, 1,
-                              QList<Option>{{"--encrypt", true}, {"--video-source", false}, {"--force", false}}
+                              "zmctl --port /dev/ttyUSB0 fbuf-write --stop picture.jpg", 1, 1,
+                              QList<Option>{{"--stop", {}, "stops frame capture first (fbuf-ctl stop-current)"},
+                                            {"--encrypt", "KEY", "encrypts with the key byte KEY (hexadecimal)"},
+                                            {"--video-source", {}, "the frame buffer becomes the video source"},
+                                            {"--force", {}, "writes a file longer than a read can bring back"}}
                                   + kTransferOptions,
                               fbufWrite}
-                   << Command{"fbuf-ctl", "fbuf-ctl stop-current|stop-next|step|resume", "frame capture control", 1, 1,
-                              {}, fbufCtl};
+                   << control;
     table.notes << QStringLiteral(
         "Frame-buffer transfers also take:\n"
         "  --dma                            DMA operation mode (default MCU)\n"

@@ -10,6 +10,7 @@
 #include "link/input_file.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace zm::cli {
 
@@ -97,6 +98,8 @@ int gammaSet(Context &ctx, const Args &a)
     GammaTable table = kDefaultGamma;
     const QString &source = a.positional[0];
     if (source != QLatin1String("default")) {
+        if (!QFileInfo::exists(source))
+            usage(QStringLiteral("default|FILE must be default or a file that exists: \"%1\"").arg(source));
         // 32 numbers take a few hundred bytes however they are laid out; a file far longer is not a
         // gamma table, and is not read further.
         constexpr qint64 kMaxGammaText = 64 * 1024;
@@ -177,32 +180,55 @@ QString featureModes()
 
 void addFeatureCommands(Table &table)
 {
-    table.commands << Command{"time-get", "time-get", "prints the chip's clock as YYYY-MM-DD hh:mm:ss", 0, 0, {}, timeGet}
-                   << Command{"time-set", "time-set now|\"YYYY-MM-DD hh:mm:ss\"",
-                              "sets the chip's clock to the PC's local time or the time given", 1, 2, {}, timeSet}
+    QStringList names;
+    for (ModeFeature f : modeFeatures())
+        names << modeFeatureInfo(f).name;
+    Command featureGetCommand{"feature-get", "feature-get NAME",
+                              "prints the control source and mode of a feature as source=.. mode=..",
+                              "zmctl --port /dev/ttyUSB0 feature-get color", 1, 1, {}, featureGet};
+    featureGetCommand.choices << Choice{"NAME", names};
+    Command featureSetCommand{"feature-set", "feature-set NAME --source gpio|uart --mode VALUE",
+                              "sets the control source and mode of a feature",
+                              "zmctl --port /dev/ttyUSB0 feature-set mirror --source uart --mode mirror", 1, 1,
+                              {{"--source", "SOURCE", "who controls the feature", kSources},
+                               {"--mode", "VALUE", "the feature's mode, by NAME:"}},
+                              featureSet};
+    featureSetCommand.choices << Choice{"NAME", names};
+    for (ModeFeature f : modeFeatures()) {
+        const ModeFeatureInfo &info = modeFeatureInfo(f);
+        QStringList modes;
+        for (const ModeChoice &c : info.choices)
+            modes << c.name;
+        featureSetCommand.choices << Choice{"--mode", modes, info.name};
+    }
+    Command downSizeSetCommand{"downsize-set", "downsize-set H V", "sets the down-size; H and V are 1, 1/2 or 1/4",
+                               "zmctl --port /dev/ttyUSB0 downsize-set 1/2 1/2", 2, 2, {}, downSizeSet};
+    downSizeSetCommand.choices << Choice{"H", downSizeNames()} << Choice{"V", downSizeNames()};
+    Command timeSetCommand{"time-set", "time-set now|\"YYYY-MM-DD hh:mm:ss\"",
+                           "sets the chip's clock to the PC's local time or the time given",
+                           "zmctl --port /dev/ttyUSB0 time-set \"2024-05-01 12:00:00\"", 1, 2, {}, timeSet};
+    Command gammaSetCommand{"gamma-set", "gamma-set default|FILE",
+                            "writes the default table, or the 32 numbers of FILE (X1..X15 then\n"
+                            "Y0..Y16, decimal or 0x hex, separated by blanks or commas; what\n"
+                            "gamma-get prints), then 2 to the update register 0x1904",
+                            "zmctl --port /dev/ttyUSB0 gamma-set gamma.txt", 1, 1, {}, gammaSet};
+    table.commands << Command{"time-get", "time-get", "prints the chip's clock as YYYY-MM-DD hh:mm:ss",
+                              "zmctl --port /dev/ttyUSB0 time-get", 0, 0, {}, timeGet}
+                   << timeSetCommand
                    << Command{"zoom-get", "zoom-get",
                               "prints the source size and the zoom rectangle as SrcWidth=.. SrcHeight=..\n"
                               "ZoomWidth=.. ZoomHeight=.. hStartPos=.. vStartPos=..",
-                              0, 0, {}, zoomGet}
+                              "zmctl --port /dev/ttyUSB0 zoom-get", 0, 0, {}, zoomGet}
                    << Command{"zoom-set", "zoom-set W H X Y",
-                              "sets the zoom rectangle: width, height, left and top edge (decimal)", 4, 4, {}, zoomSet}
-                   << Command{"downsize-get", "downsize-get", "prints the down-size as Hor=.. Ver=..", 0, 0, {},
-                              downSizeGet}
-                   << Command{"downsize-set", "downsize-set H V", "sets the down-size; H and V are 1, 1/2 or 1/4", 2,
-                              2, {}, downSizeSet}
-                   << Command{"gamma-get", "gamma-get",
-                              "prints the gamma table: X1..X15 on one line, Y0..Y16 on the next", 0, 0, {}, gammaGet}
-                   << Command{"gamma-set", "gamma-set default|FILE",
-                              "writes the default table, or the 32 numbers of FILE (X1..X15 then\n"
-                              "Y0..Y16, decimal or 0x hex, separated by blanks or commas; what\n"
-                              "gamma-get prints), then 2 to the update register 0x1904",
-                              1, 1, {}, gammaSet}
-                   << Command{"feature-get", "feature-get NAME",
-                              "prints the control source and mode of a feature as source=.. mode=..", 1, 1, {},
-                              featureGet}
-                   << Command{"feature-set", "feature-set NAME --source gpio|uart --mode VALUE",
-                              "sets the control source and mode of a feature", 1, 1,
-                              {{"--source", true}, {"--mode", true}}, featureSet};
+                              "sets the zoom rectangle: width, height, left and top edge (decimal); the chip\n"
+                              "refuses one that leaves the source (Invalid data format)",
+                              "zmctl --port /dev/ttyUSB0 zoom-set 320 240 160 120", 4, 4, {}, zoomSet}
+                   << Command{"downsize-get", "downsize-get", "prints the down-size as Hor=.. Ver=..",
+                              "zmctl --port /dev/ttyUSB0 downsize-get", 0, 0, {}, downSizeGet}
+                   << downSizeSetCommand
+                   << Command{"gamma-get", "gamma-get", "prints the gamma table: X1..X15 on one line, Y0..Y16 on the next",
+                              "zmctl --port /dev/ttyUSB0 gamma-get > gamma.txt", 0, 0, {}, gammaGet}
+                   << gammaSetCommand << featureGetCommand << featureSetCommand;
     table.notes << QStringLiteral("Features (NAME) and their modes (VALUE):\n") + featureModes();
 }
 

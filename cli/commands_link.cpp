@@ -323,32 +323,40 @@ int ports(Context &, const Args &)
 
 void addLinkCommands(Table &table)
 {
-    table.commands << Command{"version", "version", "prints Version:\"<text>\"", 0, 0, {}, version}
-                   << Command{"reset", "reset", "system-reset", 0, 0, {}, reset}
-                   << Command{"read", "read MEM ADDR [COUNT] [--width W]",
-                              "reads COUNT items (default 1) of W bytes (default 1; sensor and ccir656\n"
-                              "only); prints the bytes as upper-case hex pairs, one blank between",
-                              2, 3, {{"--width", true}}, read}
-                   << Command{"write", "write MEM ADDR HEX [--width W]",
-                              "writes the data bytes HEX, e.g. 5A, \"12 34\" or 1234", 3, 3, {{"--width", true}}, write}
-                   << Command{"dump", "dump MEM ADDR LENGTH [-o FILE]",
-                              "block read of LENGTH bytes; hex lines of 16 bytes, or the bytes into\n"
-                              "FILE, which is replaced only when every byte has been read (- is\n"
-                              "standard output; a pipe or a device is written as a stream)",
-                              3, 3, {{"-o", true}}, dump}
-                   << Command{"load", "load MEM ADDR FILE [--page-size N] [--no-verify]",
-                              "block write of the file's bytes; pieces never cross a page of N bytes\n"
-                              "(default 256) on spi-eeprom and spi-flash. Reads the range back and\n"
-                              "writes what differs again, up to 3 times; --no-verify skips that",
-                              3, 3, {{"--page-size", true}, {"--no-verify", false}}, load}
-                   << Command{"cmd", "cmd CODE [HEX]",
-                              "any command code with raw data bytes; prints the answer's data as hex", 1, 2, {},
-                              rawCommand}
+    const Option width{"--width", "W", "bytes an item, 1..3 (sensor and ccir656 only)"};
+    Command readCommand{"read", "read MEM ADDR [COUNT] [--width W]",
+                        "reads COUNT items (default 1) of W bytes (default 1; sensor and ccir656\n"
+                        "only); prints the bytes as upper-case hex pairs, one blank between",
+                        "zmctl --port /dev/ttyUSB0 read chip 0x1A10 4", 2, 3, {width}, read};
+    Command writeCommand{"write", "write MEM ADDR HEX [--width W]", "writes the data bytes HEX, e.g. 5A, \"12 34\" or 1234",
+                         "zmctl --port /dev/ttyUSB0 write spi-flash 0x12345 5A", 3, 3, {width}, write};
+    Command dumpCommand{"dump", "dump MEM ADDR LENGTH [-o FILE]",
+                        "block read of LENGTH bytes; hex lines of 16 bytes, or the bytes into\n"
+                        "FILE, which is replaced only when every byte has been read (- is\n"
+                        "standard output; a pipe or a device is written as a stream)",
+                        "zmctl --port /dev/ttyUSB0 dump i2c-eeprom 0 256 -o eeprom.bin", 3, 3,
+                        {{"-o", "FILE", "the file the bytes go to (default: hex lines on stdout)"}}, dump};
+    Command loadCommand{"load", "load MEM ADDR FILE [--page-size N] [--no-verify]",
+                        "block write of the file's bytes; pieces never cross a page of N bytes\n"
+                        "(default 256) on spi-eeprom and spi-flash. Reads the range back and\n"
+                        "writes what differs again, up to 3 times; --no-verify skips that",
+                        "zmctl --port /dev/ttyUSB0 load spi-eeprom 0 ctrlinfo.bin --page-size 64", 3, 3,
+                        {{"--page-size", "N", "the memory's page size in bytes, a power of two (default 256)"},
+                         {"--no-verify", {}, "writes without reading back"}},
+                        load};
+    for (Command *c : {&readCommand, &writeCommand, &dumpCommand, &loadCommand})
+        c->choices << Choice{"MEM", memoryNames()};
+    table.commands << Command{"version", "version", "prints Version:\"<text>\"", "zmctl --port /dev/ttyUSB0 version", 0, 0,
+                              {}, version}
+                   << Command{"reset", "reset", "system-reset", "zmctl --port /dev/ttyUSB0 reset", 0, 0, {}, reset}
+                   << readCommand << writeCommand << dumpCommand << loadCommand
+                   << Command{"cmd", "cmd CODE [HEX]", "any command code with raw data bytes; prints the answer's data as hex",
+                              "zmctl --port /dev/ttyUSB0 cmd 0x43 00", 1, 2, {}, rawCommand}
                    << Command{"ports", "ports",
                               "lists the serial ports this system reports: the path (what --port takes),\n"
                               "then COMn for /dev/ttyS0..19 and the adapter, maker and serial number\n"
                               "as far as the system knows them; needs no port",
-                              0, 0, {}, ports, false};
+                              "zmctl ports", 0, 0, {}, ports, false};
     table.notes << QStringLiteral(
         "MEM is chip, sensor, ccir656, i2c-eeprom, spi-eeprom, spi-flash or a memory type number.\n"
         "ADDR, CODE and KEY are hexadecimal, with or without 0x; COUNT, LENGTH, W and N are decimal.\n"

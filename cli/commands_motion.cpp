@@ -76,8 +76,7 @@ int motionWatch(Context &ctx, const Args &a)
     if (csv.isOpen() && !csvFailed && !csv.commit())
         csvFailure();
     if (!ok) {
-        if (ctx.layer.portLost())
-            printError(ctx.portWentAway());
+        ctx.tellPortLoss();
         return kFailed;
     }
     return csvFailed ? kFailed : kOk;
@@ -126,7 +125,7 @@ int motionSet(Context &ctx, const Args &a)
     const bool detection = mode || enable || disable;
     const bool alarm = type || level || time;
     if (!detection && !alarm)
-        usage(QStringLiteral("nothing to set; see zmctl --help for motion-set's options"));
+        usage(QStringLiteral("nothing to set; see zmctl help motion-set for its options"));
     const int modeValue = mode ? choose(*mode, QStringLiteral("--mode"), kModes) : -1;
     const int typeValue = type ? choose(*type, QStringLiteral("--alarm-type"), kAlarmTypes) : -1;
     const int levelValue = level ? choose(*level, QStringLiteral("--alarm-level"), kAlarmLevels) : -1;
@@ -170,26 +169,30 @@ void addMotionCommands(Table &table)
                   "first interval is 0) until N notifications, S seconds or Ctrl+C (exit 0),\n"
                   "then closes comm motion; --csv also writes them to FILE as\n"
                   "count,time,interval_ms",
-                  0, 0, {{"--count", true}, {"--seconds", true}, {"--csv", true}}, motionWatch};
+                  "zmctl --port /dev/ttyUSB0 motion-watch --count 3 --csv motion.csv", 0, 0,
+                  {{"--count", "N", "ends after N notifications"},
+                   {"--seconds", "S", "ends after S seconds"},
+                   {"--csv", "FILE", "also writes the notifications to FILE, row by row"}},
+                  motionWatch};
     watch.stopIsEnd = true;
     table.commands << watch
                    << Command{"motion-get", "motion-get",
                               "prints the report mode, detection, motion, alarm type, level and time\n"
                               "(units of 10 ms), and the alarm output's enable and open state",
-                              0, 0, {}, motionGet}
+                              "zmctl --port /dev/ttyUSB0 motion-get", 0, 0, {}, motionGet}
                    << Command{"motion-set",
                               "motion-set [--mode M] [--enable|--disable] [--alarm-type T] [--alarm-level L] "
                               "[--alarm-time N]",
                               "sets motion detection and the alarm output: M gpio or uart, T\n"
                               "certain-time or always, L high or low, N 0..65535 in units of 10 ms;\n"
                               "a value not given keeps the chip's",
-                              0, 0,
-                              {{"--mode", true},
-                               {"--enable", false},
-                               {"--disable", false},
-                               {"--alarm-type", true},
-                               {"--alarm-level", true},
-                               {"--alarm-time", true}},
+                              "zmctl --port /dev/ttyUSB0 motion-set --mode uart --enable --alarm-time 250", 0, 0,
+                              {{"--mode", "M", "how motion is reported", kModes},
+                               {"--enable", {}, "switches detection on"},
+                               {"--disable", {}, "switches detection off"},
+                               {"--alarm-type", "T", "how long the alarm output holds", kAlarmTypes},
+                               {"--alarm-level", "L", "the level of the alarm output", kAlarmLevels},
+                               {"--alarm-time", "N", "the alarm time, 0..65535 in units of 10 ms"}},
                               motionSet};
 }
 

@@ -26,14 +26,15 @@ int osdText(Context &ctx, const Args &a)
                   .arg(osd::CharChannel::kMaxChars));
     const std::optional<QByteArray> indexes = OsdCharSet::toIndexes(text);
     if (!indexes) {
-        printError(QString::fromLatin1(msg::kIncludeInvalidChar));
+        QString wrong;
         for (QChar c : text) {
             if (!OsdCharSet::canType(c)) {
-                printError(QStringLiteral("\"%1\" is not in the OSD character set (see zmctl osd-charset)").arg(c));
+                wrong = c;
                 break;
             }
         }
-        return kFailed;
+        usage(QStringLiteral("%1: \"%2\" is not in the OSD character set (see zmctl osd-charset)")
+                  .arg(QString::fromLatin1(msg::kIncludeInvalidChar), wrong));
     }
     const uint8_t r = osd::writePieces(ctx.commands, osd::linePieces(line, *indexes), ctx.stop);
     return r ? ctx.failed(r) : kOk;
@@ -62,15 +63,23 @@ int osdCharset(Context &, const Args &)
 
 void addOsdCommands(Table &table)
 {
-    table.commands << Command{"osd-text", "osd-text LINE TEXT",
-                              "writes TEXT (at most 32 characters of the OSD character set) into\n"
-                              "character line LINE (1..4) from its first cell, 14 characters a command",
-                              2, 2, {}, osdText}
-                   << Command{"osd-clear", "osd-clear LINE", "fills character line LINE (1..4) with 32 spaces", 1, 1, {},
-                              osdClear}
+    QStringList lines;
+    for (int i = 1; i <= osd::CharChannel::kLines; ++i)
+        lines << QString::number(i);
+    Command text{"osd-text", "osd-text LINE TEXT",
+                 "writes TEXT (at most 32 characters of the OSD character set) into\n"
+                 "character line LINE (1..4) from its first cell, 14 characters a command;\n"
+                 "TEXT is taken as it is, also when it starts with -",
+                 "zmctl --port /dev/ttyUSB0 osd-text 1 -5C", 2, 2, {}, osdText};
+    text.textFrom = 1;
+    text.choices << Choice{"LINE", lines};
+    Command clear{"osd-clear", "osd-clear LINE", "fills character line LINE (1..4) with 32 spaces",
+                  "zmctl --port /dev/ttyUSB0 osd-clear 1", 1, 1, {}, osdClear};
+    clear.choices << Choice{"LINE", lines};
+    table.commands << text << clear
                    << Command{"osd-charset", "osd-charset",
-                              "prints the 80 OSD characters with their indexes, four columns of 20", 0, 0, {},
-                              osdCharset, false};
+                              "prints the 80 OSD characters with their indexes, four columns of 20",
+                              "zmctl osd-charset", 0, 0, {}, osdCharset, false};
 }
 
 } // namespace zm::cli

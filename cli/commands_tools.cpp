@@ -7,6 +7,7 @@
 #include "link/messages.h"
 #include "tools/device_transfer.h"
 
+#include <cstdio>
 #include <optional>
 
 #include <unistd.h>
@@ -15,8 +16,13 @@ namespace zm::cli {
 
 namespace {
 
+const QStringList kMemories = {"i2c-eeprom", "spi-eeprom", "spi-flash"};
+
 const QList<Option> kDeviceOptions = {
-    {"--device", true}, {"--model", true}, {"--device-size", true}, {"--page-size", true}};
+    {"--device", "MEMORY", "the memory that holds the control info (default: located first)", kMemories},
+    {"--model", "NAME", "a model's first word (24C512, AT25128A, AT25F4096A ...): its size and page size"},
+    {"--device-size", "N", "the size in bytes, 64 x 2^k (the model of that size follows)"},
+    {"--page-size", "N", "the page size, a power of two from 1 to 1024"}};
 
 // The memory a transfer works on, from the options as the Upload/Download window would set it:
 // the device (located when not given), then the model, or the size (the model of that size
@@ -45,7 +51,7 @@ std::optional<DeviceSetup> deviceSetup(Context &ctx, const Args &a, int &model, 
     ConfigSettings &s = ConfigSettings::of(ctx.layer);
     CtrlInfoDevice device = CtrlInfoDevice::None;
     if (const auto d = a.option("--device")) {
-        device = ctrlInfoDeviceFrom(1 + choose(*d, QStringLiteral("--device"), {"i2c-eeprom", "spi-eeprom", "spi-flash"}));
+        device = ctrlInfoDeviceFrom(1 + choose(*d, QStringLiteral("--device"), kMemories));
     } else {
         QString error;
         device = LocateCtrlInfo(ctx.commands, error);
@@ -123,8 +129,31 @@ int eraseSector(Context &ctx, const Args &a)
     return r ? ctx.failed(r) : kOk;
 }
 
-int eraseChip(Context &ctx, const Args &)
+// A question on the terminal; true for an answer of y or yes.
+bool confirmed(const QString &question)
 {
+    std::fprintf(stderr, "zmctl: %s [y/N] ", qPrintable(question));
+    std::fflush(stderr);
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, stdin))
+        return false;
+    const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
+    return a == QLatin1String("y") || a == QLatin1String("yes");
+}
+
+int eraseChip(Context &ctx, const Args &a)
+{
+    // It wipes what the chip starts from: asked on a terminal, and a script says so itself.
+    const QString question = QString::fromLatin1(msg::kEraseWholeFlashQuestion);
+    if (!a.flag("--yes")) {
+        if (!::isatty(STDIN_FILENO))
+            usage(QStringLiteral("erase-chip erases the whole SPI flash, the control info and the logo included; "
+                                 "give --yes to erase it without a question"));
+        if (!confirmed(question)) {
+            printError(QStringLiteral("Nothing was erased."));
+            return kFailed;
+        }
+    }
     if (::isatty(STDERR_FILENO))
         printError(QStringLiteral("%1 (the chip has up to %2 ms)")
                        .arg(QString::fromLatin1(msg::kWaitForErase))
@@ -195,30 +224,36 @@ int verify(Context &ctx, const Args &a)
 
 void addToolsCommands(Table &table)
 {
-    const QList<Option> uploadOptions = QList<Option>{{"--ctrl-info", false}, {"--whole", false}, {"--size", true}}
+    const QList<Option> uploadOptions = QList<Option>{{"--ctrl-info", {}, "the control info: its data length (default)"},
+                                                      {"--whole", {}, "the whole memory"},
+                                                      {"--size", "N", "the first N bytes"}}
                                         + kDeviceOptions;
     table.commands << Command{"flash-size", "flash-size",
                               "prints the SPI flash's size in bytes and its model, e.g.\n"
                               "524288 bytes, AT25F4096A (512 KB)",
-                              0, 0, {}, flashSize}
-                   << Command{"erase-sector", "erase-sector ADDR", "erases the SPI flash sector at ADDR", 1, 1, {},
-                              eraseSector}
-                   << Command{"erase-chip", "erase-chip", "erases the whole SPI flash; waits up to 10000 ms", 0, 0, {},
-                              eraseChip}
+                              "zmctl --port /dev/ttyUSB0 flash-size", 0, 0, {}, flashSize}
+                   << Command{"erase-sector", "erase-sector ADDR", "erases the SPI flash sector at ADDR",
+                              "zmctl --port /dev/ttyUSB0 erase-sector 0x1F000", 1, 1, {}, eraseSector}
+                   << Command{"erase-chip", "erase-chip [--yes]",
+                              "erases the whole SPI flash, control info and logo included; waits up to\n"
+                              "10000 ms. Asks first on a terminal; a script gives --yes",
+                              "zmctl --port /dev/ttyUSB0 erase-chip --yes", 0, 0,
+                              {{"--yes", {}, "erases without asking"}}, eraseChip}
                    << Command{"upload", "upload FILE [--ctrl-info | --whole | --size N]",
                               "copies the control info (default), the whole memory or its first N bytes\n"
                               "into FILE (- is standard output), which is replaced only when every byte\n"
                               "has been read; a failed upload keeps what it read in FILE.partial, a\n"
                               "successful one removes an earlier FILE.partial",
-                              1, 1, uploadOptions, upload}
+                              "zmctl --port /dev/ttyUSB0 upload ctrlinfo.bin", 1, 1, uploadOptions, upload}
                    << Command{"download", "download FILE",
                               "writes FILE into the memory, each piece read back and written again when it\n"
                               "differs (3 attempts); the SPI flash is erased first",
-                              1, 1, kDeviceOptions, download}
+                              "zmctl --port /dev/ttyUSB0 download ctrlinfo.bin --model 24C512", 1, 1, kDeviceOptions,
+                              download}
                    << Command{"verify", "verify FILE",
                               "compares FILE with the memory without writing; prints the first differing\n"
                               "address and how many bytes differ (exit 1 when any do)",
-                              1, 1, kDeviceOptions, verify};
+                              "zmctl --port /dev/ttyUSB0 verify ctrlinfo.bin", 1, 1, kDeviceOptions, verify};
     table.notes << QStringLiteral(
         "upload, download and verify work on the memory that holds the control info. They take:\n"
         "  --device i2c-eeprom|spi-eeprom|spi-flash   the memory; without it the control info is\n"

@@ -17,7 +17,7 @@ public:
     ~ProgressLine();
 
     void update(int64_t done, int64_t total);
-    // Prints a line of its own on stderr, below the progress line.
+    // Prints each line of `text` on stderr after "zmctl: ", below the progress line.
     void message(const QString &text);
     void finish();
 

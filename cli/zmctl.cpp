@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 
+#include "link/failure_text.h"
 #include "link/file_writer.h"
 #include "link/traffic_rows.h"
 
@@ -23,8 +24,9 @@ using namespace zm::cli;
 
 namespace {
 
-const char *kHeader = R"(Usage: zmctl [--port PORT] [--baud RATE] [--serial N] COMMAND [ARGS]
+const char *kUsageLine = "zmctl [--port PORT] [--baud RATE] [--serial N] [--log FILE] COMMAND [ARGS]";
 
+const char *kHeader = R"(
 Talks to a ZM3386 chip over a serial line, one command per run.
 
 Options:
@@ -35,23 +37,37 @@ Options:
   --log FILE      appends every frame sent and received to FILE, decoded, with its time
                   since the port was opened and the round trip of each answer
   --commands      lists zmctl and each command on a line of its own, for shell completion:
-                  the name, the options it takes (those ending in = take a value) and its
-                  synopsis, separated by tabs
-  --help          this text
+                  the name, the options it takes (those ending in = take a value), its
+                  synopsis and the fixed values of its arguments, separated by tabs
+  --version       prints zmctl's version
+  --help          this text; zmctl help COMMAND or zmctl COMMAND --help: one command's
+                  usage, options and an example
+
+Options end at --; an argument where a command takes data (an OSD text) is data, also when
+it starts with -.
 
 Commands:
 )";
 
-const char *kFooter = R"(Messages go to stderr; on a terminal, long transfers show a progress line there too.
+const char *kFooter = R"(Messages go to stderr, each line after "zmctl: "; on a terminal, long transfers show a
+progress line there too.
 Ctrl+C stops a command cleanly: a file being written is left as it was. A command that has
 not stopped a second later is ended all the same; a second Ctrl+C ends it at once.
 Files are replaced whole or not at all; -, a pipe or a device is written as a stream.
-Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd time out");
-2 usage error or the port cannot be opened; 3 done with a warning (fbuf-read kept the
-picture, but the chip did not confirm the end of the transfer); 130 interrupted.
+Exit status: 0 success; 1 the command failed (the reason on stderr, e.g. "Cmd time out", then
+which command failed and what to check); 2 usage error or the port cannot be opened; 3 done
+with a warning (fbuf-read kept the picture, but the chip did not confirm the end of the
+transfer); 130 interrupted.
 )";
 
-const QList<Option> kGlobalOptions = {{"--port", true}, {"--baud", true}, {"--serial", true}, {"--log", true}};
+const char *kVersion = "zmctl 1.00";
+
+const QList<Option> kGlobalOptions = {
+    {"--port", "PORT", "COM1..COM20 or a device path; default COM1"},
+    {"--baud", "RATE", "line rate in bit/s; default 38400",
+     {"9600", "19200", "38400", "57600", "115200", "230400", "460800", "921600"}},
+    {"--serial", "N", "serial number put into every frame, 0..255; default 0"},
+    {"--log", "FILE", "appends every frame of the run to FILE, decoded"}};
 
 // --log FILE: the traffic of the run, decoded, appended to FILE as it happens (written every
 // tenth of a second, so a run cut short keeps what it did).
@@ -131,7 +147,7 @@ Table commandTable()
 
 QString helpText(const Table &table)
 {
-    QString text = QString::fromLatin1(kHeader);
+    QString text = QStringLiteral("Usage: ") + QString::fromLatin1(kUsageLine) + '\n' + QString::fromLatin1(kHeader);
     constexpr int kColumn = 37;
     for (const Command &c : table.commands) {
         const QStringList lines = c.help.split('\n');
@@ -151,20 +167,77 @@ QString helpText(const Table &table)
     return text;
 }
 
-// --commands: what the shell completion needs, from the same table as everything else.
+// "--width W" or "--dma".
+QString optionText(const Option &o)
+{
+    return o.valued() ? o.name + ' ' + o.value : o.name;
+}
+
+// zmctl help COMMAND, zmctl COMMAND --help: its usage, what it does, the fixed values of its
+// arguments, its options and an example.
+QString commandHelp(const Command &c)
+{
+    QString text = QStringLiteral("Usage: zmctl [--port PORT] [--baud RATE] [--serial N] [--log FILE] %1\n\n").arg(c.synopsis);
+    text += c.help + '\n';
+    auto row = [](const QString &left, const QString &right) {
+        return QStringLiteral("  ") + left.leftJustified(24) + (left.size() > 24 ? QStringLiteral("\n") + QString(26, ' ') : QString())
+            + right + '\n';
+    };
+    QString values;
+    for (const Choice &ch : c.choices) {
+        if (ch.what.startsWith('-'))
+            continue; // shown with its option
+        values += row(ch.what, ch.values.join('|'));
+    }
+    if (!values.isEmpty())
+        text += QStringLiteral("\nArguments:\n") + values;
+    if (!c.options.isEmpty()) {
+        text += QStringLiteral("\nOptions:\n");
+        for (const Option &o : c.options) {
+            QString help = o.help;
+            if (!o.choices.isEmpty())
+                help += QStringLiteral(": ") + o.choices.join('|');
+            text += row(optionText(o), help);
+            for (const Choice &ch : c.choices)
+                if (ch.what == o.name)
+                    text += row(QString(), (ch.when.isEmpty() ? QString() : ch.when + QStringLiteral(": "))
+                                               + ch.values.join('|'));
+        }
+    }
+    if (c.textFrom >= 0)
+        text += QStringLiteral("\nOptions end at --; from argument %1 on, arguments are taken as they are.\n")
+                    .arg(c.textFrom + 1);
+    text += QStringLiteral("\nExample:\n  %1\n").arg(c.example);
+    text += QStringLiteral("\nThe options of every command (--port, --baud, --serial, --log): zmctl --help.\n");
+    return text;
+}
+
+// --commands: what the shell completion needs, from the same table as everything else: the
+// name, the options (a value after '='), the synopsis, and the fixed values of arguments and
+// options as WHAT=a|b|c, or WHAT@FIRST=a|b|c when they depend on the first argument.
 QString commandList(const Table &table)
 {
     auto options = [](const QList<Option> &list) {
         QStringList words;
         for (const Option &o : list)
-            words << (o.valued ? o.name + '=' : o.name);
+            words << (o.valued() ? o.name + '=' : o.name);
         return words;
     };
-    const QStringList global = options(kGlobalOptions) + QStringList{"--commands", "--help"};
-    QString text = QStringLiteral("zmctl\t%1\tzmctl [--port PORT] [--baud RATE] [--serial N] COMMAND [ARGS]\n")
-                       .arg(global.join(' '));
+    auto values = [](const QList<Option> &list, const QList<Choice> &choices) {
+        QStringList words;
+        for (const Option &o : list)
+            if (!o.choices.isEmpty())
+                words << o.name + '=' + o.choices.join('|');
+        for (const Choice &c : choices)
+            words << c.what + (c.when.isEmpty() ? QString() : '@' + c.when) + '=' + c.values.join('|');
+        return words;
+    };
+    const QStringList global = options(kGlobalOptions) + QStringList{"--commands", "--version", "--help"};
+    QString text = QStringLiteral("zmctl\t%1\t%2\t%3\n")
+                       .arg(global.join(' '), QString::fromLatin1(kUsageLine), values(kGlobalOptions, {}).join(' '));
     for (const Command &c : table.commands)
-        text += QStringLiteral("%1\t%2\t%3\n").arg(c.name, options(c.options).join(' '), c.synopsis);
+        text += QStringLiteral("%1\t%2\t%3\t%4\n")
+                    .arg(c.name, options(c.options).join(' '), c.synopsis, values(c.options, c.choices).join(' '));
     return text;
 }
 
@@ -214,6 +287,17 @@ void watchStopSignals()
     }).detach();
 }
 
+// Qt's own warnings (a serial port's, say) follow the rule of every other line on stderr.
+void prefixedMessage(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    printError(text);
+}
+
+bool looksLikeOption(const QString &s)
+{
+    return s.size() > 1 && s.startsWith('-');
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -221,8 +305,12 @@ int main(int argc, char **argv)
     // Before any thread exists, so that every thread inherits the mask.
     blockStopSignals();
     FileWriter::ignoreWriteSignals();
+    qInstallMessageHandler(prefixedMessage);
     QCoreApplication app(argc, argv);
-    const Table table = commandTable();
+    setFailureWording(FailureWording::Terminal);
+    Table table = commandTable();
+    table.commands << Command{"help", "help [COMMAND]", "prints the usage of COMMAND, its options and an example",
+                              "zmctl help osd-text", 0, 1, {}, nullptr, false};
     const QStringList in = app.arguments().mid(1);
     QString port = QStringLiteral("COM1");
     int baud = 38400;
@@ -231,36 +319,49 @@ int main(int argc, char **argv)
     try {
         const Command *command = nullptr;
         Args args;
-        auto optionOf = [&](const QString &name) -> const Option * {
+        bool optionsEnded = false;
+        auto globalOption = [&](const QString &name) -> const Option * {
             for (const Option &o : kGlobalOptions)
                 if (o.name == name)
                     return &o;
-            if (command)
-                for (const Option &o : command->options)
-                    if (o.name == name)
-                        return &o;
             return nullptr;
         };
         for (int i = 0; i < in.size(); ++i) {
             const QString &s = in[i];
-            if (s == "--help" || s == "-h") {
-                std::fputs(qPrintable(helpText(table)), stdout);
-                return kOk;
+            if (!optionsEnded && s == QLatin1String("--")) {
+                optionsEnded = true;
+                continue;
             }
-            if (s == "--commands") {
-                std::fputs(qPrintable(commandList(table)), stdout);
-                return kOk;
-            }
-            const bool looksLikeOption = s.startsWith('-') && s.size() > 1 && !(command && s == "-");
-            if (!looksLikeOption) {
+            // Where the command takes data, whatever stands there is data: after "--", and in
+            // a free text such as an OSD line.
+            const int slot = int(args.positional.size());
+            const bool data = command
+                && (optionsEnded || (command->textFrom >= 0 && slot >= command->textFrom && slot < command->maxArgs));
+            if (data || !looksLikeOption(s) || (optionsEnded && !command)) {
                 if (!command) {
                     command = table.find(s);
-                    if (!command)
-                        usage(QStringLiteral("unknown command \"%1\"; see zmctl --help").arg(s));
+                    if (!command) {
+                        QStringList names;
+                        for (const Command &c : table.commands)
+                            names << c.name;
+                        usage(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(s, names.join(", ")));
+                    }
                 } else {
                     args.positional << s;
                 }
                 continue;
+            }
+            if (s == QLatin1String("--help") || s == QLatin1String("-h")) {
+                std::fputs(qPrintable(command ? commandHelp(*command) : helpText(table)), stdout);
+                return kOk;
+            }
+            if (!command && s == QLatin1String("--commands")) {
+                std::fputs(qPrintable(commandList(table)), stdout);
+                return kOk;
+            }
+            if (!command && s == QLatin1String("--version")) {
+                std::puts(kVersion);
+                return kOk;
             }
             QString name = s, value;
             const bool hasEq = s.startsWith("--") && s.contains('=');
@@ -268,17 +369,35 @@ int main(int argc, char **argv)
                 name = s.section('=', 0, 0);
                 value = s.section('=', 1);
             }
-            const Option *option = optionOf(name);
-            if (!option)
-                usage(command ? QStringLiteral("%1 does not take %2; see zmctl --help").arg(command->name, name)
-                              : QStringLiteral("unknown option %1; see zmctl --help").arg(name));
-            if (option->valued && !hasEq) {
+            const Option *option = globalOption(name);
+            if (!option && command)
+                option = command->option(name);
+            if (!option) {
+                // A negative number or a text where the command still takes an argument is
+                // that argument: the command's own check says what is wrong with it.
+                if (command && !s.startsWith("--") && slot < command->maxArgs) {
+                    args.positional << s;
+                    continue;
+                }
+                if (!command)
+                    usage(QStringLiteral("unknown option %1; see zmctl --help").arg(name));
+                QStringList names;
+                for (const Option &o : command->options)
+                    names << optionText(o);
+                usage(QStringLiteral("%1 does not take %2; %3; see zmctl help %1")
+                          .arg(command->name, name,
+                               names.isEmpty() ? QStringLiteral("it takes no options")
+                                               : QStringLiteral("it takes ") + names.join(", ")));
+            }
+            if (option->valued() && !hasEq) {
                 if (i + 1 >= in.size())
-                    usage(QStringLiteral("%1 needs a value").arg(name));
+                    usage(QStringLiteral("%1 needs a value (%2)").arg(name, option->value));
                 value = in[++i];
-            } else if (!option->valued && hasEq) {
+            } else if (!option->valued() && hasEq) {
                 usage(QStringLiteral("%1 takes no value").arg(name));
             }
+            if (!option->choices.isEmpty() && option->valued())
+                choose(value, name, option->choices);
             if (name == "--port")
                 port = value;
             else if (name == "--log")
@@ -288,13 +407,35 @@ int main(int argc, char **argv)
             else if (name == "--serial")
                 serial = toInt(value, QStringLiteral("--serial"), 0, 255);
             else
-                args.options[name] = option->valued ? value : QStringLiteral("1");
+                args.options[name] = option->valued() ? value : QStringLiteral("1");
         }
         if (!command)
             usage(QStringLiteral("no command given; see zmctl --help"));
         const int n = int(args.positional.size());
-        if (n < command->minArgs || n > command->maxArgs)
-            usage(QStringLiteral("usage: zmctl %1").arg(command->synopsis));
+        if (n < command->minArgs || n > command->maxArgs) {
+            const QString count = command->minArgs == command->maxArgs
+                ? QString::number(command->minArgs)
+                : QStringLiteral("%1 to %2").arg(command->minArgs).arg(command->maxArgs);
+            usage(QStringLiteral("%1 takes %2 argument%3, not %4\nusage: zmctl %5")
+                      .arg(command->name, count, command->maxArgs == 1 ? QString() : QStringLiteral("s"))
+                      .arg(n)
+                      .arg(command->synopsis));
+        }
+        if (command->name == QLatin1String("help")) {
+            if (n == 0) {
+                std::fputs(qPrintable(helpText(table)), stdout);
+                return kOk;
+            }
+            const Command *about = table.find(args.positional[0]);
+            if (!about || about == command) {
+                QStringList names;
+                for (const Command &c : table.commands)
+                    names << c.name;
+                usage(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(args.positional[0], names.join(", ")));
+            }
+            std::fputs(qPrintable(commandHelp(*about)), stdout);
+            return kOk;
+        }
 
         CommandLayer layer;
         layer.setSerialNumber(uint8_t(serial));
@@ -312,7 +453,7 @@ int main(int argc, char **argv)
         if (command->needsPort) {
             QString error;
             if (!layer.open(port, QStringLiteral("%1,n,8,1").arg(baud), &error)) {
-                printError(QStringLiteral("zmctl: %1").arg(error));
+                printError(error);
                 return kUsage;
             }
         }
@@ -322,7 +463,7 @@ int main(int argc, char **argv)
         layer.close();
         return code;
     } catch (const UsageError &e) {
-        printError(QStringLiteral("zmctl: %1").arg(e.message));
+        printError(e.message);
         return kUsage;
     }
 }

@@ -3,6 +3,7 @@
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
 #include "link/command_layer.h"
+#include "link/failure_text.h"
 #include "link/messages.h"
 
 #include <map>
@@ -131,7 +132,7 @@ int CheckFlashType(Commands &c, QString &error)
 {
     uint32_t kilobits = 0;
     if (const uint8_t r = c.getFlashSize(kilobits)) {
-        error = QString::fromLatin1(resultText(r));
+        error = failureText(c.layer(), r);
         return -1;
     }
     if (kilobits == 0) {

@@ -36,12 +36,16 @@ void select(QComboBox *combo, int index)
 
 } // namespace
 
-CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent)
+CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent, RateSwitcher switchRate)
     : ToolDialog(layer, parent)
     , ui(std::make_unique<Ui::CConfigurationDlg>())
     , m_settings(ConfigSettings::of(layer))
+    , m_switchRate(std::move(switchRate))
 {
     ui->setupUi(this);
+    ui->followLabel->hide();
+    ui->followButton->hide();
+    connect(ui->followButton, &QPushButton::clicked, this, &CConfigurationDlg::switchConsole);
     for (QLineEdit *e : {ui->mcuValueEdit, ui->fracEdit, ui->interEdit, ui->dividerEdit, ui->ssEdit})
         new EditFilter(e, EditFilter::hexRule([] { return 4; }));
 
@@ -86,8 +90,7 @@ CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->mcuSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setMcuBaud);
     connect(ui->hsSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setHighSpeedBaud);
     connect(ui->spiSetButton, &QPushButton::clicked, this, &CConfigurationDlg::setSpiBaud);
-    connect(ui->closeButton, &QPushButton::clicked, this, &CConfigurationDlg::reject);
-    setOfflineWidgets({ui->closeButton});
+    setCloseButton(ui->closeButton);
 }
 
 CConfigurationDlg::~CConfigurationDlg() = default;
@@ -167,14 +170,56 @@ void CConfigurationDlg::setMcuBaud()
 {
     takeValues();
     const uint16_t value = m_settings.mcuValue();
-    runCommand(this, layer(), QString(), [value](Commands &c) { return c.setBaudRateMcuUart(value); });
+    const int baud = mcuBaudOf(m_settings.uartClockIndex(), value);
+    runQuery<int>(
+        this, layer(), QString(),
+        [value, baud](Commands &c, int &set) {
+            set = baud;
+            return c.setBaudRateMcuUart(value);
+        },
+        [this](int set) { rateSet(1, set); });
 }
 
 void CConfigurationDlg::setHighSpeedBaud()
 {
     takeValues();
     const uint16_t frac = m_settings.frac(), inter = m_settings.inter();
-    runCommand(this, layer(), QString(), [frac, inter](Commands &c) { return c.setBaudRateHuart(frac, inter); });
+    const int baud = highSpeedBaudOf({frac, inter});
+    runQuery<int>(
+        this, layer(), QString(),
+        [frac, inter, baud](Commands &c, int &set) {
+            set = baud;
+            return c.setBaudRateHuart(frac, inter);
+        },
+        [this](int set) { rateSet(2, set); });
+}
+
+void CConfigurationDlg::rateSet(int uart, int baud)
+{
+    // Another port's rate leaves this line as it is.
+    if (uart != m_settings.commDevice() || baud <= 0)
+        return;
+    const QString port = uart == 1 ? QStringLiteral("MCU UART") : QStringLiteral("HUART");
+    m_followBaud = baud;
+    ui->followLabel->setText(QStringLiteral("The chip's %1 now runs at %2 bit/s: the console's \"BautRate:\" must "
+                                            "follow, or the chip no longer hears it.")
+                                 .arg(port)
+                                 .arg(baud));
+    ui->followLabel->show();
+    ui->followButton->setText(QStringLiteral("Switch BautRate to %1").arg(baud));
+    ui->followButton->setVisible(bool(m_switchRate));
+}
+
+void CConfigurationDlg::switchConsole()
+{
+    if (!m_switchRate)
+        return;
+    ui->followButton->hide();
+    ui->followLabel->setText(m_switchRate(m_followBaud)
+                                 ? QStringLiteral("The console now runs at %1 bit/s.").arg(m_followBaud)
+                                 : QStringLiteral("The console could not switch to %1 bit/s; choose it in its "
+                                                  "\"BautRate:\" list.")
+                                       .arg(m_followBaud));
 }
 
 void CConfigurationDlg::setSpiBaud()

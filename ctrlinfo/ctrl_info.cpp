@@ -1,6 +1,7 @@
 #include "ctrlinfo/ctrl_info.h"
 
 #include "ctrlinfo/config_settings.h"
+#include "link/failure_text.h"
 #include "link/messages.h"
 
 #include <chrono>
@@ -23,11 +24,6 @@ uint8_t readDevice(Commands &c, CtrlInfoDevice device, uint16_t address, int n, 
     return r;
 }
 
-QString resultString(uint8_t r)
-{
-    return QString::fromLatin1(resultText(r));
-}
-
 } // namespace
 
 CtrlInfoDevice ctrlInfoDeviceFrom(int code)
@@ -48,9 +44,11 @@ uint16_t ctrlInfoSignature(CtrlInfoDevice d)
 
 uint8_t StopBitmapIfShown(Commands &c)
 {
+    // A register that cannot be read counts as 0: no bitmap is taken to be shown, and what
+    // comes next finds out for itself whether the chip answers.
     uint8_t osd = 0;
-    if (const uint8_t r = c.readRegister(kOsdControlRegister, osd))
-        return r;
+    if (c.readRegister(kOsdControlRegister, osd) != 0)
+        osd = 0;
     if (!(osd & 0x08))
         return 0;
     if (const uint8_t r = c.bitmapControl(1, 0, 0))
@@ -71,7 +69,7 @@ CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error)
         uint8_t word[2] = {};
         BlockDescriptor block{ctrlInfoMemoryType(device), 0, 2, word};
         if (const uint8_t r = c.blockRead(&block, 1)) {
-            error = resultString(r);
+            error = failureText(c.layer(), r);
             return CtrlInfoDevice::None;
         }
         if (getBe16(word) == ctrlInfoSignature(device)) {

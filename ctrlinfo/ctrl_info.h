@@ -86,8 +86,8 @@ inline uint8_t FindImagePropertyRecord(Commands &c, CtrlInfoDevice device, uint1
     return FindCtrlInfoRecord(c, device, CtrlInfoSection::ImageProperty, address);
 }
 
-// Reads chip register 0x2500; when its bit 3 is set, stops the OSD bitmap and pauses 300 ms.
-// 0 or the failing command's result code.
+// Reads chip register 0x2500 (0 when the read fails); when its bit 3 is set, stops the OSD
+// bitmap and pauses 300 ms. 0, or the result code of the bitmap command that failed.
 uint8_t StopBitmapIfShown(Commands &c);
 
 } // namespace zm

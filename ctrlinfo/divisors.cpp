@@ -39,6 +39,18 @@ uint16_t mcuUartValue(int clockIndex, int baudIndex) { return kMcuValues[clamp(c
 QStringList highSpeedBaudTexts() { return numbers(kHighSpeedBauds); }
 int highSpeedBaud(int baudIndex) { return kHighSpeedBauds[clamp(baudIndex, 5)]; }
 
+int mcuBaudOf(int clockIndex, uint16_t value)
+{
+    const qint64 divisor = qint64(value) + 256;
+    return int((16LL * clockHz(clockIndex) + divisor / 2) / divisor);
+}
+
+int highSpeedBaudOf(const HighSpeedDivisor &d)
+{
+    const double q = d.inter + d.frac / 1024.0;
+    return q > 0 ? int(27'000'000.0 / (16.0 * q) + 0.5) : 0;
+}
+
 HighSpeedDivisor highSpeedDivisor(int baudIndex)
 {
     const double q = 27'000'000.0 / (16.0 * highSpeedBaud(baudIndex));

@@ -20,6 +20,8 @@ int clockHz(int clockIndex); // 27,000,000 or 36,000,000
 QStringList mcuBaudTexts();
 int mcuBaud(int baudIndex);
 uint16_t mcuUartValue(int clockIndex, int baudIndex);
+// The rate a value gives the MCU UART, to the nearest bit a second: 16 x clock / (value + 256).
+int mcuBaudOf(int clockIndex, uint16_t value);
 
 // High-speed UART: "38400" .. "921600"; always from a 27 MHz clock whatever clock is chosen.
 struct HighSpeedDivisor {
@@ -29,6 +31,8 @@ struct HighSpeedDivisor {
 QStringList highSpeedBaudTexts();
 int highSpeedBaud(int baudIndex);
 HighSpeedDivisor highSpeedDivisor(int baudIndex);
+// The rate a divisor gives the high-speed UART, to the nearest bit a second; 0 for no divisor.
+int highSpeedBaudOf(const HighSpeedDivisor &d);
 
 // SPI: the clock divided by 128, 64, ..., 2 ("%2.3f Mhz", halves rounded up); Divider = d / 2 - 1.
 inline constexpr int kSpiRateCount = 7;

@@ -17,7 +17,7 @@ CAeCtrlDlg::CAeCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *pa
                   {ui->indoorModeRadio0, ui->indoorModeRadio1}, ui->indoorSetButton, ui->indoorGetButton);
     new ModeGroup(this, ModeFeature::AeBlc, records.aeBlc, {ui->blcGpioRadio, ui->blcUartRadio},
                   {ui->blcModeRadio0, ui->blcModeRadio1}, ui->blcSetButton, ui->blcGetButton);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CAeCtrlDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CAeCtrlDlg::~CAeCtrlDlg() = default;

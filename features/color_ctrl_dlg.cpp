@@ -14,7 +14,7 @@ CColorCtrlDlg::CColorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidg
     new ModeGroup(this, ModeFeature::Color, records.color, {ui->colorGpioRadio, ui->colorUartRadio},
                   {ui->colorModeRadio0, ui->colorModeRadio1, ui->colorModeRadio2}, ui->colorSetButton,
                   ui->colorGetButton);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CColorCtrlDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CColorCtrlDlg::~CColorCtrlDlg() = default;

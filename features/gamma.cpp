@@ -46,6 +46,18 @@ QPointF gammaPlotPoint(const QPointF &value, const QRectF &plot)
                    plot.bottom() - value.y() / 255.0 * plot.height());
 }
 
+namespace {
+
+// A token as a message quotes it: a file that is no table may hold one of megabytes.
+QString quoted(const QString &token)
+{
+    constexpr int kQuoted = 40;
+    return QLatin1Char('"') + (token.size() > kQuoted ? token.left(kQuoted) + QStringLiteral("...") : token)
+        + QLatin1Char('"');
+}
+
+} // namespace
+
 std::optional<GammaTable> parseGammaText(const QString &text, QString *error)
 {
     static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
@@ -62,12 +74,12 @@ std::optional<GammaTable> parseGammaText(const QString &text, QString *error)
             ok = ok && (hex ? isHexDigit(c) : c >= QChar('0') && c <= QChar('9'));
         if (!ok || value > 255) {
             if (error)
-                *error = QStringLiteral("\"%1\" is not a number from 0 to 255").arg(token);
+                *error = QStringLiteral("%1 is not a number from 0 to 255").arg(quoted(token));
             return std::nullopt;
         }
         if (n == int(table.size())) {
             if (error)
-                *error = QStringLiteral("more than 32 numbers (\"%1\" is the 33rd)").arg(token);
+                *error = QStringLiteral("more than 32 numbers (%1 is the 33rd)").arg(quoted(token));
             return std::nullopt;
         }
         table[size_t(n++)] = uint8_t(value);

@@ -26,7 +26,7 @@ CGammaDlg::CGammaDlg(CommandLayer &layer, FeatureRecords &records, QWidget *pare
     connect(ui->setDefaultButton, &QPushButton::clicked, this, &CGammaDlg::setDefault);
     connect(ui->setValueButton, &QPushButton::clicked, this, &CGammaDlg::writeTable);
     connect(ui->getValueButton, &QPushButton::clicked, this, &CGammaDlg::readTable);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CGammaDlg::reject);
+    setCloseButton(ui->cancelButton);
     showTable();
     readTable();
 }

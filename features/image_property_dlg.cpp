@@ -134,7 +134,7 @@ CImagePropertyDlg::CImagePropertyDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->readE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::readE2prom);
     connect(ui->saveSlidersE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveControlsToE2prom);
     connect(ui->saveEnablesE2promButton, &QPushButton::clicked, this, &CImagePropertyDlg::saveEnablesToE2prom);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CImagePropertyDlg::reject);
+    setCloseButton(ui->cancelButton);
     reload(true);
 }
 
@@ -152,10 +152,14 @@ void CImagePropertyDlg::sliderMoved(const Slider &s)
 void CImagePropertyDlg::writeSlider(const Slider &s)
 {
     const uint8_t byte = s.byte(s.slider->value());
-    runCommand(
+    const int index = int(&s - m_sliders.constData());
+    runQuery<uint8_t>(
         this, layer(), kWriteFailed,
-        [address = s.address, byte](Commands &c) { return writeRegisters(c, address, &byte, 1); },
-        {.disableWindow = false});
+        [address = s.address, byte](Commands &c, uint8_t &written) {
+            written = byte;
+            return writeRegisters(c, address, &byte, 1);
+        },
+        [this, index](uint8_t written) { showWritten(index, &written, 1); }, {.disableWindow = false});
 }
 
 void CImagePropertyDlg::showValue(const Slider &s, uint8_t byte)
@@ -172,6 +176,17 @@ void CImagePropertyDlg::showControls(const PictureControls &c)
     for (int i = 0; i < m_sliders.size(); ++i)
         showValue(m_sliders[i], bytes[i]);
     showEnables(c.control);
+}
+
+void CImagePropertyDlg::showWritten(int first, const uint8_t *bytes, int n)
+{
+    if (!m_registers)
+        return;
+    uint8_t *fields[] = {&m_registers->brightness, &m_registers->contrast, &m_registers->offContrast, &m_registers->hue,
+                         &m_registers->saturation};
+    for (int i = 0; i < n && first + i < 5; ++i)
+        *fields[first + i] = bytes[i];
+    ui->registerText->setPlainText(registerDump(*m_registers));
 }
 
 void CImagePropertyDlg::showEnables(uint8_t control)
@@ -197,6 +212,7 @@ void CImagePropertyDlg::reload(bool sliders)
         [this, sliders](const PictureControls &p) {
             if (sliders)
                 showControls(p);
+            m_registers = p;
             ui->registerText->setPlainText(registerDump(p));
         });
 }
@@ -217,6 +233,10 @@ void CImagePropertyDlg::setDefault()
                 showValue(m_sliders[i], kDefaultFirst[size_t(i)]);
             for (int i = 0; i < 2 && !second; ++i)
                 showValue(m_sliders[3 + i], kDefaultSecond[size_t(i)]);
+            if (!first)
+                showWritten(0, kDefaultFirst.data(), 3);
+            if (!second)
+                showWritten(3, kDefaultSecond.data(), 2);
         });
     });
 }

@@ -11,6 +11,7 @@
 #include <QList>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QLabel;
@@ -46,6 +47,9 @@ private:
     void showValue(const Slider &s, uint8_t byte);
     void showControls(const picture::PictureControls &c);
     void showEnables(uint8_t control);
+    // The register box after a write of `n` of the five picture registers from `first` (0 for
+    // brightness); nothing while the box holds no read yet.
+    void showWritten(int first, const uint8_t *bytes, int n);
     uint8_t checkedEnables() const;
     void reload(bool sliders);
     void setDefault();
@@ -58,6 +62,7 @@ private:
     std::unique_ptr<Ui::CImagePropertyDlg> ui;
     QList<Slider> m_sliders; // brightness, contrast, off contrast, hue, saturation
     bool m_showing = false;
+    std::optional<picture::PictureControls> m_registers; // what the register box shows
 };
 
 } // namespace zm

@@ -13,7 +13,7 @@ CMirrorCtrlDlg::CMirrorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWi
     ui->setupUi(this);
     new ModeGroup(this, ModeFeature::Mirror, records.mirror, {ui->mirrorGpioRadio, ui->mirrorUartRadio},
                   {ui->mirrorModeRadio0, ui->mirrorModeRadio1}, ui->mirrorSetButton, ui->mirrorGetButton);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CMirrorCtrlDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CMirrorCtrlDlg::~CMirrorCtrlDlg() = default;

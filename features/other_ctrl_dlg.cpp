@@ -16,7 +16,7 @@ COtherCtrlDlg::COtherCtrlDlg(CommandLayer &layer, QWidget *parent)
             [run] { run([](Commands &c) { return c.dacControl(false); }); });
     connect(ui->execFormulaButton, &QPushButton::clicked, this,
             [run] { run([](Commands &c) { return c.execCommFormula(); }); });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &COtherCtrlDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 COtherCtrlDlg::~COtherCtrlDlg() = default;

@@ -46,7 +46,7 @@ CPowerCtrlDlg::CPowerCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidg
 
     connect(ui->propertySetButton, &QPushButton::clicked, this, &CPowerCtrlDlg::setProperty);
     connect(ui->propertyGetButton, &QPushButton::clicked, this, &CPowerCtrlDlg::getProperty);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CPowerCtrlDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CPowerCtrlDlg::~CPowerCtrlDlg() = default;

@@ -18,7 +18,7 @@ CRtcTimeDlg::CRtcTimeDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->useCurrentCheck, &QCheckBox::toggled, this, &CRtcTimeDlg::useCurrentTime);
     connect(ui->setTimeButton, &QPushButton::clicked, this, &CRtcTimeDlg::setTime);
     connect(ui->getTimeButton, &QPushButton::clicked, this, &CRtcTimeDlg::getTime);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CRtcTimeDlg::reject);
+    setCloseButton(ui->cancelButton);
     ui->useCurrentCheck->setChecked(true);
 }
 

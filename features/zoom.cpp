@@ -61,10 +61,15 @@ ZoomRect pan(const ZoomRect &z, uint16_t sourceWidth, uint16_t sourceHeight, Pan
     return ZoomRect{uint16_t(w), uint16_t(h), uint16_t(x), uint16_t(y)};
 }
 
+bool zoomFits(uint16_t sourceWidth, uint16_t sourceHeight, const ZoomRect &z)
+{
+    return uint32_t(z.hStart) + z.width <= sourceWidth && uint32_t(z.vStart) + z.height <= sourceHeight;
+}
+
 ZoomPicture zoomPicture(const QSizeF &area, uint16_t sourceWidth, uint16_t sourceHeight, const ZoomRect &z)
 {
     ZoomPicture p;
-    p.fits = uint32_t(z.hStart) + z.width <= sourceWidth && uint32_t(z.vStart) + z.height <= sourceHeight;
+    p.fits = zoomFits(sourceWidth, sourceHeight, z);
     if (sourceWidth == 0 || sourceHeight == 0 || area.width() <= 0 || area.height() <= 0)
         return p;
     p.scale = std::min(area.width() / sourceWidth, area.height() / sourceHeight);

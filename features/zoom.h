@@ -74,5 +74,7 @@ struct ZoomPicture {
     bool fits = true;
 };
 ZoomPicture zoomPicture(const QSizeF &area, uint16_t sourceWidth, uint16_t sourceHeight, const ZoomRect &z);
+// Whether the rectangle lies inside the source; the chip refuses one that does not.
+bool zoomFits(uint16_t sourceWidth, uint16_t sourceHeight, const ZoomRect &z);
 
 } // namespace zm

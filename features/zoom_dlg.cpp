@@ -55,6 +55,8 @@ CZoomDlg::CZoomDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent
         m_edits << filter;
         m_editNames << name;
     }
+    // Room for the warning from the start, so that the window does not jump when it comes.
+    ui->refuseLabel->setMinimumHeight(2 * ui->refuseLabel->fontMetrics().lineSpacing());
     showSizes({m_record.sourceWidth, m_record.sourceHeight, m_record.zoom});
 
     fillSteps(ui->horZoomCombo, kHorZoomSteps, m_steps.zoomH);
@@ -73,7 +75,7 @@ CZoomDlg::CZoomDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent
     };
     for (const auto &[button, how] : pans)
         connect(button, &QPushButton::clicked, this, [this, how = how] { panZoom(how); });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CZoomDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CZoomDlg::~CZoomDlg() = default;
@@ -113,8 +115,17 @@ void CZoomDlg::redraw()
     // Half-typed fields leave the drawing as it was.
     if (m_edits.size() < 6)
         return;
-    if (const auto s = typedSizes(false))
-        ui->zoomView->setZoom(s->sourceWidth, s->sourceHeight, s->zoom);
+    const auto s = typedSizes(false);
+    if (!s)
+        return;
+    ui->zoomView->setZoom(s->sourceWidth, s->sourceHeight, s->zoom);
+    // Still sent as typed: the user may know the chip better; but not without a word.
+    const bool fits = zoomFits(s->sourceWidth, s->sourceHeight, s->zoom);
+    ui->refuseLabel->setText(fits ? QString()
+                                  : QStringLiteral("The rectangle leaves the %1x%2 source: the chip will refuse it "
+                                                   "(\"Invalid data format\"). It is sent as typed all the same.")
+                                        .arg(s->sourceWidth)
+                                        .arg(s->sourceHeight));
 }
 
 void CZoomDlg::apply(const Sizes &s)

@@ -87,6 +87,12 @@ int CommandLayer::timeoutFor(uint8_t code) const
     return code == cmd::FlashChipErase ? kEraseTimeout : m_timeout.load();
 }
 
+CommandLayer::SentCommand CommandLayer::lastSent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sent;
+}
+
 AnswerRecord CommandLayer::answer() const
 {
     std::lock_guard lock(m_mutex);
@@ -224,6 +230,11 @@ void CommandLayer::resetWait()
 
 uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_sent = SentCommand{true, frame.code, QByteArray(reinterpret_cast<const char *>(frame.data.data()), frame.length),
+                             timeoutFor(frame.code), false};
+    }
     if (!m_link->isOpen()) {
         std::lock_guard lock(m_mutex);
         m_lastResult = rc::SendFailed;
@@ -258,6 +269,11 @@ uint8_t CommandLayer::sendAndWait(const CommandRecord &frame, After after)
 
 uint8_t CommandLayer::waitForAnswer(int timeoutMs)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_sent.closing = true;
+        m_sent.timeoutMs = timeoutMs;
+    }
     resetWait();
     const uint8_t serial = m_serial.load();
     m_link->post([this, serial] {

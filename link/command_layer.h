@@ -73,6 +73,18 @@ public:
     // result code and records it as the last result.
     uint8_t sendAndWait(const CommandRecord &frame, After after = After::Idle);
 
+    // The last wait for the chip: the command sent and how long its answer was waited for, so
+    // that a failure can say which command it was. `closing` marks the wait for the closing
+    // answer of a raw phase, after the command that opened it.
+    struct SentCommand {
+        bool valid = false;
+        uint8_t code = 0;
+        QByteArray data;
+        int timeoutMs = 0;
+        bool closing = false;
+    };
+    SentCommand lastSent() const;
+
     // Raw phases of the frame-buffer transfer.
     // The closing answer of a raw phase: any frame but a motion notification.
     uint8_t waitForAnswer(int timeoutMs);
@@ -150,6 +162,7 @@ private:
     std::atomic<int> m_pcUart{1};
     std::atomic<bool> m_lost{false};
     QString m_lostReason; // under m_mutex
+    SentCommand m_sent;   // under m_mutex
 
     // Shared between the link thread (receive path) and the worker in flight.
     mutable std::mutex m_mutex;

@@ -92,6 +92,9 @@ inline constexpr char kUnknowFlashType[] = "Unknow flash type";
 // Upload and download of the control-info memory, and the flash erase.
 inline constexpr char kChipEraseFinish[] = "Chip Erase finish!";
 inline constexpr char kWaitForErase[] = "Please wait for erase finish.";
+// Asked before the whole flash is erased (not before a download, which erases to write).
+inline constexpr char kEraseWholeFlashQuestion[] =
+    "Erase the whole SPI flash? Everything on it goes, the control info and the logo included.";
 inline constexpr char kSelectUploadFile[] = "Please select file to save upload data";
 inline constexpr char kSelectCtrlInfoDevice[] = "Please select device of ctrl info";
 inline constexpr char kSelectDeviceSize[] = "Please select device size";

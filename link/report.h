@@ -52,6 +52,7 @@ struct Outcome {
 };
 
 struct Report {
+    // A total of 0 sets the progress back to nothing (the start of a procedure, a failure).
     std::function<void(qint64 done, qint64 total)> progress;
     std::function<void(const QString &text)> status;
     std::function<void(const QString &text)> counter;

@@ -84,6 +84,12 @@ QString raw(const uint8_t *d, int n)
     return parts.join(' ');
 }
 
+// "1 item", "4 items".
+QString items(int count)
+{
+    return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
+}
+
 QString transfer(const uint8_t *d, int n, bool write)
 {
     if (shortOf(n, 4))
@@ -96,14 +102,14 @@ QString transfer(const uint8_t *d, int n, bool write)
         if (shortOf(n, 5))
             return raw(d, n);
         head = 5;
-        text = QStringLiteral("%1 %2, %3 items of %4").arg(memoryName(type), hex(getBe16(d + 3), 4)).arg(count).arg(d[2]);
+        text = QStringLiteral("%1 %2, %3 of %4").arg(memoryName(type), hex(getBe16(d + 3), 4), items(count)).arg(d[2]);
     } else if (type == 6) {
         if (shortOf(n, 6))
             return raw(d, n);
         head = 6;
-        text = QStringLiteral("%1 %2, %3 items").arg(memoryName(type), hex(getBe32(d + 2), 8)).arg(count);
+        text = QStringLiteral("%1 %2, %3").arg(memoryName(type), hex(getBe32(d + 2), 8), items(count));
     } else {
-        text = QStringLiteral("%1 %2, %3 items").arg(memoryName(type), hex(getBe16(d + 2), 4)).arg(count);
+        text = QStringLiteral("%1 %2, %3").arg(memoryName(type), hex(getBe16(d + 2), 4), items(count));
     }
     if (write && n > head)
         text += QStringLiteral(": ") + raw(d + head, n - head);

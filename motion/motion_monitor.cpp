@@ -1,5 +1,6 @@
 #include "motion/motion_monitor.h"
 
+#include "link/failure_text.h"
 #include "link/messages.h"
 
 #include <QElapsedTimer>
@@ -28,7 +29,7 @@ MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified 
 
 bool MotionMonitor::fail(uint8_t result)
 {
-    m_report.fail(QString::fromLatin1(resultText(result)));
+    m_report.fail(failureText(m_layer, result));
     return false;
 }
 
@@ -136,6 +137,11 @@ uint8_t MotionMonitor::closing(const std::function<uint8_t()> &command)
 
 bool MotionMonitor::close()
 {
+    // Nothing can be closed on a line that went away, and what the chip holds now is not known.
+    if (m_layer.portLost()) {
+        m_report.setStatus(QStringLiteral("Unknow"));
+        return false;
+    }
     uint8_t r = closing([this] { return m_c.commMotionControl(false); });
     if (r != 0)
         return fail(r);

@@ -1,5 +1,6 @@
 #include "motion/motion_settings.h"
 
+#include "link/failure_text.h"
 #include "link/hex_text.h"
 #include "link/messages.h"
 
@@ -119,8 +120,8 @@ bool MotionSettingAccess::failed(uint8_t result, bool writing)
     if (result == rc::Stopped)
         return false;
     const char *prefix = writing ? msg::kWriteRegisterFailed : msg::kReadRegisterFailed;
-    const char *text = m_portBusy ? msg::kMotionPortBusy : resultText(result);
-    m_report.fail(QString::fromLatin1(prefix) + QString::fromLatin1(text));
+    const QString text = m_portBusy ? QString::fromLatin1(msg::kMotionPortBusy) : failureText(m_c.layer(), result);
+    m_report.fail(QString::fromLatin1(prefix) + text);
     return false;
 }
 

@@ -17,7 +17,6 @@ CLogoDlg::CLogoDlg(CommandLayer &layer, QWidget *parent)
     showHexBytes(m_fields, osd::LogoBlock::opening());
     bindHexOrZeros(ui->logoAddrEdit, 8, QStringLiteral("0"));
     bindHexOrZeros(ui->logoSizeEdit, 4, QStringLiteral("0"));
-    setOfflineWidgets({ui->cancelButton});
 
     connect(ui->getButton, &QPushButton::clicked, this, [this] {
         readBlock(this, osd::LogoBlock::kRuns, [this](const QByteArray &b) {
@@ -33,7 +32,7 @@ CLogoDlg::CLogoDlg(CommandLayer &layer, QWidget *parent)
         runCommand(this, this->layer(), QString(),
                    [address, size](Commands &c) { return c.logoControl(3, size, address); });
     });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CLogoDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     ui->getButton->click();
 }

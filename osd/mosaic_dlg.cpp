@@ -14,7 +14,6 @@ CMosaicDlg::CMosaicDlg(CommandLayer &layer, QWidget *parent)
     m_fields = {ui->posXEdit, ui->posYEdit, ui->widthEdit, ui->heightEdit, ui->subbWidthEdit, ui->subbHeightEdit};
     bindHexBytes(m_fields);
     showHexBytes(m_fields, osd::MosaicBlock::opening());
-    setOfflineWidgets({ui->cancelButton});
 
     // The window stays enabled while its commands run.
     const WorkerRunner::Options enabled{.disableWindow = false};
@@ -24,7 +23,7 @@ CMosaicDlg::CMosaicDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->setButton, &QPushButton::clicked, this, [this, enabled] {
         writeBlock(this, osd::MosaicBlock::kRuns, readHexBytes(m_fields), enabled);
     });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CMosaicDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     ui->getButton->click();
 }

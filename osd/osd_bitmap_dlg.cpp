@@ -26,7 +26,6 @@ COsdBitmapDlg::COsdBitmapDlg(CommandLayer &layer, QWidget *parent)
     new EditFilter(ui->thresholdEdit, EditFilter::hexRule([] { return 4; }));
     bindHexOrZeros(ui->addressEdit, 8, QStringLiteral("0"));
     bindHexOrZeros(ui->lengthEdit, 4, QStringLiteral("0"));
-    setOfflineWidgets({ui->cancelButton});
 
     showBlock(m_read);
 
@@ -40,7 +39,7 @@ COsdBitmapDlg::COsdBitmapDlg(CommandLayer &layer, QWidget *parent)
             [this] { writeBlock(this, osd::BitmapBlock::kRuns, composed().toBytes()); });
     connect(ui->startButton, &QPushButton::clicked, this, &COsdBitmapDlg::onStart);
     connect(ui->stopButton, &QPushButton::clicked, this, &COsdBitmapDlg::onStop);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &COsdBitmapDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     ui->getButton->click();
 }

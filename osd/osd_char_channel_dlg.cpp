@@ -10,6 +10,7 @@
 #include "ui_osd_char_channel_dlg.h"
 
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 
@@ -57,8 +58,9 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
         connect(l.addChar, &QPushButton::clicked, this, [this, n] { addChar(n + 1); });
         connect(l.clearLine, &QPushButton::clicked, this, [this, n] { clearLine(n + 1); });
     }
-    // The line columns keep to the labels; spare width goes to the right.
-    ui->channelLayout->setColumnStretch(5, 1);
+    // A colour field keeps its size; the line columns share the group's width with the rest.
+    for (QHBoxLayout *l : {ui->charColorLayout1, ui->charColorLayout2, ui->charColorLayout3, ui->charColorLayout4})
+        l->addStretch(1);
     const QStringList alpha = osd::CharChannel::alphaLabels();
     ui->alphaCombo->addItems(alpha);
     ui->flickerFreqCombo->addItems(alpha);
@@ -66,7 +68,7 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
     ui->flickerFreqCombo->setMaxVisibleItems(20);
     m_foil = new PaletteField(ui->foilColorEdit, ui->foilSwatch, &m_chooseColor);
     setOfflineWidgets({ui->charSwatch1, ui->charSwatch2, ui->charSwatch3, ui->charSwatch4, ui->foilSwatch,
-                       ui->charListButton, ui->cancelButton});
+                       ui->charListButton});
 
     showBlock(m_read);
     for (int line = 1; line <= osd::CharChannel::kLines; ++line)
@@ -78,7 +80,7 @@ COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
         COsdCharListDlg list(this);
         list.exec();
     });
-    connect(ui->cancelButton, &QPushButton::clicked, this, &COsdCharChannelDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     onGet();
 }

@@ -44,8 +44,7 @@ COsdConfigDlg::COsdConfigDlg(CommandLayer &layer, QWidget *parent)
         m_palette[n] = new PaletteField(edits[n], swatches[n], &m_chooseColor);
     // The swatches and the detail windows need no port.
     setOfflineWidgets({swatches, swatches + osd::OsdControl::kPaletteSize});
-    setOfflineWidgets({ui->charConfigButton, ui->logoConfigButton, ui->mosaicConfigButton, ui->bitmapConfigButton,
-                       ui->cancelButton});
+    setOfflineWidgets({ui->charConfigButton, ui->logoConfigButton, ui->mosaicConfigButton, ui->bitmapConfigButton});
 
     showBlock(m_read);
 
@@ -55,7 +54,7 @@ COsdConfigDlg::COsdConfigDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->logoConfigButton, &QPushButton::clicked, this, &COsdConfigDlg::openDetail<CLogoDlg>);
     connect(ui->mosaicConfigButton, &QPushButton::clicked, this, &COsdConfigDlg::openDetail<CMosaicDlg>);
     connect(ui->bitmapConfigButton, &QPushButton::clicked, this, &COsdConfigDlg::openDetail<COsdBitmapDlg>);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &COsdConfigDlg::reject);
+    setCloseButton(ui->cancelButton);
 
     onGet();
 }

@@ -1,10 +1,11 @@
 # bash completion for zmctl: commands, options, memory names, choices, files and port paths.
 #
-# The commands, their options and their synopses come from the zmctl being completed
-# (zmctl --commands), so a command added to zmctl completes without touching this file. The
-# synopsis says what each argument is: MEM completes memory names, a|b|c its choices, FILE
-# (and any name not known to be a number or a text) file names; --port completes COM1..COM20
-# and the ports `zmctl ports` reports.
+# The commands, their options, their synopses and the fixed values of their arguments and
+# options come from the zmctl being completed (zmctl --commands), so a command or a choice
+# added to zmctl completes without touching this file: what its help lists is offered here.
+# Where the table names no values, the synopsis says what an argument is: a|b|c its choices,
+# FILE (and any name not known to be a number or a text) file names; --port completes
+# COM1..COM20 and the ports `zmctl ports` reports.
 
 # The placeholders that stand for numbers or free text: nothing to offer for them.
 _zmctl_plain=" ADDR CODE COUNT H HEX KEY L LENGTH LINE M N NAME S T TEXT V VALUE W X Y "
@@ -30,9 +31,7 @@ _zmctl_value()
     what=${what#[}
     what=${what%]}
     what=${what//\"/}
-    if [[ $what == MEM ]]; then
-        _zmctl_words "$cur" "chip sensor ccir656 i2c-eeprom spi-eeprom spi-flash"
-    elif [[ $what == *"|"* ]]; then
+    if [[ $what == *"|"* ]]; then
         local choice choices=() files=0 parts
         IFS='|' read -ra parts <<<"$what"
         for choice in "${parts[@]}"; do
@@ -74,35 +73,45 @@ _zmctl()
     local table
     table=$("$prog" --commands 2>/dev/null) || return 0
 
-    local name opts synopsis global_opts="" command="" command_opts="" command_synopsis=""
-    local -A opts_of synopsis_of
+    local entry name opts synopsis values value_entry global_opts="" command="" command_opts="" command_synopsis=""
+    local -A opts_of synopsis_of values_of
     while IFS= read -r entry; do
+        # Split by hand: read would take two tabs around an empty field for one.
         name=${entry%%$'\t'*}
         entry=${entry#*$'\t'}
         opts=${entry%%$'\t'*}
-        synopsis=${entry#*$'\t'}
+        entry=${entry#*$'\t'}
+        synopsis=${entry%%$'\t'*}
+        values=${entry#*$'\t'}
+        [[ $values == "$entry" ]] && values=""
         if [[ $name == zmctl ]]; then
             global_opts=$opts
         else
             opts_of[$name]=$opts
             synopsis_of[$name]=$synopsis
         fi
+        # "WHAT=a|b" or "WHAT@FIRST=a|b", keyed by command (zmctl for the program's own).
+        for value_entry in $values; do
+            values_of["$name ${value_entry%%=*}"]=${value_entry#*=}
+        done
     done <<<"$table"
 
-    # Which command, how many of its arguments, and whether the last word wants a value.
-    local i word positional=0 pending=""
+    # Which command, its arguments so far, and whether the last word wants a value.
+    local i word positional=0 pending="" first="" ended=0
     for ((i = 1; i < ${#words[@]}; i++)); do
         word=${words[i]}
         if [[ -n $pending ]]; then
             pending=""
-        elif [[ $word == -?* ]]; then
+        elif ((!ended)) && [[ $word == -- ]]; then
+            ended=1
+        elif ((!ended)) && [[ $word == -?* ]]; then
             [[ $word != *=* && " $global_opts $command_opts " == *" $word= "* ]] && pending=$word
         elif [[ -z $command ]]; then
             command=$word
             command_opts=${opts_of[$word]-}
             command_synopsis=${synopsis_of[$word]-}
         else
-            ((positional++))
+            ((positional++ == 0)) && first=$word
         fi
     done
 
@@ -112,9 +121,15 @@ _zmctl()
         value=${cur#*=}
     fi
     if [[ -n $option ]]; then
+        # The values the table names: those that depend on the first argument, the command's,
+        # the program's.
+        local known=${values_of["$command $option@$first"]-${values_of["$command $option"]-${values_of["zmctl $option"]-}}}
+        if [[ -n $known ]]; then
+            _zmctl_words "$value" "${known//|/ }"
+            return 0
+        fi
         case $option in
         --port) _zmctl_ports "$value" "$prog" ;;
-        --baud) _zmctl_words "$value" "9600 19200 38400 57600 115200 230400 460800 921600" ;;
         --log) _zmctl_files "$value" ;;
         *)
             # The option's placeholder in the synopsis: "[-o FILE]", "--source gpio|uart".
@@ -131,7 +146,7 @@ _zmctl()
         return 0
     fi
 
-    if [[ $cur == -* ]]; then
+    if [[ $cur == -* ]] && ((!ended)); then
         local all=${global_opts//=/}
         [[ -n $command ]] && all+=" ${command_opts//=/}"
         _zmctl_words "$cur" "$all"
@@ -140,6 +155,11 @@ _zmctl()
 
     if [[ -z $command ]]; then
         _zmctl_words "$cur" "${!opts_of[*]}"
+        return 0
+    fi
+    # zmctl help COMMAND
+    if [[ $command == help ]]; then
+        ((positional == 0)) && _zmctl_words "$cur" "${!opts_of[*]}"
         return 0
     fi
 
@@ -158,7 +178,15 @@ _zmctl()
             args+=("$word")
         fi
     done
-    ((positional < ${#args[@]})) && _zmctl_value "${args[positional]}" "$cur"
+    ((positional < ${#args[@]})) || return 0
+    local known=${values_of["$command ${args[positional]}"]-}
+    if [[ -n $known ]]; then
+        _zmctl_words "$cur" "${known//|/ }"
+        # "default|FILE": the table names the word, the synopsis the file.
+        [[ ${args[positional]} == *FILE* ]] && _zmctl_files "$cur"
+    else
+        _zmctl_value "${args[positional]}" "$cur"
+    fi
     return 0
 }
 

@@ -69,6 +69,10 @@ std::optional<FaultRule> FaultRule::parse(const QString &text, QString *error)
             rule.command = value.toInt(&ok, 16);
             if (!ok || value.isEmpty() || rule.command < 0 || rule.command > 255)
                 return fail(error, QStringLiteral("bad command code '%1'").arg(parts[i].trimmed()));
+        } else if (key == u"skip") {
+            rule.skip = value.toInt(&ok, 10);
+            if (!ok || rule.skip < 0)
+                return fail(error, QStringLiteral("bad count '%1'").arg(parts[i].trimmed()));
         } else if (key == u"times") {
             rule.times = value.toInt(&ok, 10);
             if (!ok || rule.times < 1)
@@ -95,6 +99,8 @@ QString FaultRule::toString() const
     }
     if (command >= 0)
         text += QStringLiteral(",cmd=0x%1").arg(command, 2, 16, QLatin1Char('0'));
+    if (skip > 0)
+        text += QStringLiteral(",skip=%1").arg(skip);
     if (times >= 0 && kind != FaultKind::Flaky)
         text += QStringLiteral(",times=%1").arg(times);
     if (closing)

@@ -24,11 +24,13 @@ struct FaultRule {
     int value = 0;
     int command = -1; // command code it applies to; -1 for every command
     int times = -1;   // how many more times it applies; -1 for as long as it stays
+    int skip = 0;     // how many matching commands still pass untouched before it applies
     // It applies to the closing answer of a raw frame-buffer phase rather than to the command's
     // first answer.
     bool closing = false;
 
-    // Parses KIND[=VALUE][,cmd=CODE][,times=N][,closing]; CODE is hexadecimal with or without 0x.
+    // Parses KIND[=VALUE][,cmd=CODE][,skip=N][,times=N][,closing]; CODE is hexadecimal with or
+    // without 0x.
     // A rule without cmd never touches the chip's own motion notifications; cmd=0x39 does.
     static std::optional<FaultRule> parse(const QString &text, QString *error = nullptr);
     QString toString() const;

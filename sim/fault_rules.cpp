@@ -29,6 +29,11 @@ FaultEffects FaultRules::collect(int code, bool notification, bool rawPhase, boo
             ++it;
             continue;
         }
+        if (r.skip > 0) {
+            --r.skip;
+            ++it;
+            continue;
+        }
         switch (r.kind) {
         case FaultKind::NoAnswer: e.noAnswer = true; break;
         case FaultKind::Serial: e.wrongSerial = true; break;

@@ -22,7 +22,7 @@ const char kDescription[] =
     "--sector-erase-ms); two frame buffers of 1 MiB. The delay of a frame-buffer read is the pause\n"
     "in microseconds between the answer and the picture bytes.\n"
     "\n"
-    "Faults (--fault, repeatable): KIND[=VALUE][,cmd=CODE][,times=N][,closing]\n"
+    "Faults (--fault, repeatable): KIND[=VALUE][,cmd=CODE][,skip=N][,times=N][,closing]\n"
     "  noanswer      the command is dropped, nothing is sent\n"
     "  serial        the answer carries a wrong serial number\n"
     "  sign          the answer starts with a wrong sign byte\n"
@@ -34,7 +34,8 @@ const char kDescription[] =
     "  hangup        the chip closes the line; zmsim then opens a new pseudo-terminal,\n"
     "                prints its 'zmsim: <path>' line and points --link at it\n"
     "CODE is hexadecimal (0x26 or 26); without cmd a rule applies to every command\n"
-    "(cmd=0x39 applies it to the motion notifications). Without times it stays.\n"
+    "(cmd=0x39 applies it to the motion notifications). skip=N lets the first N commands it\n"
+    "matches pass untouched. Without times it stays.\n"
     "With closing, noanswer, serial, sign, status or delay applies to the answer that ends a\n"
     "frame-buffer transfer (cmd=0x32 or 0x33) instead of its first answer.";
 

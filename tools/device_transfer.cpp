@@ -1,6 +1,7 @@
 #include "tools/device_transfer.h"
 
 #include "ctrlinfo/config_settings.h"
+#include "link/failure_text.h"
 #include "link/file_writer.h"
 #include "link/input_file.h"
 #include "link/messages.h"
@@ -90,7 +91,7 @@ bool DeviceTransfer::fail(const QString &message)
 // The fixed text, and on a line of its own what the chip or the link said.
 bool DeviceTransfer::fail(const char *fixed, uint8_t result)
 {
-    return fail(text(fixed) + '\n' + text(resultText(result)));
+    return fail(joinLines({text(fixed), failureText(m_c.layer(), result)}));
 }
 
 void DeviceTransfer::setCounter(qint64 done, qint64 total) const
@@ -189,7 +190,7 @@ bool DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
 
 bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (o.path.isEmpty())
         return fail(text(msg::kSelectUploadFile));
     if (s.device == CtrlInfoDevice::None)
@@ -227,7 +228,7 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
     if (r == rc::Stopped)
         failure = QStringLiteral("The upload was stopped.\n") + where;
     else if (r)
-        failure = text(msg::kReadDataFailedUpload) + '\n' + text(resultText(r)) + '\n' + where;
+        failure = joinLines({text(msg::kReadDataFailedUpload), failureText(m_c.layer(), r), where});
     else if (!file.write(data) || !file.commit())
         failure = QStringLiteral("%1 %2").arg(text(msg::kWriteFileFailed), file.errorString());
     if (!failure.isEmpty()) {
@@ -279,7 +280,7 @@ QString DeviceTransfer::downloadStop(uint32_t address) const
 
 bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
         return fail(text(msg::kSelectCtrlInfoDevice));
     const QByteArray data = readSource(s, path);
@@ -305,8 +306,8 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
             if (r && m_report.stopRequested())
                 return fail(downloadStop(address));
             if (r)
-                return fail(text(w ? msg::kWriteDataFailedDownload : msg::kReadDataFailedDownload) + '\n'
-                            + text(resultText(r)) + '\n' + downloadStop(address));
+                return fail(joinLines({text(w ? msg::kWriteDataFailedDownload : msg::kReadDataFailedDownload),
+                                       failureText(m_c.layer(), r), downloadStop(address)}));
             same = std::equal(bytesIn + address, bytesIn + address + n, back.data.begin());
         }
         if (!same)
@@ -323,7 +324,7 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
 
 bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyResult &result)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
         return fail(text(msg::kSelectCtrlInfoDevice));
     const QByteArray expected = readSource(s, path);
@@ -334,7 +335,8 @@ bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyRes
     if (r == rc::Stopped)
         return fail(QStringLiteral("The comparison was stopped at %1.").arg(hexAddress(uint32_t(actual.size()))));
     if (r)
-        return fail(QStringLiteral("Read data failed at %1\n%2").arg(hexAddress(uint32_t(actual.size())), text(resultText(r))));
+        return fail(joinLines({QStringLiteral("Read data failed at %1").arg(hexAddress(uint32_t(actual.size()))),
+                               failureText(m_c.layer(), r)}));
     result = VerifyResult{expected.size(), 0, 0};
     for (qsizetype i = expected.size() - 1; i >= 0; --i) {
         if (expected[i] != actual[i]) {
@@ -355,7 +357,7 @@ bool DeviceTransfer::eraseFlash(bool stopBitmapFirst)
     // Only an erase that the chip reported done is called finished: after a time-out the chip
     // may still be erasing.
     if (const uint8_t r = m_c.flashChipErase())
-        return fail(text(resultText(r)));
+        return fail(failureText(m_c.layer(), r));
     m_report.setStatus(QString());
     m_report.inform(text(msg::kChipEraseFinish));
     return true;

@@ -1,5 +1,6 @@
 #include "tools/fbuf_transfer.h"
 
+#include "link/failure_text.h"
 #include "link/file_writer.h"
 #include "link/input_file.h"
 #include "link/messages.h"
@@ -52,9 +53,9 @@ void fbufDecrypt(QByteArray &b, uint8_t key)
 
 namespace {
 
-QString withResult(const char *prefix, uint8_t r)
+QString withResult(const CommandLayer &layer, const char *prefix, uint8_t r)
 {
-    return QString::fromLatin1(prefix) + QString::fromLatin1(resultText(r));
+    return QString::fromLatin1(prefix) + failureText(layer, r);
 }
 
 QString bytesText(qint64 n)
@@ -76,14 +77,14 @@ Outcome FbufTransfer::fail(const QString &text, uint8_t code)
     if (!text.isEmpty())
         m_report.fail(text);
     m_layer.endRawPhase();
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     return Outcome::failed(code, text);
 }
 
 Outcome FbufTransfer::stopped()
 {
     m_layer.endRawPhase();
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     return Outcome::stopped();
 }
 
@@ -92,14 +93,14 @@ Outcome FbufTransfer::getLength(uint8_t frame)
     uint32_t length = 0;
     const uint8_t r = m_c.getFbufLength(frame, length);
     if (r)
-        return fail(QString::fromLatin1(resultText(r)), r);
+        return fail(failureText(m_layer, r), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     return Outcome::done();
 }
 
 Outcome FbufTransfer::readToFile(const FbufOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
     // Opened before the chip is asked: the picture goes to a temporary file beside the target,
     // which replaces the target only once the whole picture is in and on the disk, so a failed
@@ -112,7 +113,7 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
     uint32_t length = 0;
     uint8_t r = m_c.getFbufLength(o.frame, length);
     if (r)
-        return fail(withResult(msg::kGetFbufSizeFailed, r), r);
+        return fail(withResult(m_layer, msg::kGetFbufSizeFailed, r), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     if (length <= 4)
         return fail(QString::fromLatin1(msg::kNoDataInFbuf), rc::InvalidReceivedData);
@@ -123,12 +124,12 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
 
     r = m_c.readFbufData(o.frame, o.modeByte(false), 0, length, o.delay, overThisLine);
     if (r)
-        return fail(withResult(msg::kSetReadFbufFailed, r), r);
+        return fail(withResult(m_layer, msg::kSetReadFbufFailed, r), r);
 
     if (!overThisLine) {
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
         if (r)
-            return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r), r);
+            return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r), r);
         m_layer.setLastResult(0);
         m_layer.endRawPhase();
         m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
@@ -175,7 +176,7 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
     if (closing) {
         // Kept, and said after the finish: the picture is good, the chip's state is not known.
         m_layer.setLastResult(closing);
-        const QString text = withResult(msg::kReadRevertFailed, closing);
+        const QString text = withResult(m_layer, msg::kReadRevertFailed, closing);
         m_report.warn(text);
         return Outcome::warning(closing, text);
     }
@@ -185,7 +186,7 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
 
 Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
 {
-    m_report.setProgress(0, 1);
+    m_report.setProgress(0, 0);
     const bool overThisLine = o.deviceBits() == m_layer.pcUart();
     QByteArray data;
     qint64 length = 0;
@@ -212,9 +213,19 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
                              .arg(o.path, bytesText(length), bytesText(CommandLayer::kFbufCapacity))))
         return stopped();
 
-    uint8_t r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
+    // The chip takes a length only while capture is stopped. That is tried first with the length
+    // the frame buffer has now, which changes nothing, so that a file is not streamed (or copied
+    // from another device) only to be refused at its end, and a refused write leaves the frame
+    // buffer as it was.
+    uint32_t current = 0;
+    uint8_t r = m_c.getFbufLength(0, current);
+    if (!r)
+        r = m_c.setFbufLength(current);
     if (r)
-        return fail(withResult(msg::kSetWriteFbufFailed, r), r);
+        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r), r);
+    r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
+    if (r)
+        return fail(withResult(m_layer, msg::kSetWriteFbufFailed, r), r);
     QThread::msleep(kWriteStartPauseMs);
 
     if (overThisLine) {
@@ -229,7 +240,7 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
             const int run = int(std::min<qint64>(CommandLayer::kRawRun, length - done));
             if (!m_layer.sendRawBytes(bytes + done, run))
                 return fail(m_layer.portLost() ? QString::fromLatin1(msg::kPortLostInTransfer)
-                                               : withResult(msg::kWriteFbufDataFailed, rc::SendFailed),
+                                               : withResult(m_layer, msg::kWriteFbufDataFailed, rc::SendFailed),
                             rc::SendFailed);
             done += run;
             m_report.setProgress(done, length);
@@ -239,12 +250,12 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
         r = m_layer.waitForAnswer(kOtherDeviceTimeout);
     }
     if (r)
-        return m_report.stopRequested() ? stopped() : fail(withResult(msg::kReadRevertFailed, r), r);
+        return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r), r);
 
     QThread::msleep(kWriteSettleMs);
     r = m_c.setFbufLength(uint32_t(length));
     if (r)
-        return fail(withResult(msg::kSetFbufSizeFailed, r), r);
+        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r), r);
     m_layer.endRawPhase();
     m_layer.setLastResult(0);
     m_report.inform(QString::fromLatin1(msg::kFbufWriteFinished));

@@ -51,7 +51,8 @@ public:
     Outcome getLength(uint8_t frame);
     Outcome readToFile(const FbufOptions &o);
     // A file longer than a read can bring back is written only when the report's question is
-    // answered yes.
+    // answered yes. Capture must be stopped: that is tried first, without changing the chip's
+    // state, so that a file is not streamed only to be refused at its end.
     Outcome writeFromFile(const FbufOptions &o);
 
     static constexpr int kPollMs = 10;

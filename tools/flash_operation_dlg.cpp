@@ -1,9 +1,12 @@
 #include "tools/flash_operation_dlg.h"
 
 #include "link/hex_text.h"
+#include "link/messages.h"
 #include "tools/device_transfer.h"
 #include "ui/edit_filter.h"
+#include "ui/message_box.h"
 #include "ui/one_command.h"
+#include "ui/readable_text.h"
 #include "ui_flash_operation_dlg.h"
 
 namespace zm {
@@ -17,12 +20,12 @@ CFlashOperationDlg::CFlashOperationDlg(CommandLayer &layer, QWidget *parent)
     m_sector->setText(QStringLiteral("00"));
     ui->flashSizeEdit->setText(QStringLiteral("0"));
     ui->statusEdit->setFrame(false);
+    keepReadableWhenDisabled(ui->statusEdit);
 
     connect(ui->getSizeButton, &QPushButton::clicked, this, &CFlashOperationDlg::getFlashSize);
     connect(ui->eraseSectorButton, &QPushButton::clicked, this, &CFlashOperationDlg::eraseSector);
     connect(ui->chipEraseButton, &QPushButton::clicked, this, &CFlashOperationDlg::chipErase);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CFlashOperationDlg::reject);
-    setOfflineWidgets({ui->cancelButton});
+    setCloseButton(ui->cancelButton);
 }
 
 CFlashOperationDlg::~CFlashOperationDlg() = default;
@@ -43,6 +46,11 @@ void CFlashOperationDlg::eraseSector()
 
 void CFlashOperationDlg::chipErase()
 {
+    // It wipes what the chip starts from.
+    if (showMessage(this, QString::fromLatin1(msg::kEraseWholeFlashQuestion), QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
     runWorker([this](Worker &w) {
         Worker::ReportTargets targets;
         targets.status = ui->statusEdit;

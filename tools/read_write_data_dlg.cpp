@@ -42,7 +42,7 @@ CReadWriteDataDlg::CReadWriteDataDlg(CommandLayer &layer, QWidget *parent)
     });
     connect(ui->countCombo, &QComboBox::currentIndexChanged, this, [this](int i) { m_state.count = qMax(0, i); });
     connect(ui->sendButton, &QPushButton::clicked, this, &CReadWriteDataDlg::sendCmd);
-    connect(ui->cancelButton, &QPushButton::clicked, this, &CReadWriteDataDlg::reject);
+    setCloseButton(ui->cancelButton);
 }
 
 CReadWriteDataDlg::~CReadWriteDataDlg() = default;

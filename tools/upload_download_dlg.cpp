@@ -7,6 +7,7 @@
 #include "tools/device_transfer.h"
 #include "ui/message_box.h"
 #include "ui/one_command.h"
+#include "ui/readable_text.h"
 #include "ui_upload_download_dlg.h"
 
 #include <QFile>
@@ -40,6 +41,8 @@ CUploadDownloadDlg::CUploadDownloadDlg(CommandLayer &layer, QWidget *parent)
     ui->ctrlInfoRadio->setChecked(true);
     ui->uploadButton->setEnabled(false);
     ui->downloadButton->setEnabled(false);
+    keepReadableWhenDisabled(ui->statusEdit);
+    keepReadableWhenDisabled(ui->counterEdit);
 
     connect(m_chooser, &DeviceChooser::changed, this, &CUploadDownloadDlg::deviceChanged);
     connect(ui->checkDeviceButton, &QPushButton::clicked, m_chooser, &DeviceChooser::checkCtrlInfoDevice);
@@ -49,8 +52,8 @@ CUploadDownloadDlg::CUploadDownloadDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->downloadBrowseButton, &QPushButton::clicked, this, &CUploadDownloadDlg::chooseDownloadFile);
     connect(ui->uploadButton, &QPushButton::clicked, this, &CUploadDownloadDlg::upload);
     connect(ui->downloadButton, &QPushButton::clicked, this, &CUploadDownloadDlg::download);
-    connect(ui->closeButton, &QPushButton::clicked, this, &CUploadDownloadDlg::reject);
-    setOfflineWidgets({ui->uploadBrowseButton, ui->downloadBrowseButton, ui->closeButton});
+    setCloseButton(ui->closeButton);
+    setOfflineWidgets({ui->uploadBrowseButton, ui->downloadBrowseButton});
 }
 
 CUploadDownloadDlg::~CUploadDownloadDlg() = default;
@@ -146,6 +149,10 @@ void CUploadDownloadDlg::download()
 
 void CUploadDownloadDlg::eraseFlash()
 {
+    if (showMessage(this, QString::fromLatin1(msg::kEraseWholeFlashQuestion), QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
     runWorker([this](Worker &w) {
         const Report r = report(w);
         DeviceTransfer(w.commands(), r).eraseFlash(true);

@@ -56,6 +56,14 @@ QStringList MessageRecorder::texts() const
     return out;
 }
 
+QStringList MessageRecorder::headlines() const
+{
+    QStringList lines;
+    for (const QString &text : texts())
+        lines << text.section(QLatin1Char('\n'), 0, 0);
+    return lines;
+}
+
 int MessageRecorder::count() const
 {
     std::lock_guard lock(m_mutex);

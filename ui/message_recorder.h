@@ -40,6 +40,9 @@ public:
 
     QList<RecordedMessage> messages() const;
     QStringList texts() const;
+    // The first line of each: the fixed text of a failure, without the line that says which
+    // command failed and what to check.
+    QStringList headlines() const;
     int count() const;
     RecordedMessage at(int i) const;
     void clear();

@@ -1,5 +1,6 @@
 #include "ui/worker.h"
 
+#include "link/failure_text.h"
 #include "ui/gui_thread.h"
 #include "ui/message_box.h"
 #include "ui/worker_runner.h"
@@ -30,6 +31,8 @@ void Worker::gui(const std::function<void()> &fn)
 QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Icon icon,
                                             QMessageBox::StandardButtons buttons)
 {
+    if (icon == QMessageBox::Warning)
+        m_failed = true;
     if (WorkerRunner::shuttingDown())
         return QMessageBox::NoButton;
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
@@ -39,10 +42,11 @@ QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Ic
 
 void Worker::failure(uint8_t result, const QString &prefix)
 {
+    m_failed = true;
     // A command that failed because the port went away: the console says so, once.
     if (m_layer.portLost())
         return;
-    message(prefix + QString::fromLatin1(resultText(result)));
+    message(prefix + failureText(m_layer, result));
 }
 
 Report Worker::report(const ReportTargets &targets)
@@ -94,7 +98,8 @@ Report Worker::report(const ReportTargets &targets)
         case MessageKind::Warning:
             break;
         }
-        if (!m_layer.portLost())
+        m_failed = true;
+        if (!m_layer.portLost() && !text.isEmpty())
             message(text, QMessageBox::Warning);
         return true;
     };

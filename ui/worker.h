@@ -36,10 +36,12 @@ public:
     QMessageBox::StandardButton message(const QString &text, QMessageBox::Icon icon = QMessageBox::Warning,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
-    // The failure message of a command: `prefix` followed directly by the result text
-    // (no prefix: the result text alone). Not shown when the port went away: the console tells
-    // that once, for every window.
+    // The failure message of a command: `prefix` followed directly by the result text (no
+    // prefix: the result text alone), then on a line of its own which command failed and what
+    // to check. Not shown when the port went away: the console tells that once, for every window.
     void failure(uint8_t result, const QString &prefix = {});
+    // Whether the body told a failure (or would have, had the port not gone away).
+    bool failed() const { return m_failed; }
 
     // Where a long procedure's report shows in the window. Any of them may be null.
     struct ReportTargets {
@@ -59,6 +61,7 @@ private:
     CommandLayer &m_layer;
     Commands m_commands;
     std::stop_token m_stop;
+    bool m_failed = false;
 };
 
 } // namespace zm

@@ -2,8 +2,10 @@
 
 #include "link/command_layer.h"
 #include "link/messages.h"
+#include "link/traffic_decode.h"
 #include "ui/gui_thread.h"
 #include "ui/message_box.h"
+#include "ui/tool_dialog.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -76,10 +78,19 @@ std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &la
     if (disabled)
         window->setEnabled(false);
 
-    auto finish = [guarded, disabled, &layer] {
+    // The status line of a tool window names the button that started the work, or else the
+    // last command the work sent.
+    QPointer<ToolDialog> tool = qobject_cast<ToolDialog *>(window);
+    const QString starter = tool ? tool->takeStarter() : QString();
+    auto finish = [guarded, disabled, &layer, tool, starter](bool ran, bool failed) {
         runOnGuiThread([&] {
             if (disabled && guarded)
                 guarded->setEnabled(true);
+            if (ran && tool) {
+                const CommandLayer::SentCommand sent = layer.lastSent();
+                tool->workEnded(!starter.isEmpty() ? starter : sent.valid ? traffic::commandName(sent.code) : QString(),
+                                failed);
+            }
         });
         layer.release();
     };
@@ -89,6 +100,7 @@ std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &la
     try {
         std::lock_guard lock(g_mutex);
         job->thread = std::jthread([guarded, &layer, body = std::move(body), finish, weak](std::stop_token stop) {
+            bool failed = false;
             {
                 Worker worker(guarded.data(), layer, stop);
                 try {
@@ -98,15 +110,16 @@ std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &la
                 } catch (...) {
                     worker.failure(rc::Unknown);
                 }
+                failed = worker.failed();
             }
-            finish();
+            finish(true, failed);
             if (auto self = weak.lock())
                 self->done.store(true);
         });
         g_jobs.push_back(job);
     } catch (const std::exception &) {
         // No thread: nothing ran, give everything back at once.
-        finish();
+        finish(false, true);
         showMessage(window, QString::fromLatin1(resultText(rc::Unknown)));
         return nullptr;
     }

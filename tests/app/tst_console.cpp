@@ -15,9 +15,13 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 #include "tests/common/chip_test.h"
 #include "tests/common/window_check.h"
@@ -195,13 +199,15 @@ private slots:
         QVERIFY(m_layer->isBusy());
         QVERIFY(m_console->isEnabled());
         pressCommand("Get Version");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         click("openButton");
         QCOMPARE(m_messages->count(), 2);
         QVERIFY(m_console->isPortOpen());
         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
         QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("56002600")});
-        QCOMPARE(m_messages->count(), 2); // the reset itself succeeded silently
+        // The reset itself shows no message box; the status line tells that it went.
+        QCOMPARE(m_messages->count(), 2);
+        QTRY_VERIFY(m_console->findChild<QLabel *>("statusLine")->text().startsWith("System Reset: done at "));
     }
 
     // The buttons are disabled while the port is closed; their handler checks again. "Motion
@@ -217,7 +223,7 @@ private slots:
                     QTest::mouseClick(window->findChild<QPushButton *>("detectGetButton"), Qt::LeftButton);
                 });
         QCOMPARE(title, QString("Motion Ctrl"));
-        QCOMPARE(m_messages->texts(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kPortNotOpened, msg::kPortNotOpened, msg::kPortNotOpened}));
         QVERIFY(m_chip->frames().isEmpty());
     }
 
@@ -286,7 +292,74 @@ private slots:
         QVERIFY(!reopen->isVisible());
         m_messages->clear();
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
+    }
+
+    // The chip's MCU UART is given a new rate from Config: the console follows when asked, on
+    // the same port, and the chip answers at once.
+    void consoleFollowsANewRate()
+    {
+        openPort();
+        bool switched = false;
+        inModal([&] { pressCommand("Config"); },
+                [&](QWidget *config) {
+                    config->findChild<QComboBox *>("mcuBaudCombo")->setCurrentText("115200");
+                    QTest::mouseClick(config->findChild<QPushButton *>("mcuSetButton"), Qt::LeftButton);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    QTest::mouseClick(config->findChild<QPushButton *>("followButton"), Qt::LeftButton);
+                    switched = config->findChild<QLabel *>("followLabel")->text().contains("now runs at 115200");
+                });
+        QVERIFY(switched);
+        QCOMPARE(m_console->portSettings().settingsString(), QString("115200,n,8,1"));
+        expectState(true);
+        pressCommand("Get Version");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
+    }
+
+    // The port-lost bar in the narrowest window: its text wraps whole inside the window, with
+    // room around it; the window does not grow as the bar changes from lost to back, and takes
+    // its size back when the port is reopened.
+    void portBarInANarrowWindow()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("zm");
+        QVERIFY(QFile::link(m_chip->slavePath(), link));
+        openPort(link);
+        QStringList problems;
+        inModal([&] { pressCommand("Mirror Ctrl"); },
+                [&](QWidget *tool) {
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    const QSize before = tool->size();
+                    const QString fresh = m_chip->reopen();
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
+                    auto *bar = tool->findChild<QWidget *>("portBar");
+                    auto *text = tool->findChild<QLabel *>("portBarText");
+                    QTRY_VERIFY_WITH_TIMEOUT(bar && bar->isVisible(), 5000);
+                    QApplication::processEvents();
+                    const bool cut = text->wordWrap() ? text->height() < text->heightForWidth(text->width())
+                                                      : text->sizeHint().width() > text->width();
+                    if (cut || text->width() > tool->width())
+                        problems << QStringLiteral("the text shows %1x%2 of \"%3\"")
+                                        .arg(text->width()).arg(text->height()).arg(text->text());
+                    if (text->geometry().left() < 4 || bar->layout()->contentsMargins().top() < 4)
+                        problems << "no margin around the text";
+                    const QSize lost = tool->size();
+                    QFile::remove(link);
+                    QVERIFY(QFile::link(fresh, link));
+                    QTRY_VERIFY_WITH_TIMEOUT(tool->findChild<QPushButton *>("portBarReopen")->isVisible(), 5000);
+                    QApplication::processEvents();
+                    if (tool->size() != lost)
+                        problems << QStringLiteral("grew from %1 to %2 px high when the port came back")
+                                        .arg(lost.height()).arg(tool->height());
+                    test::saveScreenshot(tool, "port-bar-mirror");
+                    QTest::mouseClick(tool->findChild<QPushButton *>("portBarReopen"), Qt::LeftButton);
+                    QApplication::processEvents();
+                    if (tool->size() != before)
+                        problems << QStringLiteral("%1x%2 after Reopen, %3x%4 before")
+                                        .arg(tool->width()).arg(tool->height()).arg(before.width()).arg(before.height());
+                });
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+        expectState(true);
     }
 
     // The demo: the zmsim program beside the console, its port preselected, ended on stop.
@@ -297,13 +370,36 @@ private slots:
         QVERIFY2(sim.start(&error, QStringLiteral(ZMSIM_PATH)), qPrintable(error));
         openPort(sim.port());
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         sim.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
 
         DemoSimulator missing;
         QVERIFY(!missing.start(&error, "/nonexistent/zmsim"));
         QVERIFY(error.contains("/nonexistent/zmsim"));
+    }
+
+    // The demo's simulated chip dies: the console offers to start it again instead of waiting
+    // for a port that will not come back, and the new chip answers on its new port.
+    void demoChipRestarts()
+    {
+        DemoSimulator sim;
+        QString error;
+        QVERIFY2(sim.start(&error, QStringLiteral(ZMSIM_PATH)), qPrintable(error));
+        m_console->setDemoSimulator(&sim);
+        openPort(sim.port());
+        auto *restart = m_console->findChild<QPushButton *>("restartDemoButton");
+        QVERIFY(restart && !restart->isVisible());
+        ::kill(pid_t(sim.processId()), SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(restart->isVisible(), 5000);
+        QVERIFY(m_console->findChild<QLabel *>("portStatusLabel")->text().contains("simulated chip"));
+        m_messages->clear();
+        restart->click();
+        expectState(true);
+        QVERIFY(!restart->isVisible());
+        pressCommand("Get Version");
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
+        m_console->setDemoSimulator(nullptr);
     }
 
     // A command's success shows its answer, a failure the result text alone, and the console
@@ -314,14 +410,24 @@ private slots:
         openPort();
         CTrafficLogDlg *log = m_console->showTrafficLog();
         QVERIFY(QTest::qWaitForWindowExposed(log));
+        // At its 1100 px every column in view (where it opens is the placement's test).
+        log->resize(1100, 560);
+        QApplication::processEvents();
+        auto *table = log->findChild<QTableView *>("table");
+        for (int c = 0; c < table->model()->columnCount(); ++c)
+            QVERIFY2(table->horizontalHeader()->sectionViewportPosition(c) + table->horizontalHeader()->sectionSize(c)
+                         <= table->viewport()->width(),
+                     qPrintable(table->model()->headerData(c, Qt::Horizontal).toString()));
         pressCommand("Get Version");
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), kVersion, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         // The message comes before the worker has given the window and the busy flag back.
         QTRY_VERIFY(m_console->isEnabled() && !m_layer->isBusy());
         QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
         pressCommand("System Reset");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);
-        QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed"));
+        // The result text as the chip's table has it, then which command failed.
+        QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed\nsystem-reset: the chip took it but could "
+                                                 "not carry it out"));
         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy() && m_console->isEnabled(), 5000);
         QCOMPARE(m_chip->frames(), (QList<QByteArray>{QByteArray::fromHex("56001100"), QByteArray::fromHex("56002600")}));
         log->refresh();
@@ -357,20 +463,7 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("window");
         QTest::newRow("console and traffic log") << QString() << QString();
-        const QMap<QString, QString> windows{
-            {"Config", "CConfigurationDlg"}, {"R/W Data", "CReadWriteDataDlg"}, {"Color Ctrl", "CColorCtrlDlg"},
-            {"Mirror Ctrl", "CMirrorCtrlDlg"}, {"Power Ctrl", "CPowerCtrlDlg"}, {"Timer Ctrl", "CRtcTimeDlg"},
-            {"AE Ctrl", "CAeCtrlDlg"}, {"Motion Ctrl", "CMotionCtrlDlg"}, {"OSD Config", "COsdConfigDlg"},
-            {"Image Property", "CImagePropertyDlg"}, {"Gamma", "CGammaDlg"}, {"Spi Flash", "CFlashOperationDlg"},
-            {"Other Ctrl", "COtherCtrlDlg"}, {"Up/Down Load", "CUploadDownloadDlg"}, {"Fbuf Ctrl", "CFbufDlg"},
-            {"Zoom Ctrl", "CZoomDlg"}, {"OSD Char List", "COsdCharListDlg"}, {"About", "CAboutDlg"}};
-        for (const QString &label : kCommands) {
-            if (label != "Get Version" && label != "System Reset")
-                QTest::newRow(qPrintable(label)) << label << windows.value(label);
-        }
-        // The windows of the menus (a program started from them is not a window of this one).
-        for (const char *item : {"OSD Char List", "About"})
-            QTest::newRow(item) << QString(item) << windows.value(item);
+        windowRows();
     }
     void allWindowsFit()
     {
@@ -386,13 +479,9 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(log));
             problems += test::windowFitProblems(log);
         }
-        QAction *item = nullptr;
-        for (QAction *menu : m_console->menuBar()->actions())
-            for (QAction *a : menu->menu()->actions())
-                item = a->text() == label ? a : item;
         bool seen = label.isEmpty();
         if (!seen)
-            inModal([&] { item ? item->trigger() : m_console->commandButton(label)->click(); },
+            inModal([&] { openWindow(label); },
                     [&](QWidget *w) {
                         seen = w->objectName() == window;
                         QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 10000);
@@ -404,7 +493,47 @@ private slots:
         QVERIFY(!m_messages->texts().join(' ').contains("failed"));
     }
 
-    // The program's help and a wrong option need no display.
+    // The chip goes away (the simulator ended) while a window is open: the window's Cancel or
+    // Close still closes it, in every window alike; only a command in flight holds a window.
+    void cancelAfterPortLoss_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("window");
+        windowRows();
+    }
+    void cancelAfterPortLoss()
+    {
+        QFETCH(QString, label);
+        openPort();
+        QString seen; // what the window did; the checks come once it is gone
+        QTimer::singleShot(0, this, [&] {
+            QWidget *window = QApplication::activeModalWidget();
+            if (!window)
+                return;
+            (void)QTest::qWaitFor([&] { return !m_layer->isBusy(); }, 10000);
+            m_chip->reopen(); // the old line is gone for good
+            (void)QTest::qWaitFor([&] { return !m_console->isPortOpen(); }, 5000);
+            QAbstractButton *cancel = nullptr;
+            for (const char *name : {"cancelButton", "closeButton", "okButton"})
+                cancel = cancel ? cancel : window->findChild<QAbstractButton *>(name);
+            if (cancel && !cancel->isEnabled())
+                seen = cancel->text() + " disabled";
+            else if (cancel)
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            else
+                window->close(); // a window without one: its close box
+            if (window->isVisible()) {
+                seen += " stays open";
+                QMetaObject::invokeMethod(window, "done", Q_ARG(int, 0));
+            } else if (seen.isEmpty()) {
+                seen = "closed";
+            }
+        });
+        openWindow(label);
+        QCOMPARE(seen, QString("closed"));
+    }
+
+    // The program's help and a wrong option need no display; the window says that it does.
     void commandLineWithoutADisplay()
     {
         QProcess p;
@@ -422,12 +551,48 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 2);
         QVERIFY(QString::fromLocal8Bit(p.readAllStandardError()).contains("colour"));
+        // The window itself needs one: said in a line, with the way round it.
+        p.start(QStringLiteral(ZMCOMM_PATH), {});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(said.count('\n') == 1 && said.startsWith("zmcomm: ") && said.contains("xvfb-run"), qPrintable(said));
     }
 
 private:
     QComboBox *combo(const char *name) const { return m_console->findChild<QComboBox *>(name); }
     void click(const char *name) { QTest::mouseClick(m_console->findChild<QPushButton *>(name), Qt::LeftButton); }
     void pressCommand(const QString &label) { QTest::mouseClick(m_console->commandButton(label), Qt::LeftButton); }
+
+    // Every window of the program as a row: the label of its button or menu item, its class.
+    static void windowRows()
+    {
+        const QMap<QString, QString> windows{
+            {"Config", "CConfigurationDlg"}, {"R/W Data", "CReadWriteDataDlg"}, {"Color Ctrl", "CColorCtrlDlg"},
+            {"Mirror Ctrl", "CMirrorCtrlDlg"}, {"Power Ctrl", "CPowerCtrlDlg"}, {"Timer Ctrl", "CRtcTimeDlg"},
+            {"AE Ctrl", "CAeCtrlDlg"}, {"Motion Ctrl", "CMotionCtrlDlg"}, {"OSD Config", "COsdConfigDlg"},
+            {"Image Property", "CImagePropertyDlg"}, {"Gamma", "CGammaDlg"}, {"Spi Flash", "CFlashOperationDlg"},
+            {"Other Ctrl", "COtherCtrlDlg"}, {"Up/Down Load", "CUploadDownloadDlg"}, {"Fbuf Ctrl", "CFbufDlg"},
+            {"Zoom Ctrl", "CZoomDlg"}, {"OSD Char List", "COsdCharListDlg"}, {"About", "CAboutDlg"}};
+        for (const QString &label : kCommands) {
+            if (label != "Get Version" && label != "System Reset")
+                QTest::newRow(qPrintable(label)) << label << windows.value(label);
+        }
+        // The windows of the menus (a program started from them is not a window of this one).
+        for (const char *item : {"OSD Char List", "About"})
+            QTest::newRow(item) << QString(item) << windows.value(item);
+    }
+
+    // Opens the window of a console button or a menu item, as a click does.
+    void openWindow(const QString &label)
+    {
+        QAction *item = nullptr;
+        for (QAction *menu : m_console->menuBar()->actions())
+            for (QAction *a : menu->menu()->actions())
+                item = a->text() == label ? a : item;
+        item ? item->trigger() : m_console->commandButton(label)->click();
+    }
 
     // Runs `inside` on the modal window that `open` opens, then closes that window.
     void inModal(const std::function<void()> &open, const std::function<void(QWidget *)> &inside)

@@ -1,6 +1,6 @@
 #pragma once
-// Does a window fit a 1366x768 screen, and does every label, button, check box and radio button
-// in it show its whole text? For the window tests: show the window offscreen first.
+// Does a window fit a 1366x768 screen, does every label, button, check box and radio button in
+// it show its whole text, and do buttons side by side keep apart? For the window tests: show the window offscreen first.
 //
 //     dlg.show();
 //     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
@@ -52,6 +52,18 @@ inline QStringList windowFitProblems(QWidget *window, QSize screen = QSize(1366,
         if (qobject_cast<QPushButton *>(b) || qobject_cast<QCheckBox *>(b) || qobject_cast<QRadioButton *>(b))
             cut(b, b->text());
     }
+    // Buttons side by side keep a gap: two that touch read as one.
+    QList<QPushButton *> buttons;
+    for (QPushButton *b : window->findChildren<QPushButton *>())
+        if (b->isVisibleTo(window) && !b->text().isEmpty())
+            buttons << b;
+    for (QPushButton *a : buttons)
+        for (QPushButton *b : buttons) {
+            const QRect ra(a->mapTo(window, QPoint()), a->size()), rb(b->mapTo(window, QPoint()), b->size());
+            const int gap = rb.left() - ra.right() - 1;
+            if (a != b && qAbs(ra.top() - rb.top()) < 3 && gap >= 0 && gap < 3)
+                problems << QStringLiteral("\"%1\" and \"%2\" touch").arg(a->text(), b->text());
+        }
     return problems;
 }
 

@@ -7,6 +7,7 @@
 #include "tests/common/window_test.h"
 
 #include <QComboBox>
+#include <QLabel>
 
 using namespace zm;
 
@@ -80,11 +81,39 @@ private slots:
         QCOMPARE(frames(), QStringList({"5600210105", "56052403011288", "5605240502001A0002", "5605240503003F0201"}));
         QVERIFY(m_chip->addFault("status=3,cmd=0x24,times=1"));
         press("mcuSetButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Invalid data format"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Invalid data format"});
         QVERIFY(m_dlg->isEnabled());
         // The PC's UART chosen here is the one the program streams pictures from.
         combo("commDeviceCombo")->setCurrentIndex(1);
         QCOMPARE(m_layer->pcUart(), 2);
+    }
+
+    // A new rate of the UART the PC is on: said after the command, with the offer to switch the
+    // console; another port's rate, or a rate the chip refused, says nothing.
+    void followTheNewRate()
+    {
+        int switched = 0;
+        showWindow(std::make_unique<CConfigurationDlg>(*m_layer, nullptr, [&](int baud) {
+            switched = baud;
+            return true;
+        }));
+        auto *note = child<QLabel>("followLabel");
+        auto *offer = child<QPushButton>("followButton");
+        press("hsSetButton"); // the PC is on the MCU UART
+        QVERIFY(note->isHidden() && offer->isHidden());
+        QVERIFY(m_chip->addFault("status=3,cmd=0x24,times=1"));
+        press("mcuSetButton");
+        QVERIFY(note->isHidden());
+
+        combo("mcuBaudCombo")->setCurrentText("57600");
+        press("mcuSetButton");
+        QVERIFY2(note->isVisible() && note->text().contains("57600 bit/s") && note->text().contains("\"BautRate:\""),
+                 qPrintable(note->text()));
+        QCOMPARE(offer->text(), QString("Switch BautRate to 57600"));
+        click("followButton");
+        QCOMPARE(switched, 57600);
+        QVERIFY(offer->isHidden() && note->text().contains("now runs at 57600"));
+        checkFit("configuration_follow");
     }
 
     // The flash found and its type read from the chip choose size, model and page size (the
@@ -107,7 +136,7 @@ private slots:
         QCOMPARE(combo("modelCombo")->currentText(), QString("AT25F4096A (512 KB)"));
         QVERIFY(m_chip->addFault("status=5,cmd=0x30,times=1"));
         press("checkDeviceButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd recept, but execute failed"});
         QCOMPARE(combo("deviceCombo")->currentIndex(), 0);
         QVERIFY(!combo("modelCombo")->isEnabled() && !combo("sizeCombo")->isEnabled());
         QVERIFY(!child<QPushButton>("checkFlashButton")->isEnabled());

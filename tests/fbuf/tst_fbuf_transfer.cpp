@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
     }
 
-    // The command frame, 200 single bytes, and set-fbuf-length.
+    // The length tried first, the command frame, 200 single bytes, and set-fbuf-length.
     void writesOneByteAtATime()
     {
         Rig r;
@@ -118,8 +118,8 @@ private slots:
         r.chip.withModel([](sim::ChipModel &m) { m.frameBuffers().control(0); }); // stop capture
         const quint64 before = r.layer.writeCount();
         QVERIFY(r.transfer.writeFromFile(o).isDone());
-        QCOMPARE(r.layer.writeCount() - before, quint64(202));
-        QCOMPARE(r.codes().mid(r.codes().size() - 2), (QList<int>{0x33, 0x35}));
+        QCOMPARE(r.layer.writeCount() - before, quint64(204));
+        QCOMPARE(r.codes().mid(r.codes().size() - 4), (QList<int>{0x34, 0x35, 0x33, 0x35}));
         QCOMPARE(r.chip.frames().last(), QByteArray::fromHex("56003504000000C8"));
         QCOMPARE(r.messages, QStringList{"Fbuf write finished!"});
         QCOMPARE(r.chip.frameBuffer(0), file);

@@ -25,6 +25,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTimeEdit>
 
@@ -179,8 +180,15 @@ private slots:
         open(window);
         for (const QString &c : clicks)
             hit(c);
-        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(m_messages->headlines(), QStringList());
         QCOMPARE(frames(), QStringList{frame});
+        // No message box for a success, but the window says that it went.
+        const QString status = child<QLabel>("statusLine")->text();
+        const QString pressed = child<QAbstractButton>(clicks.last())->text();
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(pressed) + ": done at \\d\\d:\\d\\d:\\d\\d$")
+                     .match(status)
+                     .hasMatch(),
+                 qPrintable(status));
     }
 
     // A Set remembers the radios for the next opening; a Get shows and remembers the chip's.
@@ -211,7 +219,7 @@ private slots:
         QVERIFY(!checked("colorModeRadio0") && !checked("colorModeRadio1") && !checked("colorModeRadio2"));
         m_chip->clearFrames();
         hit("colorSetButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Select one of Auto Switch, Manual Color, Manual BW first."});
+        QCOMPARE(m_messages->headlines(), QStringList{"Select one of Auto Switch, Manual Color, Manual BW first."});
         QVERIFY(m_chip->frames().isEmpty());
         hit("colorModeRadio0");
         hit("colorSetButton");
@@ -225,7 +233,8 @@ private slots:
         open("mirror");
         QVERIFY(m_chip->addFault("status=5,cmd=0x3B"));
         hit("mirrorGetButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd recept, but execute failed"});
+        QVERIFY(child<QLabel>("statusLine")->text().startsWith("Get Config: failed at "));
         QVERIFY(checked("mirrorGpioRadio") && checked("mirrorModeRadio1"));
         QCOMPARE(m_records.mirror.mode, uint8_t(1));
         QVERIFY(m_dlg->isEnabled());
@@ -244,7 +253,7 @@ private slots:
         dlg()->reject();
         QVERIFY(m_dlg->isVisible());
         settle();
-        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         QCOMPARE(m_chip->frames().size(), 1);
         checkIdle();
     }
@@ -263,7 +272,7 @@ private slots:
         m_chip->clearFrames();
         edit("timeEdit")->clear();
         press("propertySetButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Power Save Time must be a number from 0 to 65535."});
+        QCOMPARE(m_messages->headlines(), QStringList{"Power Save Time must be a number from 0 to 65535."});
         QVERIFY(m_chip->frames().isEmpty());
 
         m_chip->withModel([](sim::ChipModel &m) {
@@ -303,7 +312,7 @@ private slots:
         child<QComboBox>("verZoomCombo")->setCurrentIndex(0); // 8 lines a step
         press("zoomInButton");
         press("centerButton");
-        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(m_messages->headlines(), QStringList());
         QCOMPARE(frames(), QStringList({setZoomFrame(608, 472, 0, 0), setZoomFrame(608, 472, 16, 4)}));
         QCOMPARE(QStringList({text("zoomWidthEdit"), text("zoomHeightEdit"), text("hStartEdit"), text("vStartEdit")}),
                  QStringList({"608", "472", "16", "4"}));
@@ -317,16 +326,22 @@ private slots:
     void zoomTypedValues()
     {
         open("zoom");
+        QVERIFY(child<QLabel>("refuseLabel")->text().isEmpty());
         type("zoomWidthEdit", "7000");
         QVERIFY(!child<ZoomView>("zoomView")->picture().fits);
+        // Said beside the drawing before it goes; sent all the same.
+        QVERIFY(child<QLabel>("refuseLabel")->text().contains("the chip will refuse it"));
+        checkFit("features_zoom_refused");
         press("setZoomButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Invalid data format"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Invalid data format"});
+        type("zoomWidthEdit", "320");
+        QVERIFY(child<QLabel>("refuseLabel")->text().isEmpty());
 
         m_messages->clear();
         m_chip->clearFrames();
         edit("vStartEdit")->clear();
         press("zoomInButton");
-        QCOMPARE(m_messages->texts(), QStringList{"vStartPos must be a number from 0 to 65535."});
+        QCOMPARE(m_messages->headlines(), QStringList{"vStartPos must be a number from 0 to 65535."});
         QVERIFY(m_chip->frames().isEmpty());
     }
 
@@ -345,7 +360,7 @@ private slots:
         QCOMPARE(child<QComboBox>("verCombo")->currentIndex(), -1);
         m_chip->clearFrames();
         press("setDownSizeButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Select one of 1, 1/2, 1/4 first."});
+        QCOMPARE(m_messages->headlines(), QStringList{"Select one of 1, 1/2, 1/4 first."});
         QVERIFY(m_chip->frames().isEmpty());
     }
 
@@ -400,7 +415,7 @@ private slots:
         settle();
         m_chip->setTurnaround(0);
         QCOMPARE(m_chip->frames().size(), 3);
-        QCOMPARE(m_messages->texts(), QStringList{"Read register failed!:Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Read register failed!:Cmd recept, but execute failed"});
         QCOMPARE(bytes(m_records.gamma), bytes(kDefaultGamma));
         QCOMPARE(text("xEdit1"), QString("08"));
         QCOMPARE(ySlider(2)->value(), 35);
@@ -409,7 +424,7 @@ private slots:
         QVERIFY(m_chip->addFault("noanswer,cmd=0x31,times=1"));
         m_layer->setCommandTimeout(300);
         press("setValueButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Write register failed!:Cmd time out"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Write register failed!:Cmd time out"});
         QCOMPARE(bytes(m_records.gamma), bytes(kDefaultGamma));
         QVERIFY(m_dlg->isEnabled());
     }
@@ -492,15 +507,22 @@ private slots:
         m_chip->clearFrames();
         QVERIFY(m_chip->addFault("status=5,cmd=0x31,times=1"));
         press("setDefaultButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Write chip register failed!:Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Write chip register failed!:Cmd recept, but execute failed"});
         QCOMPARE(frames(), QStringList({writeFrame(0x1A10, "008080"), writeFrame(0x1A14, "0048")}));
         QCOMPARE(sliders(), QList<int>({16, 32, 48, 0, 72}));
+        // The register box follows what was written, as the sliders do.
+        const auto registers = [this] { return child<QPlainTextEdit>("registerText")->toPlainText(); };
+        QVERIFY2(registers().contains("Brightness   (0x1A10) = 0x10") && registers().contains("Hue          (0x1A14) = 0x00")
+                     && registers().contains("Saturation   (0x1A15) = 0x48"),
+                 qPrintable(registers()));
 
         m_messages->clear();
         press("setDefaultButton");
         QVERIFY(m_messages->texts().isEmpty());
         QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A10, 6), QByteArray::fromHex("008080400048"));
         QCOMPARE(sliders(), QList<int>({0, 128, 128, 0, 72}));
+        QVERIFY2(registers().contains("Brightness   (0x1A10) = 0x00") && registers().contains("Contrast     (0x1A11) = 0x80"),
+                 qPrintable(registers()));
     }
 
     // A failed read says so with its prefix and leaves sliders and dump as they were; Read
@@ -513,7 +535,7 @@ private slots:
         m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("7F"));
         QVERIFY(m_chip->addFault("status=4,cmd=0x30,times=1"));
         press("reloadButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Read chip register failed!:Cmd can't run in current status"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Read chip register failed!:Cmd can't run in current status"});
         QCOMPARE(sliders(), before);
         QCOMPARE(child<QPlainTextEdit>("registerText")->toPlainText(), dump);
         press("readRegisterButton");
@@ -542,7 +564,7 @@ private slots:
         press("readE2promButton");
         checkIdle();
         if (record.isEmpty()) {
-            QCOMPARE(m_messages->texts(), QStringList{"Not find ctrl info"});
+            QCOMPARE(m_messages->headlines(), QStringList{"Not find ctrl info"});
             QVERIFY(e2promText().isEmpty());
             return;
         }
@@ -580,7 +602,7 @@ private slots:
         m_chip->clearFrames();
         press("saveSlidersE2promButton");
         checkIdle();
-        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Save to e2prom finish"});
         QByteArray expected = before;
         expected.replace(8, 5, QByteArray::fromHex("F690708755"));
         QCOMPARE(m_chip->readMemory(memoryOf(place), uint32_t(record - 8), 21).toHex(), expected.toHex());
@@ -600,7 +622,7 @@ private slots:
         const uint8_t control = m_chip->reg(0x1A00);
         press("saveEnablesE2promButton");
         checkIdle();
-        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Save to e2prom finish"});
         QByteArray after = before;
         after[36] = char(0xA9);
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 0x40).toHex(), after.toHex());
@@ -617,7 +639,7 @@ private slots:
         openImageProperty();
         press("readE2promButton");
         press("saveSlidersE2promButton");
-        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        QCOMPARE(m_messages->headlines(), QStringList({message, message}));
         QVERIFY(e2promText().isEmpty());
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
         checkIdle();
@@ -633,7 +655,7 @@ private slots:
         press("readE2promButton");
         press("saveSlidersE2promButton");
         const QString message = "Image property config at 0xFFFC runs past the end of the e2prom";
-        QCOMPARE(m_messages->texts(), QStringList({message, message}));
+        QCOMPARE(m_messages->headlines(), QStringList({message, message}));
         for (const QString &f : frames())
             QVERIFY2(!f.contains("FFFC"), qPrintable(f));
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, 2), QByteArray::fromHex("AA55"));
@@ -643,7 +665,7 @@ private slots:
         m_messages->clear();
         m_chip->setReg(0x1A10, 0x42);
         press("saveSlidersE2promButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Save to e2prom finish"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Save to e2prom finish"});
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0xFFFB, 1), QByteArray::fromHex("42"));
     }
 
@@ -657,13 +679,13 @@ private slots:
         const QString refusal = "Program does not support modify spi flash data";
         m_chip->clearFrames();
         press("saveEnablesE2promButton"); // locates the flash first
-        QCOMPARE(m_messages->texts(), QStringList{refusal});
+        QCOMPARE(m_messages->headlines(), QStringList{refusal});
         QVERIFY(deviceWrites(CtrlInfoPlace::SpiFlash).isEmpty());
         m_chip->clearFrames();
         m_messages->clear();
         press("saveSlidersE2promButton");
         press("saveEnablesE2promButton");
-        QCOMPARE(m_messages->texts(), QStringList({refusal, refusal}));
+        QCOMPARE(m_messages->headlines(), QStringList({refusal, refusal}));
         QVERIFY(frames().isEmpty());
         QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, sim::kCtrlInfoLength), before);
         checkIdle();
@@ -698,7 +720,7 @@ private slots:
         const QByteArray before = m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength);
         QVERIFY(m_chip->addFault(fault));
         press(button);
-        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(m_messages->headlines(), QStringList{message});
         QCOMPARE(e2promText(), shown);
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, sim::kCtrlInfoLength), before);
         checkIdle();

@@ -137,6 +137,8 @@ private slots:
         QTest::newRow("a word") << "1 2 junk" << "\"junk\" is not a number from 0 to 255";
         QTest::newRow("256") << "256" << "\"256\" is not a number from 0 to 255";
         QTest::newRow("a sign") << "+5" << "\"+5\" is not a number from 0 to 255";
+        QTest::newRow("a token of a megabyte is quoted cut short")
+            << QString(1 << 20, 'x') << "\"" + QString(40, 'x') + "...\" is not a number from 0 to 255";
         QTest::newRow("31 numbers") << QString("1 ").repeated(31) << "31 numbers where X1..X15 and Y0..Y16 take 32";
         QTest::newRow("33 numbers") << QString("1 ").repeated(32) + "77" << "more than 32 numbers (\"77\" is the 33rd)";
     }

@@ -119,7 +119,8 @@ private slots:
         r = zmctl(chip, {"gamma-get"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QString());
-        QCOMPARE(r.err, QString("Cmd recept, but execute failed\n"));
+        QCOMPARE(r.err, QString("zmctl: Cmd recept, but execute failed\nzmctl: read-data (chip 0x1940, 8 items): the chip "
+                                "took it but could not carry it out: check that the memory it addresses is fitted\n"));
     }
 
     // The clock prints in its one form and runs from what was set.

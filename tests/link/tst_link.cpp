@@ -5,6 +5,7 @@
 #include "scripted_peer.h"
 
 #include "link/commands.h"
+#include "link/failure_text.h"
 #include "link/hex_text.h"
 #include "link/receive_router.h"
 #include "link/traffic_decode.h"
@@ -234,29 +235,79 @@ private slots:
         QVERIFY(!parseHexBytes("1X"));
     }
 
+    // Each failure of the wire ends the command with its own result, the link stays usable, and
+    // what the user reads is the result text, then which command it was and what to check.
     void failures_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("result");
-        QTest::newRow("no answer") << QByteArray() << int(rc::TimeOut);
-        QTest::newRow("wrong serial") << bytes("76 05 26 00 00") << int(rc::InvalidSerial);
-        QTest::newRow("wrong sign") << bytes("56 00 26 00 00") << int(rc::InvalidSign);
-        QTest::newRow("17 data bytes") << (bytes("76 00 26 00 11") + QByteArray(17, '\0')) << int(rc::InvalidLength);
-        QTest::newRow("chip status 5") << bytes("76 00 26 05 00") << 5;
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no answer") << QByteArray() << int(rc::TimeOut)
+                                   << "Cmd time out\nsystem-reset: no answer in 300 ms: check the port, BautRate and "
+                                      "the chip's power";
+        QTest::newRow("wrong serial") << bytes("76 05 26 00 00") << int(rc::InvalidSerial)
+                                      << "Invalid cmd serial number\nsystem-reset: the chip answers to serial number 5: "
+                                         "choose it as \"Current Value:\" in Config";
+        QTest::newRow("wrong sign") << bytes("56 00 26 00 00") << int(rc::InvalidSign)
+                                    << "Invalid cmd sign\nsystem-reset: the answer was no frame of the chip: check "
+                                       "BautRate and that nothing else writes to the line";
+        QTest::newRow("17 data bytes") << (bytes("76 00 26 00 11") + QByteArray(17, '\0')) << int(rc::InvalidLength)
+                                       << "Invalid cmd length\nsystem-reset: the answer was no frame of the chip: "
+                                          "check BautRate and that nothing else writes to the line";
+        QTest::newRow("chip status 5") << bytes("76 00 26 05 00") << 5
+                                       << "Cmd recept, but execute failed\nsystem-reset: the chip took it but could not "
+                                          "carry it out";
     }
     void failures()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, result);
+        QFETCH(QString, says);
         Bench b([reply](const QByteArray &) { return std::vector<PeerAction>{{reply}}; });
         // A frame error must wake the waiter with its own cause, not leave it to the time-out:
         // with a long time-out, only the real cause can be the result of these.
         b.layer.setCommandTimeout(result == rc::TimeOut ? 300 : 20000);
         QCOMPARE(int(b.c.systemReset()), result);
         QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(failureText(b.layer, uint8_t(result)), says);
         // The link stays usable.
         b.peer.setScript(answerAll());
         QCOMPARE(int(b.c.systemReset()), 0);
+    }
+
+    // On a terminal the hints name zmctl's options and commands; the closing answer of a raw
+    // phase is named as such; a refused argument set names no command, since none was sent.
+    void failureWordsOnATerminal_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("closing");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("capture runs") << int(cmd::SetFbufLength) << bytes("00 00 10 00") << false
+                                      << int(rc::FbufNotStopped)
+                                      << "set-fbuf-length (length 4096): stop frame capture first: zmctl fbuf-ctl "
+                                         "stop-current (or fbuf-write --stop)";
+        QTest::newRow("closing answer") << int(cmd::ReadFbufData) << bytes("00 0B 00 00 00 00 00 00 10 00 0B B8") << true
+                                        << int(rc::TimeOut)
+                                        << "the closing answer of read-fbuf-data (current, mode 0x0B (dma, mcu-uart, spi "
+                                           "host), start 0x00000000, length 4096, delay 3000): no answer in 15000 ms: "
+                                           "check the port, --baud and the chip's power";
+        QTest::newRow("serial") << int(cmd::GetVersion) << QByteArray() << false << int(rc::InvalidSerial)
+                                << "get-version: the chip answers to serial number 7: give --serial 7";
+        QTest::newRow("refused") << int(cmd::GetVersion) << QByteArray() << false << int(rc::InvalidParameter)
+                                 << "nothing was sent: a value is outside what the command takes";
+        QTest::newRow("stopped") << int(cmd::ReadData) << bytes("01 01 00 00") << false << int(rc::Stopped) << "";
+    }
+    void failureWordsOnATerminal()
+    {
+        QFETCH(int, code);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, closing);
+        QFETCH(int, result);
+        QFETCH(QString, says);
+        const CommandLayer::SentCommand sent{true, uint8_t(code), data, closing ? 15000 : 3000, closing};
+        QCOMPARE(failureContext(sent, uint8_t(result), 7, FailureWording::Terminal), says);
     }
 
     void idleAndTrailingBytesGoToTheDataShow()
@@ -322,6 +373,7 @@ private slots:
         QCOMPARE(int(b.c.systemReset()), int(rc::Unknown));
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
         QVERIFY(!b.layer.isOpen());
+        QVERIFY(failureText(b.layer, rc::Unknown).isEmpty()); // the program tells the loss instead
         QCOMPARE(int(b.c.systemReset()), int(rc::SendFailed));
         QTest::qWait(100);
         QCOMPARE(lost.count(), 1);

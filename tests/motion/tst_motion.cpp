@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(combo("alarmLevelCombo")->currentIndex(), 1);
         edit("alarmTimeEdit")->clear();
         click("alarmSetButton");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kAlarmTimeEmpty});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kAlarmTimeEmpty});
         QCOMPARE(m_chip->frames().size(), 2);
 
         m_chip->withModel([](sim::ChipModel &m) {
@@ -204,7 +204,7 @@ private slots:
         QVERIFY(m_chip->addFault("noanswer,cmd=0x43,times=1"));
         press("getStatusButton");
         QCOMPARE(statusBox(), QString("Unknow"));
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd time out"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd time out"});
     }
 
     // The monitor from the window. A chip that refuses to open comm motion: its result text,
@@ -216,7 +216,7 @@ private slots:
         CMotionCtrlDlg *dlg = openCtrl();
         QVERIFY(m_chip->addFault("status=4,cmd=0x37,times=1"));
         press("commMotionButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd can't run in current status"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd can't run in current status"});
         QVERIFY(!dlg->isRunning() && !m_layer->isBusy());
         expectCommandButtons(true);
 
@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(child<QPushButton>("commMotionButton")->text(), QString("Close Comm Motion"));
         expectCommandButtons(false);
         const QString full = QString(msg::kMotionLogFull).arg(2);
-        QTRY_COMPARE_WITH_TIMEOUT(m_messages->texts(), QStringList{full}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), QStringList{full}, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(text("commCountEdit").toInt() > 3, 10000);
         QCOMPARE(text("commStatusEdit"), QString("Opened"));
         test::saveScreenshot(dlg, "motion_ctrl_running");
@@ -241,7 +241,7 @@ private slots:
         expectCommandButtons(true);
         QCOMPARE(text("commStatusEdit"), QString("Closed"));
         QVERIFY(!m_chip->commMotionOpen());
-        QCOMPARE(m_messages->texts(), (QStringList{full, msg::kCloseCommMotionFirst}));
+        QCOMPARE(m_messages->headlines(), (QStringList{full, msg::kCloseCommMotionFirst}));
 
         QTemporaryDir dir;
         m_chosen = dir.filePath("no/such/folder/run.csv");
@@ -252,6 +252,22 @@ private slots:
         QFile f(m_chosen);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().count('\n'), 3); // the header and the two rows kept
+    }
+
+    // The line goes away while the monitor runs: the window no longer claims comm motion is
+    // open (the chip's state is not known), and its buttons wait for the port.
+    void ctrlMonitorLosesThePort()
+    {
+        CMotionCtrlDlg *dlg = openCtrl();
+        m_chip->setMotionInterval(50);
+        click("commMotionButton");
+        QTRY_VERIFY_WITH_TIMEOUT(text("commCountEdit").toInt() > 0, 10000);
+        QCOMPARE(text("commStatusEdit"), QString("Opened"));
+        m_chip->reopen(); // the old line is gone
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->isRunning() && !m_layer->isBusy(), 10000);
+        QCOMPARE(text("commStatusEdit"), QString("Unknow"));
+        QCOMPARE(child<QPushButton>("commMotionButton")->text(), QString("Open Comm Motion"));
+        QVERIFY(!child<QPushButton>("detectGetButton")->isEnabled());
     }
 
     // The ten fields go out as 15 single-byte writes in one fixed register order, low byte
@@ -322,7 +338,7 @@ private slots:
         edit("win5ColSumEdit")->setText("0C0D");
         edit("win15ColLineEdit")->setText("BEEF");
         press("singleSetButton");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kMotionWriteFinish});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kMotionWriteFinish});
         QCOMPARE(m_chip->frames().at(0), QByteArray::fromHex("5600310801041A16" "1A00" "0001"));
         const std::pair<int, int> stored[] = {{0x00, 0x001A}, {0x0F, 0x0707}, {0x2A, 0x0C0D}, {0x3F, 0xBEEF}, {0x21, 0}};
         for (const auto &[selector, value] : stored)
@@ -330,7 +346,7 @@ private slots:
 
         m_chip->setWindowThreshold(0x22, 0x1234); // "Col Sum" of window 1
         press("singleGetButton");
-        QCOMPARE(m_messages->texts(), QStringList({msg::kMotionWriteFinish, msg::kMotionReadFinish}));
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kMotionWriteFinish, msg::kMotionReadFinish}));
         QCOMPARE(text("win1ColSumEdit"), QString("1234"));
         QCOMPARE(text("win15ColLineEdit"), QString("BEEF"));
     }
@@ -366,7 +382,7 @@ private slots:
         else
             QVERIFY(m_chip->addFault(fault));
         press(button);
-        QCOMPARE(m_messages->texts(), QStringList{message});
+        QCOMPARE(m_messages->headlines(), QStringList{message});
         QCOMPARE(m_chip->frames().size(), frames);
         QCOMPARE(text("win0RowSumEdit"), QString("0000"));
         QVERIFY(m_dlg->isEnabled() && !m_layer->isBusy());
@@ -400,7 +416,10 @@ private slots:
             << Run{.beforeStatus = notification(), .notes = 1, .statuses = {"Opened", "Closed"},
                    .frames = {kOpen, kStatus, kClose, kStatus}};
         QTest::newRow("open refused")
-            << Run{.controlStatus = 5, .messages = {"Cmd recept, but execute failed"}, .frames = {kOpen}};
+            << Run{.controlStatus = 5,
+                   .messages = {"Cmd recept, but execute failed\ncomm-motion-control (open): the chip took it but could "
+                                "not carry it out"},
+                   .frames = {kOpen}};
         QTest::newRow("stays closed")
             << Run{.whenOpen = 0, .statuses = {"Closed"}, .messages = {msg::kOpenCommMotionFailed}, .frames = {kOpen, kStatus}};
         QTest::newRow("stays open") << Run{.whenClosed = 1, .statuses = {"Opened", "Opened"},

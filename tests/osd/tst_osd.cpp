@@ -273,10 +273,11 @@ private slots:
         QCOMPARE(cells(0, 32), QByteArray(32, char(OsdCharSet::kSpace)));
         m_chip->clearFrames();
 
-        // Refused before anything is sent.
+        // Refused before anything is sent, as usage errors: a character outside the set as much
+        // as a text too long.
         r = zmctl({"osd-text", "2", "50%"});
-        QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith("Include invalid char\n") && r.err.contains("\"%\""), qPrintable(r.err));
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("zmctl: Include invalid char") && r.err.contains("\"%\""), qPrintable(r.err));
         for (const QStringList &bad : {QStringList{"osd-text", "5", "x"}, QStringList{"osd-text", "0", "x"},
                                        QStringList{"osd-text", "1", QString(33, 'x')}, QStringList{"osd-clear", "x"}}) {
             r = zmctl(bad);
@@ -289,7 +290,7 @@ private slots:
         QVERIFY(m_chip->addFault("status=5,cmd=0x45"));
         r = zmctl({"osd-clear", "1"});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QString("Cmd recept, but execute failed\n"));
+        QVERIFY2(r.err.startsWith("zmctl: Cmd recept, but execute failed\nzmctl: write-osd-characters"), qPrintable(r.err));
         QCOMPARE(m_chip->frames().size(), 1);
     }
 
@@ -379,7 +380,7 @@ private slots:
         click("clearLine4");
         m_layer->release();
         QCOMPARE(text("lineEdit4"), QString("x"));
-        QCOMPARE(m_messages->texts(), QStringList{msg::kBusy});
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         press("clearLine4");
         QCOMPARE(text("lineEdit4"), QString());
         QCOMPARE(m_chip->frames().size(), 5);
@@ -411,7 +412,7 @@ private slots:
         m_chip->writeMemory(MemoryType::Chip, 0x2570, QByteArray(11, '\0'));
         open<COsdBitmapDlg>();
         checkFit("osd_bitmap");
-        QCOMPARE(m_messages->texts(), QStringList{QString(msg::kReadRegisterFailed) + resultText(5)});
+        QCOMPARE(m_messages->headlines(), QStringList{QString(msg::kReadRegisterFailed) + resultText(5)});
         press("setButton");
         QCOMPARE(regs(0x2570, 11).toHex(' '), QByteArray("12 10 32 00 00 a0 78 00 00 ff ff"));
         type("addressEdit", "10000");

@@ -178,7 +178,8 @@ private slots:
         QCOMPARE(runZmctl(link, {"read", "chip", "1204"}).out, QStringLiteral("7F\n"));
         const zm::test::ZmctlRun reset = runZmctl(link, {"reset"});
         QCOMPARE(reset.code, 1);
-        QCOMPARE(reset.err, QStringLiteral("Cmd recept, but execute failed\n"));
+        QCOMPARE(reset.err, QStringLiteral("zmctl: Cmd recept, but execute failed\n"
+                                           "zmctl: system-reset: the chip took it but could not carry it out\n"));
 
         sim.terminate();
         QVERIFY(sim.waitForFinished(3000));
@@ -190,7 +191,7 @@ private slots:
         const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.first(), QStringLiteral("56 00 11 00  get-version"));
-        QCOMPARE(lines.at(1), QStringLiteral("56 00 31 05 01 01 12 04 7F  write-data: chip 0x1204, 1 items: 7F"));
+        QCOMPARE(lines.at(1), QStringLiteral("56 00 31 05 01 01 12 04 7F  write-data: chip 0x1204, 1 item: 7F"));
     }
 };
 

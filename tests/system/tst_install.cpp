@@ -203,6 +203,25 @@ private slots:
         QTest::newRow("files") << "zmctl fbuf-read " << QStringList{"f.bin", "sub"} << QStringList{"chip"};
         QTest::newRow("COM ports") << "zmctl --port CO" << QStringList{"COM1", "COM20"} << QStringList{"f.bin"};
         QTest::newRow("nothing after a whole command") << "zmctl version " << QStringList{} << QStringList{"f.bin", "chip"};
+        // Every choice the help lists, from the table itself.
+        QTest::newRow("the modes of the feature named")
+            << "zmctl feature-set color --mode " << QStringList{"auto", "manual-color", "manual-bw"} << QStringList{"50hz"};
+        QTest::newRow("sources") << "zmctl feature-set mirror --source " << QStringList{"gpio", "uart"} << QStringList{};
+        QTest::newRow("feature names") << "zmctl feature-get " << QStringList{"color", "ae-flicker", "power"}
+                                       << QStringList{"f.bin"};
+        QTest::newRow("down-size") << "zmctl downsize-set 1/2 " << QStringList{"1", "1/2", "1/4"} << QStringList{"f.bin"};
+        QTest::newRow("the rates of the port named") << "zmctl set-baud huart --rate "
+                                                     << QStringList{"460800", "921600"} << QStringList{"9600"};
+        QTest::newRow("clock") << "zmctl set-baud mcu --clock " << QStringList{"27M", "36M"} << QStringList{};
+        QTest::newRow("transfer device") << "zmctl fbuf-read f.bin --device " << QStringList{"mcu-uart", "huart", "spi"}
+                                         << QStringList{"f.bin"};
+        QTest::newRow("memory that holds the control info")
+            << "zmctl upload f.bin --device=" << QStringList{"i2c-eeprom", "spi-eeprom", "spi-flash"} << QStringList{"chip"};
+        QTest::newRow("alarm type") << "zmctl motion-set --alarm-type " << QStringList{"certain-time", "always"}
+                                    << QStringList{};
+        QTest::newRow("line rates") << "zmctl --baud " << QStringList{"9600", "921600"} << QStringList{};
+        QTest::newRow("help of a command") << "zmctl help osd-t" << QStringList{"osd-text"} << QStringList{"--port"};
+        QTest::newRow("gamma table or a file") << "zmctl gamma-set " << QStringList{"default", "f.bin"} << QStringList{};
     }
     void completion()
     {

@@ -181,8 +181,10 @@ private slots:
         QVERIFY(!DeviceTransfer(rig.c, rig.report).upload(s, {UploadAmount::WholeDevice, 0, path}));
         QCOMPARE(test::readFile(path), QByteArray("the earlier dump"));
         QCOMPARE(test::readFile(DeviceTransfer::partialPath(path)), memory.left(32));
-        QCOMPARE(rig.messages, QStringList({QString(msg::kReadDataFailedUpload) + "\nCmd recept, but execute failed\n"
-                                                                                   "It stopped at 0x0020.",
+        QCOMPARE(rig.messages, QStringList({QString(msg::kReadDataFailedUpload)
+                                                + "\nCmd recept, but execute failed\nread-data (i2c-eeprom 0x0020, 16 "
+                                                  "items): the chip took it but could not carry it out: check that the "
+                                                  "memory it addresses is fitted\nIt stopped at 0x0020.",
                                             "The 32 bytes read so far are kept in " + path + ".partial; " + path
                                                 + " was left as it was."}));
 
@@ -246,16 +248,20 @@ private slots:
         QTest::addColumn<bool>("download");
         QTest::addColumn<QString>("message");
         QTest::newRow("motion") << Place::I2cEeprom << "status=4,cmd=0x42" << false
-                                << "Stop motion detect failed!\nCmd can't run in current status";
+                                << "Stop motion detect failed!\nCmd can't run in current status\nset-motion-control "
+                                   "(detection: uart, disabled): the chip cannot run it in its present state: end what "
+                                   "it is doing first";
         QTest::newRow("addressing") << Place::I2cEeprom << "status=3,cmd=0x31" << true
-                                    << "Write register failed, exit download\nInvalid data format";
+                                    << "Write register failed, exit download\nInvalid data format\nwrite-data (chip "
+                                       "0x4104, 5 items: 01 01 00 A0 02): the chip refused a value it was sent: check "
+                                       "the values against what the chip takes";
         QTest::newRow("bitmap") << Place::SpiEeprom << "status=4,cmd=0x71" << false
-                                << "Stop Bitmap failed!\nCmd can't run in current status";
-        // A register that cannot be read does not pass for a bitmap that is off.
-        QTest::newRow("osd register") << Place::SpiEeprom << "status=5,cmd=0x30,times=1" << false
-                                      << "Stop Bitmap failed!\nCmd recept, but execute failed";
+                                << "Stop Bitmap failed!\nCmd can't run in current status\nbitmap-control (stop): the "
+                                   "chip cannot run it in its present state: end what it is doing first";
         QTest::newRow("erase") << Place::SpiFlash << "status=5,cmd=0x62" << true
-                               << "Erase flash failed, exit download\nCmd recept, but execute failed";
+                               << "Erase flash failed, exit download\nCmd recept, but execute failed\nflash-chip-erase: "
+                                  "the chip took it but could not carry it out: check that the memory it addresses is "
+                                  "fitted";
     }
     void preparationFailures()
     {
@@ -287,7 +293,9 @@ private slots:
         QCOMPARE(rig.statuses, (QStringList{msg::kWaitForErase, ""}));
         QVERIFY(rig.chip.addFault("status=5,cmd=0x62,times=1"));
         QVERIFY(!DeviceTransfer(rig.c, rig.report).eraseFlash(false));
-        QCOMPARE(rig.messages, QStringList({msg::kChipEraseFinish, "Cmd recept, but execute failed"}));
+        QCOMPARE(rig.messages, QStringList({msg::kChipEraseFinish, "Cmd recept, but execute failed\nflash-chip-erase: the "
+                                                                   "chip took it but could not carry it out: check that "
+                                                                   "the memory it addresses is fitted"}));
     }
 
     // zmctl: out of the memory and back, finding it by its signature (the pieces of each memory
@@ -331,13 +339,14 @@ private slots:
         QTest::newRow("no flash") << QStringList{"flash-size"} << 0u << 1 << "" << QStringList{"56006000"};
         QTest::newRow("erase-sector") << QStringList{"erase-sector", "1F000"} << 524288u << 0 << ""
                                       << QStringList{"560061040001F000"};
-        QTest::newRow("erase-chip") << QStringList{"erase-chip"} << 524288u << 0 << "" << QStringList{"56006200"};
+        QTest::newRow("erase-chip") << QStringList{"erase-chip", "--yes"} << 524288u << 0 << "" << QStringList{"56006200"};
         QTest::newRow("set-serial") << QStringList{"set-serial", "5"} << 524288u << 0 << "" << QStringList{"5600210105"};
         QTest::newRow("mcu") << QStringList{"set-baud", "mcu", "--clock", "36M", "--rate", "115200"} << 524288u << 0
                              << "Value: 1288\n" << QStringList{"56002403011288"};
         QTest::newRow("spi") << QStringList{"set-baud", "spi", "--rate-index", "0"} << 524288u << 0
                              << "Divider: 003F SS: 0200 (0.211 Mhz)\n" << QStringList{"5600240503003F0200"};
-        // Usage errors send nothing.
+        // Usage errors send nothing: a script that erases the whole flash says so.
+        QTest::newRow("erase-chip without --yes") << QStringList{"erase-chip"} << 524288u << 2 << "" << QStringList{};
         QTest::newRow("bad size") << QStringList{"download", ZMCTL, "--device", "i2c-eeprom", "--device-size", "1000"}
                                   << 524288u << 2 << "" << QStringList{};
     }

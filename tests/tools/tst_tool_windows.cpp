@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(text("counterEdit"), QString("[0/384]"));
         press("downloadButton");
         QCOMPARE(m_chip->readMemory(MemoryType::I2cEeprom, 0, image.size()), image);
-        QCOMPARE(m_messages->texts(), QStringList({msg::kUploadFinish, msg::kDownloadFinish}));
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kUploadFinish, msg::kDownloadFinish}));
         QVERIFY(m_dlg->isEnabled());
     }
 
@@ -110,7 +110,7 @@ private slots:
         combo("deviceCombo")->setCurrentText("SPI E2prom"); // 64 KB is no SPI EEPROM's size
         QCOMPARE(combo("modelCombo")->currentText(), QString("Unknow"));
         click("downloadButton");
-        QCOMPARE(m_messages->texts(), QStringList({"File size is 65537, device max size is 65536, can't download",
+        QCOMPARE(m_messages->headlines(), QStringList({"File size is 65537, device max size is 65536, can't download",
                                                    msg::kSelectCtrlInfoDevice, msg::kSelectDeviceSize}));
         QVERIFY(!enabled("eraseButton"));
         QVERIFY(m_chip->frames().isEmpty());
@@ -120,8 +120,9 @@ private slots:
         press("checkDeviceButton");
         press("checkFlashButton");
         QCOMPARE(combo("modelCombo")->currentText(), QString("AT25F4096A (512 KB)"));
+        m_messages->setAnswer(QMessageBox::Yes);
         press("eraseButton");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kChipEraseFinish});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
         QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, 2), QByteArray(2, '\xFF'));
         press("resetButton");
         QCOMPARE(m_chip->frames().last(), QByteArray::fromHex("56002600"));
@@ -149,15 +150,42 @@ private slots:
         m_layer->close();
     }
 
+    // The whole flash goes only after a question answered yes; while it goes, the window says
+    // so in text as readable as when the window is enabled.
+    void chipEraseAsksFirst()
+    {
+        openFlashOperation();
+        m_chip->writeMemory(MemoryType::SpiFlash, 0, QByteArray::fromHex("AA56"));
+        m_messages->setAnswer(QMessageBox::No);
+        press("chipEraseButton");
+        QCOMPARE(m_messages->headlines(), QStringList{msg::kEraseWholeFlashQuestion});
+        QCOMPARE(m_messages->at(0).icon, QMessageBox::Question);
+        QVERIFY(m_chip->frames().isEmpty());
+
+        m_messages->clear();
+        m_messages->setAnswer(QMessageBox::Yes);
+        m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(300, 0); });
+        click("chipEraseButton");
+        QTRY_COMPARE_WITH_TIMEOUT(text("statusEdit"), QString(msg::kWaitForErase), 5000);
+        QVERIFY(!m_dlg->isEnabled());
+        const QPalette shown = edit("statusEdit")->palette();
+        QCOMPARE(shown.color(QPalette::Disabled, QPalette::Text), shown.color(QPalette::Active, QPalette::Text));
+        settle();
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
+        QCOMPARE(m_chip->frames(), test::hexFrames("56006200"));
+        QCOMPARE(m_chip->readMemory(MemoryType::SpiFlash, 0, 2), QByteArray(2, '\xFF'));
+    }
+
     // The whole flash gets longer than other commands: an erase past their 3 seconds finishes;
     // one past its own 10 seconds ends in a time-out and no claim that the erase finished, and
     // the next command gets its answer once the late erase answer is out of the way.
     void chipEraseTimeOut()
     {
         openFlashOperation();
+        m_messages->setAnswer(QMessageBox::Yes);
         m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(3500, 0); });
         press("chipEraseButton");
-        QCOMPARE(m_messages->texts(), QStringList{msg::kChipEraseFinish});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, msg::kChipEraseFinish}));
 
         m_messages->clear();
         m_chip->withModel([](sim::ChipModel &m) { m.setEraseTimes(10500, 0); });
@@ -165,10 +193,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(text("statusEdit"), QString(msg::kWaitForErase), 5000);
         QVERIFY(!m_dlg->isEnabled());
         settle();
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd time out"});
+        QCOMPARE(m_messages->headlines(), QStringList({msg::kEraseWholeFlashQuestion, "Cmd time out"}));
         QCOMPARE(text("statusEdit"), QString());
         press("getSizeButton");
-        QCOMPARE(m_messages->count(), 1);
+        QCOMPARE(m_messages->count(), 2);
         QCOMPARE(text("flashSizeEdit"), QString("512"));
         QVERIFY(m_dlg->isEnabled());
     }
@@ -197,7 +225,7 @@ private slots:
         if (choices[1] == 1)
             QTest::keyClicks(edit("valueEdit"), QString(2 * (choices[2] + 1) * counts, QChar('7')));
         press("sendButton");
-        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(m_messages->headlines(), QStringList());
         QCOMPARE(m_chip->frames().size(), 1);
     }
 
@@ -257,7 +285,7 @@ private slots:
         type("valueEdit", value);
         QCOMPARE(text("valueEdit"), value);
         press("sendButton");
-        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(m_messages->headlines(), QStringList());
         QCOMPARE(m_chip->frames(), QList<QByteArray>{frame});
         if (choices == Choices{0, 1, 0, 3})
             QCOMPARE(m_chip->readMemory(MemoryType::Chip, 0x1A10, 4), QByteArray::fromHex("12000000"));
@@ -300,7 +328,7 @@ private slots:
         m_chip->writeMemory(MemoryType::I2cEeprom, 0x0100, QByteArray(8, '\x77'));
         m_chip->setItem(MemoryType::Sensor, 0x20, 0x777777);
         press("sendButton");
-        QCOMPARE(m_messages->texts(), QStringList{"Cmd recept, but execute failed"});
+        QCOMPARE(m_messages->headlines(), QStringList{"Cmd recept, but execute failed"});
         QVERIFY(m_dlg->isEnabled());
         QCOMPARE(text("valueEdit"), shown);
         QCOMPARE(rw->valueText(), shown);

@@ -3,6 +3,7 @@
 // simulated chip over a pseudo-terminal.
 
 #include "ui/edit_filter.h"
+#include "ui/placement.h"
 #include "ui/tool_dialog.h"
 #include "link/hex_text.h"
 
@@ -97,6 +98,28 @@ private slots:
         QCOMPARE(seen, refused);
     }
 
+    // A window opened beside another: right of it where the screen has room, else left of it,
+    // else against the screen's edge with more room; never off the screen.
+    void besidePlacement_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QRect>("placed");
+        QTest::newRow("room to the right") << QRect(0, 0, 1920, 1080) << QRect(100, 50, 700, 650) << QRect(800, 50, 1100, 560);
+        QTest::newRow("room to the left") << QRect(0, 0, 1920, 1080) << QRect(1200, 50, 700, 650) << QRect(100, 50, 1100, 560);
+        QTest::newRow("narrower beside") << QRect(0, 0, 1920, 1080) << QRect(0, 0, 900, 650) << QRect(900, 0, 1020, 560);
+        QTest::newRow("no room: the wider edge") << QRect(0, 0, 1366, 768) << QRect(0, 0, 690, 650)
+                                                 << QRect(266, 0, 1100, 560);
+        QTest::newRow("kept on the screen") << QRect(0, 0, 1366, 768) << QRect(0, 500, 300, 200) << QRect(300, 208, 1066, 560);
+    }
+    void besidePlacement()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, anchor);
+        QFETCH(QRect, placed);
+        QCOMPARE(besideRect(screen, anchor, QSize(1100, 560), 900), placed);
+    }
+
     // Texts the window sets itself are not judged, even by a rule that refuses everything
     // (like the value box in Read mode).
     void setTextBypassesRule()
@@ -118,7 +141,8 @@ private slots:
         QTest::addColumn<bool>("throws");
         QTest::addColumn<QString>("message");
         QTest::newRow("answer") << "delay=300,cmd=0x11" << false << "ZM3386V1.02"; // what the chip answered
-        QTest::newRow("failed command") << "status=1,cmd=0x11" << false << "Get version failed!:Invalid cmd";
+        QTest::newRow("failed command") << "status=1,cmd=0x11" << false
+                                        << "Get version failed!:Invalid cmd\nget-version: the chip does not know this command";
         QTest::newRow("exception") << "delay=300,cmd=0x11" << true << "no memory";
     }
     void givesTheWindowBack()
