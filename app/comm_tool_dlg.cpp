@@ -16,9 +16,9 @@
 #include "features/rtc_time_dlg.h"
 #include "features/zoom_dlg.h"
 #include "ctrlinfo/configuration_dlg.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/file_writer.h"
-#include "link/serial_link.h"
+#include "link/system_ports.h"
 #include "link/messages.h"
 #include "motion/motion_ctrl_dlg.h"
 #include "osd/osd_char_list_dlg.h"
@@ -58,8 +58,8 @@ void runModal(Args &&...args)
 }
 } // namespace
 
-CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CCommToolDlg::CCommToolDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CCommToolDlg>())
 {
     ui->setupUi(this);
@@ -103,15 +103,16 @@ CCommToolDlg::CCommToolDlg(CommandLayer &layer, QWidget *parent)
     m_chooseFile = [this](const QString &title, const QString &name) {
         return QFileDialog::getSaveFileName(this, title, name);
     };
-    // Both come from the link thread.
-    layer.gatherIdleBytes(true);
-    connect(&layer, &CommandLayer::idleBytesGathered, this, &CCommToolDlg::showIdleBytes, Qt::QueuedConnection);
-    connect(&layer, &CommandLayer::portLostSignal, this, &CCommToolDlg::portLost, Qt::QueuedConnection);
+    // Both are told on this thread; the lost port's message waits until the press that found it
+    // has ended.
+    session.idleFeed().setGathering(true);
+    connect(&session.idleFeed(), &IdleFeed::gathered, this, &CCommToolDlg::showIdleBytes, Qt::QueuedConnection);
+    connect(&session, &LinkSession::portLostSignal, this, &CCommToolDlg::portLost, Qt::QueuedConnection);
 }
 
 CCommToolDlg::~CCommToolDlg()
 {
-    layer().gatherIdleBytes(false);
+    session().idleFeed().setGathering(false);
     if (g_console == this)
         g_console = nullptr;
 }
@@ -125,24 +126,24 @@ QList<ConsoleButton> CCommToolDlg::commandTable()
 {
     return {
         {1, QStringLiteral("Config"), false,
-         [this] { runModal<CConfigurationDlg>(layer(), this, [this](int baud) { return switchBaud(baud); }); }},
+         [this] { runModal<CConfigurationDlg>(session(), this, [this](int baud) { return switchBaud(baud); }); }},
         {2, QStringLiteral("Get Version"), true, [this] { getVersion(); }},
         {3, QStringLiteral("R/W Data"), true, [this] { openReadWriteData(); }},
-        {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(layer(), rememberedFeatures(), this); }},
-        {5, QStringLiteral("Mirror Ctrl"), true, [this] { runModal<CMirrorCtrlDlg>(layer(), rememberedFeatures(), this); }},
-        {6, QStringLiteral("Power Ctrl"), true, [this] { runModal<CPowerCtrlDlg>(layer(), rememberedFeatures(), this); }},
-        {7, QStringLiteral("Timer Ctrl"), true, [this] { runModal<CRtcTimeDlg>(layer(), this); }},
-        {8, QStringLiteral("AE Ctrl"), true, [this] { runModal<CAeCtrlDlg>(layer(), rememberedFeatures(), this); }},
+        {4, QStringLiteral("Color Ctrl"), true, [this] { runModal<CColorCtrlDlg>(session(), rememberedFeatures(), this); }},
+        {5, QStringLiteral("Mirror Ctrl"), true, [this] { runModal<CMirrorCtrlDlg>(session(), rememberedFeatures(), this); }},
+        {6, QStringLiteral("Power Ctrl"), true, [this] { runModal<CPowerCtrlDlg>(session(), rememberedFeatures(), this); }},
+        {7, QStringLiteral("Timer Ctrl"), true, [this] { runModal<CRtcTimeDlg>(session(), this); }},
+        {8, QStringLiteral("AE Ctrl"), true, [this] { runModal<CAeCtrlDlg>(session(), rememberedFeatures(), this); }},
         {9, QStringLiteral("Motion Ctrl"), false, [this] { openMotionCtrl(); }},
         {10, QStringLiteral("OSD Config"), true, [this] { openOsdConfig(); }},
-        {11, QStringLiteral("Image Property"), true, [this] { runModal<CImagePropertyDlg>(layer(), this); }},
-        {12, QStringLiteral("Gamma"), true, [this] { runModal<CGammaDlg>(layer(), rememberedFeatures(), this); }},
-        {13, QStringLiteral("Spi Flash"), true, [this] { runModal<CFlashOperationDlg>(layer(), this); }},
-        {14, QStringLiteral("Other Ctrl"), true, [this] { runModal<COtherCtrlDlg>(layer(), this); }},
-        {15, QStringLiteral("Up/Down Load"), true, [this] { runModal<CUploadDownloadDlg>(layer(), this); }},
+        {11, QStringLiteral("Image Property"), true, [this] { runModal<CImagePropertyDlg>(session(), this); }},
+        {12, QStringLiteral("Gamma"), true, [this] { runModal<CGammaDlg>(session(), rememberedFeatures(), this); }},
+        {13, QStringLiteral("Spi Flash"), true, [this] { runModal<CFlashOperationDlg>(session(), this); }},
+        {14, QStringLiteral("Other Ctrl"), true, [this] { runModal<COtherCtrlDlg>(session(), this); }},
+        {15, QStringLiteral("Up/Down Load"), true, [this] { runModal<CUploadDownloadDlg>(session(), this); }},
         {16, QStringLiteral("System Reset"), true, [this] { systemReset(); }},
         {17, QStringLiteral("Fbuf Ctrl"), true, [this] { openFbuf(); }},
-        {18, QStringLiteral("Zoom Ctrl"), false, [this] { runModal<CZoomDlg>(layer(), rememberedFeatures(), this); }},
+        {18, QStringLiteral("Zoom Ctrl"), false, [this] { runModal<CZoomDlg>(session(), rememberedFeatures(), this); }},
     };
 }
 
@@ -187,7 +188,7 @@ CTrafficLogDlg *CCommToolDlg::showTrafficLog()
 {
     // Its own window, not a child of the console: it stays usable while a tool window is open.
     if (!m_trafficLog) {
-        m_trafficLog = std::make_unique<CTrafficLogDlg>(layer());
+        m_trafficLog = std::make_unique<CTrafficLogDlg>(session());
         // Beside the console, which it is read with, not over it.
         if (const QScreen *screen = this->screen())
             m_trafficLog->setGeometry(besideRect(screen->availableGeometry(), frameGeometry(), m_trafficLog->size(), 900));
@@ -239,18 +240,18 @@ void CCommToolDlg::toggleOpen()
 {
     if (m_portOpen) {
         // Closing under a running command would fail it half-way; let it finish first.
-        if (layer().isBusy()) {
+        if (session().isBusy()) {
             showMessage(this, QString::fromLatin1(msg::kBusy));
             return;
         }
-        layer().close();
+        session().close();
         m_portOpen = false;
         applyPortState();
         return;
     }
     const PortSettings s = portSettings();
     QString error;
-    if (s.port.isEmpty() || !layer().open(s.port, s.settingsString(), &error)) {
+    if (s.port.isEmpty() || !session().open(s.port, s.settingsString(), &error)) {
         showMessage(this, QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
     } else {
         m_portOpen = true;
@@ -265,7 +266,7 @@ bool CCommToolDlg::reopen()
     if (m_portOpen)
         return true;
     QString error;
-    if (!layer().open(m_lostSettings.port, m_lostSettings.settingsString(), &error)) {
+    if (!session().open(m_lostSettings.port, m_lostSettings.settingsString(), &error)) {
         showMessage(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this,
                     QString::fromLatin1(msg::kOpenPortFailed) + (error.isEmpty() ? QString() : "\n" + error));
         return false;
@@ -280,16 +281,16 @@ bool CCommToolDlg::reopen()
 bool CCommToolDlg::switchBaud(int baud)
 {
     const int index = int(PortSettings::baudRates().indexOf(QString::number(baud)));
-    if (index < 0 || layer().isBusy())
+    if (index < 0 || session().isBusy())
         return false;
     ui->baudRateCombo->setCurrentIndex(index);
     if (!m_portOpen)
         return true;
     // The same port again, at the rate the chip now runs.
     const PortSettings s = portSettings();
-    layer().close();
+    session().close();
     QString error;
-    if (!layer().open(s.port, s.settingsString(), &error)) {
+    if (!session().open(s.port, s.settingsString(), &error)) {
         m_portOpen = false;
         applyPortState();
         showMessage(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this,
@@ -363,7 +364,7 @@ void CCommToolDlg::portLost(const QString &reason)
 
 void CCommToolDlg::showIdleBytes()
 {
-    const QByteArray bytes = layer().takeIdleBytes();
+    const QByteArray bytes = session().idleFeed().take();
     if (bytes.isEmpty())
         return;
     ui->dataShow->appendBytes(bytes);
@@ -426,25 +427,25 @@ void CCommToolDlg::systemReset()
 
 void CCommToolDlg::openReadWriteData()
 {
-    CReadWriteDataDlg dlg(layer(), this);
+    CReadWriteDataDlg dlg(session(), this);
     dlg.exec();
 }
 
 void CCommToolDlg::openFbuf()
 {
-    CFbufDlg dlg(layer(), this);
+    CFbufDlg dlg(session(), this);
     dlg.exec();
 }
 
 void CCommToolDlg::openMotionCtrl()
 {
-    CMotionCtrlDlg dlg(layer(), programMotionCtrlSettings(), this);
+    CMotionCtrlDlg dlg(session(), programMotionCtrlSettings(), this);
     dlg.exec();
 }
 
 void CCommToolDlg::openOsdConfig()
 {
-    COsdConfigDlg dlg(layer(), this);
+    COsdConfigDlg dlg(session(), this);
     dlg.exec();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The console: port panel, data show, the "Comm Command" column and the menu bar. It is the
-// program's only top-level window; the one command layer of the program is handed to it.
+// program's only top-level window; the one link session of the program is handed to it.
 
 #include "app/console_button.h"
 #include "app/idle_capture.h"
@@ -25,7 +25,7 @@ class CCommToolDlg;
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 class CTrafficLogDlg;
 class DemoSimulator;
 class DataShowView;
@@ -35,7 +35,7 @@ class CCommToolDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CCommToolDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CCommToolDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CCommToolDlg() override;
 
     // The console of the program, recorded when it is built (null before and after).

@@ -2,7 +2,7 @@
 
 #include "app/comm_tool_dlg.h"
 #include "app/demo_simulator.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/file_writer.h"
 #include "link/messages.h"
 #include "ui/message_box.h"
@@ -106,10 +106,10 @@ int main(int argc, char **argv)
     zm::initResources();
     QApplication::setWindowIcon(zm::appIcon());
 
-    zm::CommandLayer layer;
+    zm::LinkSession session;
     zm::DemoSimulator simulator;
     {
-        zm::CCommToolDlg console(layer);
+        zm::CCommToolDlg console(session);
         if (parser.isSet(portOption))
             console.selectPort(parser.value(portOption));
         if (parser.isSet(demoOption)) {
@@ -122,9 +122,9 @@ int main(int argc, char **argv)
         }
         console.exec();
         console.setDemoSimulator(nullptr);
-        // Every worker is asked to stop and joined before the windows and the layer go.
-        zm::WorkerRunner::shutdown(layer);
-        layer.close();
+        // Every worker is asked to stop and joined before the windows and the session go.
+        zm::WorkerRunner::shutdown(session);
+        session.close();
     }
     simulator.stop();
     return 0;

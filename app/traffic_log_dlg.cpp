@@ -1,8 +1,8 @@
 #include "app/traffic_log_dlg.h"
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/file_writer.h"
-#include "link/traffic_decode.h"
+#include "protocol/traffic_decode.h"
 #include "ui/message_box.h"
 #include "ui/resources.h"
 #include "ui_traffic_log_dlg.h"
@@ -51,7 +51,7 @@ QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation,
     return {};
 }
 
-void TrafficTableModel::add(const std::vector<TrafficRecorder::Event> &events)
+void TrafficTableModel::add(const std::vector<TrafficEvent> &events)
 {
     if (events.empty())
         return;
@@ -99,10 +99,10 @@ void TrafficTableModel::refilter()
     endResetModel();
 }
 
-CTrafficLogDlg::CTrafficLogDlg(CommandLayer &layer, QWidget *parent)
+CTrafficLogDlg::CTrafficLogDlg(LinkSession &session, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::CTrafficLogDlg>())
-    , m_layer(layer)
+    , m_session(session)
 {
     ui->setupUi(this);
     setWindowIcon(appIcon());
@@ -144,12 +144,12 @@ CTrafficLogDlg::CTrafficLogDlg(CommandLayer &layer, QWidget *parent)
 
 CTrafficLogDlg::~CTrafficLogDlg()
 {
-    m_layer.traffic().setEnabled(false);
+    m_session.traffic().recorder().setEnabled(false);
 }
 
 void CTrafficLogDlg::showEvent(QShowEvent *event)
 {
-    m_layer.traffic().setEnabled(true);
+    m_session.traffic().recorder().setEnabled(true);
     m_timer.start();
     QDialog::showEvent(event);
 }
@@ -158,14 +158,14 @@ void CTrafficLogDlg::hideEvent(QHideEvent *event)
 {
     refresh();
     m_timer.stop();
-    m_layer.traffic().setEnabled(false);
+    m_session.traffic().recorder().setEnabled(false);
     QDialog::hideEvent(event);
 }
 
 void CTrafficLogDlg::refresh()
 {
-    std::vector<TrafficRecorder::Event> events;
-    if (m_layer.traffic().take(events) == 0)
+    std::vector<TrafficEvent> events;
+    if (m_session.traffic().recorder().take(events) == 0)
         return;
     QScrollBar *bar = ui->table->verticalScrollBar();
     const bool atEnd = bar->value() >= bar->maximum() - 1;
@@ -186,7 +186,7 @@ void CTrafficLogDlg::showCounts()
 {
     const TrafficRows &rows = m_model.rows();
     QString text = QStringLiteral("%1 rows shown of %2").arg(m_model.rowCount()).arg(rows.size());
-    const uint64_t dropped = rows.droppedRows() + m_layer.traffic().dropped();
+    const uint64_t dropped = rows.droppedRows() + m_session.traffic().recorder().dropped();
     if (dropped)
         text += QStringLiteral("; %1 older rows dropped").arg(dropped);
     ui->countLabel->setText(text + '.');

@@ -4,7 +4,7 @@
 // on a timer; the link records only while it is open. It keeps the last 100,000 rows, filters by
 // command and by failures, copies the selected rows and saves all as CSV or text.
 
-#include "link/traffic_rows.h"
+#include "protocol/traffic_rows.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -20,7 +20,7 @@ class CTrafficLogDlg;
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 
 // The rows a filter lets through, for the table.
 class TrafficTableModel : public QAbstractTableModel
@@ -36,7 +36,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     TrafficRows &rows() { return m_rows; }
-    void add(const std::vector<TrafficRecorder::Event> &events);
+    void add(const std::vector<TrafficEvent> &events);
     void clear();
     void setFilter(int code, bool failuresOnly);
     const TrafficRow &shownRow(int row) const { return m_rows.at(m_shown[size_t(row)]); }
@@ -55,7 +55,7 @@ class CTrafficLogDlg : public QDialog
     Q_OBJECT
 
 public:
-    explicit CTrafficLogDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CTrafficLogDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CTrafficLogDlg() override;
 
     // How the window asks for the file to save to; tests replace the file dialog with this.
@@ -77,7 +77,7 @@ private:
     void showCounts();
 
     std::unique_ptr<Ui::CTrafficLogDlg> ui;
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     TrafficTableModel m_model;
     QTimer m_timer;
     FileChooser m_chooseFile;

@@ -1,8 +1,8 @@
 #pragma once
-// What the procedure benchmarks share: a command layer open on the simulated chip, and a report
+// What the procedure benchmarks share: a link session open on the simulated chip, and a report
 // that keeps the last failure instead of showing it.
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/report.h"
 #include "sim/pty_chip.h"
 
@@ -13,11 +13,11 @@
 
 namespace zm::bench {
 
-// Opens the layer on the chip's line or ends the benchmark: a figure without a line is no figure.
-inline void openOrExit(CommandLayer &layer, sim::PtyChip &chip, int baud, const char *program)
+// Opens the session on the chip's line or ends the benchmark: a figure without a line is no figure.
+inline void openOrExit(LinkSession &session, sim::PtyChip &chip, int baud, const char *program)
 {
     QString error;
-    if (!layer.open(chip.slavePath(), QStringLiteral("%1,n,8,1").arg(baud), &error)) {
+    if (!session.open(chip.slavePath(), QStringLiteral("%1,n,8,1").arg(baud), &error)) {
         std::fprintf(stderr, "%s: %s\n", program, qPrintable(error));
         std::exit(1);
     }

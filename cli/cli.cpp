@@ -2,7 +2,7 @@
 
 #include "link/failure_text.h"
 #include "link/file_writer.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <QFileInfo>
 
@@ -134,13 +134,13 @@ Report Context::report(ProgressLine &line, std::function<void(const QString &, c
 
 QString Context::portWentAway() const
 {
-    const QString reason = layer.lostReason();
+    const QString reason = session.lostReason();
     return reason.isEmpty() ? QStringLiteral("The port went away.") : QStringLiteral("The port went away: %1").arg(reason);
 }
 
 void Context::tellPortLoss() const
 {
-    if (!layer.portLost() || lossTold)
+    if (!session.portLost() || lossTold)
         return;
     lossTold = true;
     printError(portWentAway());
@@ -152,7 +152,7 @@ int Context::failed(uint8_t result) const
         return interrupted();
     // A command cut off by the loss of the port failed for that reason; its result code only
     // says that no answer came.
-    printError(failureText(layer, result));
+    printError(failureText(session, result));
     tellPortLoss();
     return kFailed;
 }

@@ -84,7 +84,7 @@ struct Args {
 
 // What a command runs with. The port is open when the command needs one.
 struct Context {
-    CommandLayer &layer;
+    LinkSession &session;
     Commands &commands;
     std::stop_token stop;
 

@@ -7,7 +7,7 @@
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
 #include "features/image_property.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <optional>
 #include <utility>

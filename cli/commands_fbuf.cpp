@@ -31,7 +31,8 @@ FbufOptions transferOptions(Context &ctx, const Args &a)
     o.spiType = choose(a.option("--spi-type").value_or("host"), QStringLiteral("--spi-type"), kSpiTypes);
     o.delay = uint16_t(toInt(a.option("--delay").value_or("3000"), QStringLiteral("--delay"), 0, 65535));
     o.videoSource = a.flag("--video-source");
-    ctx.layer.setPcUart(1 + choose(a.option("--pc-uart").value_or("mcu-uart"), QStringLiteral("--pc-uart"), kPcUarts));
+    const int pcUart = 1 + choose(a.option("--pc-uart").value_or("mcu-uart"), QStringLiteral("--pc-uart"), kPcUarts);
+    ctx.session.updateSettings([pcUart](LinkSettings &s) { s.pcUart = pcUart; });
     return o;
 }
 
@@ -98,10 +99,10 @@ int fbufWrite(Context &ctx, const Args &a)
         usage(QStringLiteral("FILE must be a file that exists: \"%1\"").arg(o.path));
     if (source.size() == 0)
         usage(QStringLiteral("%1 is empty; there is nothing to write").arg(o.path));
-    if (source.size() > CommandLayer::kFbufCapacity && !a.flag("--force"))
+    if (source.size() > LinkSession::kFbufCapacity && !a.flag("--force"))
         usage(QStringLiteral("%1 is %2 long, more than the %3 a frame-buffer read can bring back; "
                              "add --force to write it anyway")
-                  .arg(o.path, bytesCount(source.size()), bytesCount(CommandLayer::kFbufCapacity)));
+                  .arg(o.path, bytesCount(source.size()), bytesCount(LinkSession::kFbufCapacity)));
     if (a.flag("--stop"))
         if (const uint8_t r = ctx.commands.fbufControl(0))
             return ctx.failed(r);

@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "link/file_writer.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/input_file.h"
 #include "link/messages.h"
 #include "link/system_ports.h"
@@ -264,7 +264,7 @@ int load(Context &ctx, const Args &a)
         return kFailed;
     }
     checkRange(type, address, bytes.size());
-    ctx.layer.setPageSize(page);
+    ctx.session.updateSettings([page](LinkSettings &s) { s.pageSize = page; });
     ProgressLine line(QStringLiteral("load"));
     const Report report = ctx.report(line);
     uint32_t stoppedAt = address, badAddress = 0;

@@ -48,7 +48,7 @@ std::optional<DeviceSetup> deviceSetup(Context &ctx, const Args &a, int &model, 
             usage(QStringLiteral("--page-size must be a power of two from 1 to 1024: \"%1\"").arg(*p));
     }
 
-    ConfigSettings &s = ConfigSettings::of(ctx.layer);
+    ConfigSettings &s = ConfigSettings::of(ctx.session);
     CtrlInfoDevice device = CtrlInfoDevice::None;
     if (const auto d = a.option("--device")) {
         device = ctrlInfoDeviceFrom(1 + choose(*d, QStringLiteral("--device"), kMemories));
@@ -157,7 +157,7 @@ int eraseChip(Context &ctx, const Args &a)
     if (::isatty(STDERR_FILENO))
         printError(QStringLiteral("%1 (the chip has up to %2 ms)")
                        .arg(QString::fromLatin1(msg::kWaitForErase))
-                       .arg(CommandLayer::kEraseTimeout));
+                       .arg(LinkSettings::kEraseTimeoutMs));
     const uint8_t r = ctx.commands.flashChipErase();
     return r ? ctx.failed(r) : kOk;
 }

@@ -1,10 +1,10 @@
-// zmctl: the console's command layer from a terminal.
+// zmctl: the console's commands from a terminal.
 
 #include "cli/cli.h"
 
 #include "link/failure_text.h"
 #include "link/file_writer.h"
-#include "link/traffic_rows.h"
+#include "protocol/traffic_rows.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -247,7 +247,6 @@ QString commandList(const Table &table)
 // so every target is as it was.
 constexpr auto kStopGrace = std::chrono::seconds(1);
 std::stop_source g_stop;
-std::atomic<CommandLayer *> g_layer{nullptr};
 
 void blockStopSignals()
 {
@@ -275,9 +274,8 @@ void watchStopSignals()
         int sig = 0;
         while (sigwait(&set, &sig) != 0) {
         }
+        // Every wait of the command ends at this request, whether it is waiting now or not yet.
         g_stop.request_stop();
-        if (CommandLayer *layer = g_layer.load())
-            layer->interruptWait();
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(kStopGrace);
         timespec grace{time_t(seconds.count()), 0};
         // A second signal, or the grace gone by: the command did not stop by itself.
@@ -437,22 +435,17 @@ int main(int argc, char **argv)
             return kOk;
         }
 
-        CommandLayer layer;
-        layer.setSerialNumber(uint8_t(serial));
-        Commands commands(layer);
-        Context ctx{layer, commands, g_stop.get_token()};
-        g_layer.store(&layer);
-        // Forgotten before the layer goes, however this block is left.
-        struct Forget {
-            ~Forget() { g_layer.store(nullptr); }
-        } forget;
+        LinkSession session;
+        session.updateSettings([serial](LinkSettings &s) { s.serial = uint8_t(serial); });
+        Commands commands(session, g_stop.get_token());
+        Context ctx{session, commands, g_stop.get_token()};
         watchStopSignals();
         std::optional<TrafficFile> log;
         if (!logPath.isEmpty())
-            log.emplace(layer.traffic(), logPath, in);
+            log.emplace(session.traffic().recorder(), logPath, in);
         if (command->needsPort) {
             QString error;
-            if (!layer.open(port, QStringLiteral("%1,n,8,1").arg(baud), &error)) {
+            if (!session.open(port, QStringLiteral("%1,n,8,1").arg(baud), &error)) {
                 printError(error);
                 return kUsage;
             }
@@ -460,7 +453,7 @@ int main(int argc, char **argv)
         int code = command->run(ctx, args);
         if (code == kOk && ctx.stopRequested() && !command->stopIsEnd)
             code = ctx.interrupted();
-        layer.close();
+        session.close();
         return code;
     } catch (const UsageError &e) {
         printError(e.message);

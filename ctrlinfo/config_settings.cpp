@@ -2,7 +2,7 @@
 
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/failure_text.h"
 #include "link/messages.h"
 
@@ -14,20 +14,20 @@ namespace zm {
 
 namespace {
 
-// The settings of each live command layer. A program has one layer; tests make many, one after
-// another, and each starts from the built-in values. An entry goes with its layer.
+// The settings of each live link session. A program has one session; tests make many, one after
+// another, and each starts from the built-in values. An entry goes with its session.
 std::mutex g_mutex;
-std::map<const CommandLayer *, std::unique_ptr<ConfigSettings>> g_settings;
+std::map<const LinkSession *, std::unique_ptr<ConfigSettings>> g_settings;
 
 } // namespace
 
-ConfigSettings &ConfigSettings::of(CommandLayer &layer)
+ConfigSettings &ConfigSettings::of(LinkSession &session)
 {
     std::lock_guard lock(g_mutex);
-    auto &slot = g_settings[&layer];
+    auto &slot = g_settings[&session];
     if (!slot) {
-        slot = std::make_unique<ConfigSettings>(layer);
-        QObject::connect(&layer, &QObject::destroyed, [key = &layer] {
+        slot = std::make_unique<ConfigSettings>(session);
+        QObject::connect(&session, &QObject::destroyed, [key = &session] {
             std::lock_guard lock(g_mutex);
             g_settings.erase(key);
         });
@@ -35,17 +35,26 @@ ConfigSettings &ConfigSettings::of(CommandLayer &layer)
     return *slot;
 }
 
-ConfigSettings::ConfigSettings(CommandLayer &layer)
-    : m_layer(layer)
+ConfigSettings::ConfigSettings(LinkSession &session)
+    : m_session(session)
 {
 }
 
-int ConfigSettings::commDevice() const { return m_layer.pcUart(); }
-void ConfigSettings::setCommDevice(int device) { m_layer.setPcUart(device == 2 ? 2 : 1); }
-uint8_t ConfigSettings::currentSerial() const { return m_layer.serialNumber(); }
-void ConfigSettings::setCurrentSerial(uint8_t serial) { m_layer.setSerialNumber(serial); }
-int ConfigSettings::pageSize() const { return m_layer.pageSize(); }
-void ConfigSettings::setPageSize(int bytes) { m_layer.setPageSize(bytes); }
+int ConfigSettings::commDevice() const { return m_session.settings().pcUart; }
+void ConfigSettings::setCommDevice(int device)
+{
+    m_session.updateSettings([device](LinkSettings &s) { s.pcUart = device == 2 ? 2 : 1; });
+}
+uint8_t ConfigSettings::currentSerial() const { return m_session.settings().serial; }
+void ConfigSettings::setCurrentSerial(uint8_t serial)
+{
+    m_session.updateSettings([serial](LinkSettings &s) { s.serial = serial; });
+}
+int ConfigSettings::pageSize() const { return m_session.settings().pageSize; }
+void ConfigSettings::setPageSize(int bytes)
+{
+    m_session.updateSettings([bytes](LinkSettings &s) { s.pageSize = bytes > 0 ? bytes : 1; });
+}
 
 void ConfigSettings::chooseMcu(int clockIndex, int baudIndex)
 {
@@ -132,14 +141,14 @@ int CheckFlashType(Commands &c, QString &error)
 {
     uint32_t kilobits = 0;
     if (const uint8_t r = c.getFlashSize(kilobits)) {
-        error = failureText(c.layer(), r);
+        error = failureText(c.session(), r);
         return -1;
     }
     if (kilobits == 0) {
         error = QString::fromLatin1(msg::kUnknowFlashType);
         return -1;
     }
-    return ConfigSettings::of(c.layer()).chooseFlashSize(kilobits);
+    return ConfigSettings::of(c.session()).chooseFlashSize(kilobits);
 }
 
 } // namespace zm

@@ -1,17 +1,17 @@
 #pragma once
 // The program-wide link and device settings: through which chip UART the PC is attached, the
 // serial numbers, the three bit-rate calculators, and the memory that holds the control info with
-// its size and page size. One instance per command layer, alive as long as the layer; the
+// its size and page size. One instance per link session, alive as long as the session; the
 // Configuration window, the Upload/Download window, the Fbuf window and the image-property window
 // all read and set the same one. Nothing is stored on disk.
 //
-// The PC UART, the page size and the current serial number live in the command layer, which the
+// The PC UART, the page size and the current serial number live in the link session, which the
 // link's procedures read; the settings read and write them there, so they never disagree.
 //
-//     ConfigSettings &s = ConfigSettings::of(layer);
+//     ConfigSettings &s = ConfigSettings::of(session);
 //     s.chooseDevice(CtrlInfoDevice::SpiEeprom);   // -> the model list index that matches
 //     s.chooseModel(8);                            // AT25128A: 16384 bytes, page size 64
-//     s.deviceSize(); s.pageSize();                // 16384, 64 (also layer.pageSize())
+//     s.deviceSize(); s.pageSize();                // 16384, 64 (also session.settings().pageSize)
 //
 // The device, the size and the page size are atomic: workers (LocateCtrlInfo, "Check Flash Type")
 // set them while their window waits. The calculators belong to the GUI thread.
@@ -23,15 +23,15 @@
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 
 class ConfigSettings
 {
 public:
-    // The settings of the program that runs on `layer`, made on first use.
-    static ConfigSettings &of(CommandLayer &layer);
+    // The settings of the program that runs on `session`, made on first use.
+    static ConfigSettings &of(LinkSession &session);
 
-    explicit ConfigSettings(CommandLayer &layer);
+    explicit ConfigSettings(LinkSession &session);
     ConfigSettings(const ConfigSettings &) = delete;
     ConfigSettings &operator=(const ConfigSettings &) = delete;
 
@@ -93,7 +93,7 @@ public:
     int matchingModel() const;
 
 private:
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     uint8_t m_newSerial = 0;
     int m_uartClock = 0;
     int m_mcuBaud = 2;

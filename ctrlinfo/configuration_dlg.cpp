@@ -4,7 +4,7 @@
 #include "ctrlinfo/device_chooser.h"
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "ui/edit_filter.h"
 #include "ui/one_command.h"
 #include "ui_configuration_dlg.h"
@@ -36,10 +36,10 @@ void select(QComboBox *combo, int index)
 
 } // namespace
 
-CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent, RateSwitcher switchRate)
-    : ToolDialog(layer, parent)
+CConfigurationDlg::CConfigurationDlg(LinkSession &session, QWidget *parent, RateSwitcher switchRate)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CConfigurationDlg>())
-    , m_settings(ConfigSettings::of(layer))
+    , m_settings(ConfigSettings::of(session))
     , m_switchRate(std::move(switchRate))
 {
     ui->setupUi(this);
@@ -63,7 +63,7 @@ CConfigurationDlg::CConfigurationDlg(CommandLayer &layer, QWidget *parent, RateS
     ui->commDeviceCombo->addItems({QStringLiteral("MCU UART"), QStringLiteral("HUART")});
     ui->commDeviceCombo->setCurrentIndex(m_settings.commDevice() == 2 ? 1 : 0);
 
-    m_chooser = new DeviceChooser(this, layer, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo, ui->checkFlashButton});
+    m_chooser = new DeviceChooser(this, session, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo, ui->checkFlashButton});
     m_chooser->show(true);
     showPageSize();
 
@@ -156,9 +156,9 @@ void CConfigurationDlg::setSerialNumber()
 {
     const uint8_t serial = uint8_t(ui->newSerialCombo->currentIndex());
     m_settings.setNewSerial(serial);
-    // The command layer carries the new number in every later frame once the chip has it.
+    // The link session carries the new number in every later frame once the chip has it.
     runQuery<uint8_t>(
-        this, layer(), QString(),
+        this, session(), QString(),
         [serial](Commands &c, uint8_t &done) {
             done = serial;
             return c.setSerialNumber(serial);
@@ -172,7 +172,7 @@ void CConfigurationDlg::setMcuBaud()
     const uint16_t value = m_settings.mcuValue();
     const int baud = mcuBaudOf(m_settings.uartClockIndex(), value);
     runQuery<int>(
-        this, layer(), QString(),
+        this, session(), QString(),
         [value, baud](Commands &c, int &set) {
             set = baud;
             return c.setBaudRateMcuUart(value);
@@ -186,7 +186,7 @@ void CConfigurationDlg::setHighSpeedBaud()
     const uint16_t frac = m_settings.frac(), inter = m_settings.inter();
     const int baud = highSpeedBaudOf({frac, inter});
     runQuery<int>(
-        this, layer(), QString(),
+        this, session(), QString(),
         [frac, inter, baud](Commands &c, int &set) {
             set = baud;
             return c.setBaudRateHuart(frac, inter);
@@ -226,7 +226,7 @@ void CConfigurationDlg::setSpiBaud()
 {
     takeValues();
     const uint16_t divider = m_settings.spiDivider(), ss = m_settings.spiSs();
-    runCommand(this, layer(), QString(), [divider, ss](Commands &c) { return c.setBaudRateSpi(divider, ss); });
+    runCommand(this, session(), QString(), [divider, ss](Commands &c) { return c.setBaudRateSpi(divider, ss); });
 }
 
 } // namespace zm

@@ -32,7 +32,7 @@ public:
     // Switches the console's line to `baud` (the port reopened at once); false when it cannot.
     using RateSwitcher = std::function<bool(int baud)>;
 
-    explicit CConfigurationDlg(CommandLayer &layer, QWidget *parent = nullptr, RateSwitcher switchRate = {});
+    explicit CConfigurationDlg(LinkSession &session, QWidget *parent = nullptr, RateSwitcher switchRate = {});
     ~CConfigurationDlg() override;
 
 private:

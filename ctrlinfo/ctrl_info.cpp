@@ -59,7 +59,7 @@ uint8_t StopBitmapIfShown(Commands &c)
 
 CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error)
 {
-    ConfigSettings &settings = ConfigSettings::of(c.layer());
+    ConfigSettings &settings = ConfigSettings::of(c.session());
     settings.setCtrlInfoDevice(CtrlInfoDevice::None);
     for (const CtrlInfoDevice device : {CtrlInfoDevice::I2cEeprom, CtrlInfoDevice::SpiEeprom, CtrlInfoDevice::SpiFlash}) {
         if (device == CtrlInfoDevice::SpiEeprom && StopBitmapIfShown(c) != 0) {
@@ -69,7 +69,7 @@ CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error)
         uint8_t word[2] = {};
         BlockDescriptor block{ctrlInfoMemoryType(device), 0, 2, word};
         if (const uint8_t r = c.blockRead(&block, 1)) {
-            error = failureText(c.layer(), r);
+            error = failureText(c.session(), r);
             return CtrlInfoDevice::None;
         }
         if (getBe16(word) == ctrlInfoSignature(device)) {
@@ -83,7 +83,7 @@ CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error)
 
 CtrlInfoDevice EnsureCtrlInfoDevice(Commands &c, QString &error)
 {
-    const CtrlInfoDevice stored = ConfigSettings::of(c.layer()).ctrlInfoDevice();
+    const CtrlInfoDevice stored = ConfigSettings::of(c.session()).ctrlInfoDevice();
     return stored != CtrlInfoDevice::None ? stored : LocateCtrlInfo(c, error);
 }
 
@@ -109,7 +109,7 @@ bool ReadCtrlInfoSize(Commands &c, CtrlInfoDevice device, uint16_t &size)
 uint8_t FindCtrlInfoRecord(Commands &c, CtrlInfoDevice device, CtrlInfoSection section, uint16_t &address)
 {
     if (device == CtrlInfoDevice::None) {
-        c.layer().setLastResult(rc::InvalidParameter);
+        c.session().setLastResult(rc::InvalidParameter);
         return rc::InvalidParameter;
     }
     auto readWord = [&](uint16_t at, uint16_t &value) {

@@ -6,7 +6,7 @@
 // inspector of dump files.
 // Widget-free; every function runs on a worker that holds the busy flag.
 //
-// Which memory holds the control info is a program-wide setting (ConfigSettings::of(layer)). It is
+// Which memory holds the control info is a program-wide setting (ConfigSettings::of(session)). It is
 // 0 at start; the first control-info action of a run locates the memory, later ones use the stored
 // code without probing again.
 //
@@ -63,7 +63,7 @@ inline constexpr int kBitmapStopPauseMs = 300;
 
 // Finds the memory that holds the control info: the I2C EEPROM first, then (after stopping the
 // OSD bitmap when it is shown) the SPI EEPROM and the SPI flash, each by its signature. Stores
-// the code in ConfigSettings::of(c.layer()), None when nothing is found, and returns it. A probe
+// the code in ConfigSettings::of(c.session()), None when nothing is found, and returns it. A probe
 // moves on only when its read succeeds with another value: a failed read ends the search.
 // `error`: "Not find ctrl info", "Stop Bitmap failed!" or the failed read's result text.
 CtrlInfoDevice LocateCtrlInfo(Commands &c, QString &error);

@@ -1,7 +1,7 @@
 #include "ctrlinfo/ctrl_info_dump.h"
 
 #include "ctrlinfo/ctrl_info.h"
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <QFile>
 

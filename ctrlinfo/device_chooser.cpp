@@ -12,11 +12,11 @@
 
 namespace zm {
 
-DeviceChooser::DeviceChooser(QWidget *window, CommandLayer &layer, const Widgets &widgets)
+DeviceChooser::DeviceChooser(QWidget *window, LinkSession &session, const Widgets &widgets)
     : QObject(window)
     , m_window(window)
-    , m_layer(layer)
-    , m_settings(ConfigSettings::of(layer))
+    , m_session(session)
+    , m_settings(ConfigSettings::of(session))
     , m_w(widgets)
 {
     {
@@ -101,10 +101,10 @@ void DeviceChooser::showSize()
 
 void DeviceChooser::checkCtrlInfoDevice()
 {
-    WorkerRunner::start(m_window, m_layer, [this](Worker &w) {
+    WorkerRunner::start(m_window, m_session, [this](Worker &w) {
         QString error;
         const CtrlInfoDevice found = LocateCtrlInfo(w.commands(), error);
-        if (found == CtrlInfoDevice::None && !w.layer().portLost())
+        if (found == CtrlInfoDevice::None && !w.session().portLost())
             w.message(error);
         w.gui([this, found] {
             const QSignalBlocker block(m_w.device);
@@ -121,14 +121,14 @@ void DeviceChooser::checkFlashType()
         showMessage(m_window, notFlash);
         return;
     }
-    WorkerRunner::start(m_window, m_layer, [this, notFlash](Worker &w) {
+    WorkerRunner::start(m_window, m_session, [this, notFlash](Worker &w) {
         // Another window may have chosen another memory since the press.
         if (m_settings.ctrlInfoDevice() != CtrlInfoDevice::SpiFlash)
             return void(w.message(notFlash));
         QString error;
         const int model = CheckFlashType(w.commands(), error);
         if (model < 0) {
-            if (!w.layer().portLost())
+            if (!w.session().portLost())
                 w.message(error);
             return;
         }

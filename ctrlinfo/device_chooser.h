@@ -3,7 +3,7 @@
 // Flash Type" buttons, as the Configuration and the Upload/Download windows both show them: bound
 // to the program-wide ConfigSettings, so that what one window chooses the other shows.
 //
-//     m_chooser = new zm::DeviceChooser(this, layer, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo,
+//     m_chooser = new zm::DeviceChooser(this, session, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo,
 //                                                     ui->checkFlashButton});
 //     m_chooser->show(true);                       // opening: lists from the settings
 //     connect(ui->checkDeviceButton, &QPushButton::clicked, m_chooser, &zm::DeviceChooser::checkCtrlInfoDevice);
@@ -19,7 +19,7 @@ class QWidget;
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 class ConfigSettings;
 
 class DeviceChooser : public QObject
@@ -35,7 +35,7 @@ public:
     };
 
     // Fills the device and size lists; the window owns the widgets and the chooser.
-    DeviceChooser(QWidget *window, CommandLayer &layer, const Widgets &widgets);
+    DeviceChooser(QWidget *window, LinkSession &session, const Widgets &widgets);
 
     ConfigSettings &settings() const { return m_settings; }
     // The model list's index (0 "Unknow").
@@ -62,7 +62,7 @@ private:
     void showSize();
 
     QWidget *m_window;
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     ConfigSettings &m_settings;
     Widgets m_w;
 };

@@ -6,8 +6,8 @@
 
 namespace zm {
 
-CAeCtrlDlg::CAeCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CAeCtrlDlg::CAeCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CAeCtrlDlg>())
 {
     ui->setupUi(this);

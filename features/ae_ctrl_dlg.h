@@ -18,7 +18,7 @@ class CAeCtrlDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CAeCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CAeCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CAeCtrlDlg() override;
 
 private:

@@ -6,8 +6,8 @@
 
 namespace zm {
 
-CColorCtrlDlg::CColorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CColorCtrlDlg::CColorCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CColorCtrlDlg>())
 {
     ui->setupUi(this);

@@ -18,7 +18,7 @@ class CColorCtrlDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CColorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CColorCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CColorCtrlDlg() override;
 
 private:

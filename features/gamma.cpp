@@ -1,6 +1,6 @@
 #include "features/gamma.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,14 +1,14 @@
 #include "features/gamma_dlg.h"
 
 #include "features/feature_records.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 #include "ui_gamma_dlg.h"
 
 namespace zm {
 
-CGammaDlg::CGammaDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CGammaDlg::CGammaDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CGammaDlg>())
     , m_table(records.gamma)
 {

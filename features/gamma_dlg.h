@@ -25,7 +25,7 @@ class CGammaDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CGammaDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CGammaDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CGammaDlg() override;
 
 private:

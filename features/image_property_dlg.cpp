@@ -28,7 +28,7 @@ CtrlInfoDevice ctrlInfoDevice(Worker &w)
     QString error;
     const CtrlInfoDevice device = EnsureCtrlInfoDevice(w.commands(), error);
     // A probe that failed because the port went away: the console says so, once.
-    if (device == CtrlInfoDevice::None && !w.layer().portLost())
+    if (device == CtrlInfoDevice::None && !w.session().portLost())
         w.message(error);
     return device;
 }
@@ -95,8 +95,8 @@ int labelWidth(const QLabel *label, const QStringList &widest)
 
 } // namespace
 
-CImagePropertyDlg::CImagePropertyDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CImagePropertyDlg::CImagePropertyDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CImagePropertyDlg>())
 {
     ui->setupUi(this);
@@ -154,7 +154,7 @@ void CImagePropertyDlg::writeSlider(const Slider &s)
     const uint8_t byte = s.byte(s.slider->value());
     const int index = int(&s - m_sliders.constData());
     runQuery<uint8_t>(
-        this, layer(), kWriteFailed,
+        this, session(), kWriteFailed,
         [address = s.address, byte](Commands &c, uint8_t &written) {
             written = byte;
             return writeRegisters(c, address, &byte, 1);
@@ -208,7 +208,7 @@ uint8_t CImagePropertyDlg::checkedEnables() const
 void CImagePropertyDlg::reload(bool sliders)
 {
     runQuery<PictureControls>(
-        this, layer(), kReadFailed, [](Commands &c, PictureControls &p) { return readPictureControls(c, p); },
+        this, session(), kReadFailed, [](Commands &c, PictureControls &p) { return readPictureControls(c, p); },
         [this, sliders](const PictureControls &p) {
             if (sliders)
                 showControls(p);
@@ -244,7 +244,7 @@ void CImagePropertyDlg::setDefault()
 void CImagePropertyDlg::getFunction()
 {
     runQuery<uint8_t>(
-        this, layer(), kReadFailed, [](Commands &c, uint8_t &control) { return readControl(c, control); },
+        this, session(), kReadFailed, [](Commands &c, uint8_t &control) { return readControl(c, control); },
         [this](uint8_t control) { showEnables(control); });
 }
 

@@ -28,7 +28,7 @@ class CImagePropertyDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CImagePropertyDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CImagePropertyDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CImagePropertyDlg() override;
 
 private:

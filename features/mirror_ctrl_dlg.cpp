@@ -6,8 +6,8 @@
 
 namespace zm {
 
-CMirrorCtrlDlg::CMirrorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CMirrorCtrlDlg::CMirrorCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CMirrorCtrlDlg>())
 {
     ui->setupUi(this);

@@ -18,7 +18,7 @@ class CMirrorCtrlDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CMirrorCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CMirrorCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CMirrorCtrlDlg() override;
 
 private:

@@ -77,14 +77,14 @@ void ModeGroup::set()
         return;
     // Remembered before sending, whatever the chip makes of it.
     m_record = *r;
-    runCommand(m_window, m_window->layer(), QString(),
+    runCommand(m_window, m_window->session(), QString(),
                [feature = m_feature, record = *r](Commands &c) { return setMode(c, feature, record); });
 }
 
 void ModeGroup::get()
 {
     runQuery<ModeRecord>(
-        m_window, m_window->layer(), QString(),
+        m_window, m_window->session(), QString(),
         [feature = m_feature, start = m_record](Commands &c, ModeRecord &got) {
             got = start;
             return getMode(c, feature, got);

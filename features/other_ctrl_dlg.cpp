@@ -5,12 +5,12 @@
 
 namespace zm {
 
-COtherCtrlDlg::COtherCtrlDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+COtherCtrlDlg::COtherCtrlDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::COtherCtrlDlg>())
 {
     ui->setupUi(this);
-    auto run = [this](auto op) { runCommand(this, this->layer(), QString(), op, {.disableWindow = false}); };
+    auto run = [this](auto op) { runCommand(this, this->session(), QString(), op, {.disableWindow = false}); };
     connect(ui->openDacButton, &QPushButton::clicked, this, [run] { run([](Commands &c) { return c.dacControl(true); }); });
     connect(ui->closeDacButton, &QPushButton::clicked, this,
             [run] { run([](Commands &c) { return c.dacControl(false); }); });

@@ -17,7 +17,7 @@ class COtherCtrlDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit COtherCtrlDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit COtherCtrlDlg(LinkSession &session, QWidget *parent = nullptr);
     ~COtherCtrlDlg() override;
 
 private:

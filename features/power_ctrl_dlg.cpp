@@ -26,8 +26,8 @@ struct PowerProperty {
 
 } // namespace
 
-CPowerCtrlDlg::CPowerCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CPowerCtrlDlg::CPowerCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CPowerCtrlDlg>())
     , m_record(records.powerSave)
 {
@@ -73,14 +73,14 @@ void CPowerCtrlDlg::setProperty()
     }
     m_record.flags = powerSaveFlags(ui->powerModeCombo->currentIndex(), ui->relateMotionCheck->isChecked());
     m_record.time = uint16_t(*time);
-    runCommand(this, layer(), QString(),
+    runCommand(this, session(), QString(),
                [flags = m_record.flags, t = m_record.time](Commands &c) { return c.setPowerSaveTimer(flags, t); });
 }
 
 void CPowerCtrlDlg::getProperty()
 {
     runQuery<PowerProperty>(
-        this, layer(), QString(), [](Commands &c, PowerProperty &p) { return c.getPowerSaveTimer(p.flags, p.time); },
+        this, session(), QString(), [](Commands &c, PowerProperty &p) { return c.getPowerSaveTimer(p.flags, p.time); },
         [this](const PowerProperty &p) {
                     m_record.flags = p.flags;
             m_record.time = p.time;

@@ -22,7 +22,7 @@ class CPowerCtrlDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CPowerCtrlDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CPowerCtrlDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CPowerCtrlDlg() override;
 
 private:

@@ -2,7 +2,7 @@
 // The clock's date and time as the RTC window shows them and zmctl prints and reads them:
 // "YYYY-MM-DD hh:mm:ss".
 
-#include "link/frame_builders.h"
+#include "protocol/frame_builders.h"
 
 #include <QDateTime>
 #include <QString>

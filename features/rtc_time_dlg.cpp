@@ -8,8 +8,8 @@
 
 namespace zm {
 
-CRtcTimeDlg::CRtcTimeDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CRtcTimeDlg::CRtcTimeDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CRtcTimeDlg>())
 {
     ui->setupUi(this);
@@ -50,13 +50,13 @@ void CRtcTimeDlg::setTime()
         showCurrentTime();
     const RtcTime t = rtcTime(ui->dateEdit->date(), ui->timeEdit->time());
     ui->setTimeEdit->setText(rtcText(t));
-    runCommand(this, layer(), QString(), [t](Commands &c) { return c.setTime(t); });
+    runCommand(this, session(), QString(), [t](Commands &c) { return c.setTime(t); });
 }
 
 void CRtcTimeDlg::getTime()
 {
     runQuery<RtcTime>(
-        this, layer(), QString(), [](Commands &c, RtcTime &t) { return c.getTime(t); },
+        this, session(), QString(), [](Commands &c, RtcTime &t) { return c.getTime(t); },
         [this](const RtcTime &t) { ui->getTimeEdit->setText(rtcText(t)); });
 }
 

@@ -19,7 +19,7 @@ class CRtcTimeDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CRtcTimeDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CRtcTimeDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CRtcTimeDlg() override;
 
 private:

@@ -8,7 +8,7 @@
 // Limits are worked out in signed arithmetic and taken as 0 when the rectangle is larger than
 // the source, so a typed rectangle that does not fit can never wrap a position round to 65535.
 
-#include "link/frame_builders.h"
+#include "protocol/frame_builders.h"
 
 #include <QRectF>
 #include <QSizeF>

@@ -31,8 +31,8 @@ void fillSteps(QComboBox *combo, const StepList &list, int &value)
 
 } // namespace
 
-CZoomDlg::CZoomDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent)
-    : ToolDialog(layer, parent)
+CZoomDlg::CZoomDlg(LinkSession &session, FeatureRecords &records, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CZoomDlg>())
     , m_record(records.zoom)
 {
@@ -135,7 +135,7 @@ void CZoomDlg::apply(const Sizes &s)
     m_record.sourceWidth = s.sourceWidth;
     m_record.sourceHeight = s.sourceHeight;
     m_record.zoom = s.zoom;
-    runCommand(this, layer(), QString(), [z = s.zoom](Commands &c) { return c.setZoom(z); });
+    runCommand(this, session(), QString(), [z = s.zoom](Commands &c) { return c.setZoom(z); });
 }
 
 void CZoomDlg::setZoomConfig()
@@ -157,7 +157,7 @@ void CZoomDlg::panZoom(Pan how)
 void CZoomDlg::getZoomConfig()
 {
     runQuery<ZoomInfo>(
-        this, layer(), QString(), [](Commands &c, ZoomInfo &z) { return c.getZoom(z); },
+        this, session(), QString(), [](Commands &c, ZoomInfo &z) { return c.getZoom(z); },
         [this](const ZoomInfo &z) {
             m_record.sourceWidth = z.sourceWidth;
             m_record.sourceHeight = z.sourceHeight;
@@ -175,13 +175,13 @@ void CZoomDlg::setDownSize()
     }
     m_record.hDownSize = h;
     m_record.vDownSize = v;
-    runCommand(this, layer(), QString(), [b = downSizeByte(h, v)](Commands &c) { return c.setDownSize(b); });
+    runCommand(this, session(), QString(), [b = downSizeByte(h, v)](Commands &c) { return c.setDownSize(b); });
 }
 
 void CZoomDlg::getDownSize()
 {
     runQuery<uint8_t>(
-        this, layer(), QString(), [](Commands &c, uint8_t &b) { return c.getDownSize(b); },
+        this, session(), QString(), [](Commands &c, uint8_t &b) { return c.getDownSize(b); },
         [this](uint8_t b) {
             m_record.hDownSize = downSizeHorizontal(b);
             m_record.vDownSize = downSizeVertical(b);

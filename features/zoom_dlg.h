@@ -28,7 +28,7 @@ class CZoomDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    CZoomDlg(CommandLayer &layer, FeatureRecords &records, QWidget *parent = nullptr);
+    CZoomDlg(LinkSession &session, FeatureRecords &records, QWidget *parent = nullptr);
     ~CZoomDlg() override;
 
     const ZoomSteps &steps() const { return m_steps; }

@@ -6,15 +6,15 @@ namespace zm {
 
 uint8_t Commands::fail(uint8_t result)
 {
-    m_layer.setLastResult(result);
+    m_session.setLastResult(result);
     return result;
 }
 
-uint8_t Commands::run(const Frame &frame, CommandLayer::After after)
+uint8_t Commands::run(const Frame &frame, LinkSession::After after)
 {
     if (!frame)
         return fail(rc::InvalidParameter);
-    return m_layer.sendAndWait(*frame, after);
+    return m_session.request(*frame, m_stop, after, &m_answer);
 }
 
 uint8_t Commands::query(const Frame &frame, int need, const Decode &decode)
@@ -22,7 +22,7 @@ uint8_t Commands::query(const Frame &frame, int need, const Decode &decode)
     const uint8_t r = run(frame);
     if (r != 0)
         return r;
-    const AnswerRecord a = m_layer.answer();
+    const AnswerRecord &a = m_answer;
     if (a.length < need)
         return fail(rc::InvalidReceivedData);
     decode(a.data.data());
@@ -34,7 +34,7 @@ uint8_t Commands::getVersion(QByteArray &text)
     // The chip sends 11 characters; a shorter answer shows what came.
     const uint8_t r = run(frames::make(sn(), cmd::GetVersion));
     if (r == 0) {
-        const AnswerRecord a = m_layer.answer();
+        const AnswerRecord &a = m_answer;
         text = QByteArray(reinterpret_cast<const char *>(a.data.data()), std::min<int>(a.length, 11));
     }
     return r;
@@ -44,7 +44,7 @@ uint8_t Commands::setSerialNumber(uint8_t value)
 {
     const uint8_t r = run(frames::setSerialNumber(sn(), value));
     if (r == 0)
-        m_layer.setSerialNumber(value);
+        m_session.updateSettings([value](LinkSettings &s) { s.serial = value; });
     return r;
 }
 
@@ -66,16 +66,16 @@ uint8_t Commands::writeData(const TransferRecord &t) { return run(frames::writeD
 uint8_t Commands::readFbufData(uint8_t frame, uint8_t mode, uint32_t start, uint32_t length, uint16_t delay,
                                bool rawOverThisLine)
 {
-    if (rawOverThisLine && !m_layer.prepareRawReceive(length))
+    if (rawOverThisLine && !m_session.prepareRawReceive(length))
         return fail(rc::InvalidParameter);
     return run(frames::readFbufData(sn(), frame, mode, start, length, delay),
-               rawOverThisLine ? CommandLayer::After::RawReceive : CommandLayer::After::Closing);
+               rawOverThisLine ? LinkSession::After::RawReceive : LinkSession::After::Closing);
 }
 
 uint8_t Commands::writeFbufData(uint8_t mode, uint32_t start, uint32_t length, uint16_t delay, bool rawOverThisLine)
 {
     return run(frames::writeFbufData(sn(), mode, start, length, delay),
-               rawOverThisLine ? CommandLayer::After::RawSend : CommandLayer::After::Closing);
+               rawOverThisLine ? LinkSession::After::RawSend : LinkSession::After::Closing);
 }
 
 uint8_t Commands::getFbufLength(uint8_t frame, uint32_t &length)
@@ -213,7 +213,7 @@ uint8_t Commands::getFlashSize(uint32_t &size)
 
 uint8_t Commands::eraseFlashSector(uint32_t address) { return run(frames::eraseFlashSector(sn(), address)); }
 
-// The whole chip takes longer than any other command; the command layer gives its code the long
+// The whole chip takes longer than any other command; the link settings give its code the long
 // time-out.
 uint8_t Commands::flashChipErase() { return run(frames::make(sn(), cmd::FlashChipErase)); }
 
@@ -258,7 +258,7 @@ uint8_t Commands::rawCommand(uint8_t code, const uint8_t *data, int n, AnswerRec
     const uint8_t r = run(frames::make(sn(), code, data, n));
     // The answer of a failing command still carries what the chip said.
     if (r != rc::InvalidParameter && r != rc::SendFailed)
-        answer = m_layer.answer();
+        answer = m_answer;
     return r;
 }
 
@@ -288,7 +288,7 @@ uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write,
             return fail(rc::Unknown);
         total += blocks[b].length;
     }
-    const int page = m_layer.pageSize();
+    const int page = m_session.settings().pageSize;
     qint64 done = 0;
     for (int b = 0; b < count; ++b) {
         const BlockDescriptor &d = blocks[b];
@@ -297,7 +297,7 @@ uint8_t Commands::blockRun(const BlockDescriptor *blocks, int count, bool write,
             const uint32_t address = d.address + offset;
             if (stoppedAt)
                 *stoppedAt = address;
-            if (report && report->stopRequested())
+            if (stopRequested() || (report && report->stopRequested()))
                 return fail(rc::Stopped);
             uint32_t piece = std::min<uint32_t>(kBlockPiece, d.length - offset);
             if (write && (d.type == 5 || d.type == 6) && page > 0) {

@@ -1,17 +1,19 @@
 #pragma once
 // Every command of the chip as an operation named after it. Each builds its frame, sends it and
-// waits for the answer through the command layer, checks that the answer carries the data it
+// waits for the answer through the link session, checks that the answer carries the data it
 // needs (243 when it is short), records the result as the last result and returns it (0 is
-// success); out-parameters are written only on success.
-// The caller holds the busy flag.
+// success); out-parameters are written only on success. Every wait ends at the stop request the
+// commands were made with (result 252), whenever it comes.
+// The caller holds the session's turn.
 
-#include "link/command_layer.h"
-#include "link/frame_builders.h"
+#include "link/link_session.h"
+#include "protocol/frame_builders.h"
 #include "link/report.h"
 
 #include <QByteArray>
 
 #include <functional>
+#include <stop_token>
 
 namespace zm {
 
@@ -28,9 +30,17 @@ class Commands
 public:
     static constexpr int kBlockPiece = 8;
 
-    explicit Commands(CommandLayer &layer) : m_layer(layer) {}
+    explicit Commands(LinkSession &session, std::stop_token stop = {})
+        : m_session(session)
+        , m_stop(std::move(stop))
+    {
+    }
 
-    CommandLayer &layer() { return m_layer; }
+    LinkSession &session() { return m_session; }
+    const std::stop_token &stopToken() const { return m_stop; }
+    bool stopRequested() const { return m_stop.stop_requested(); }
+    // The answer to the last command sent through these commands, also that of a failing status.
+    const AnswerRecord &answer() const { return m_answer; }
 
     uint8_t getVersion(QByteArray &text);
     uint8_t setSerialNumber(uint8_t value);
@@ -106,14 +116,16 @@ public:
 private:
     using Decode = std::function<void(const uint8_t *data)>;
 
-    uint8_t sn() const { return m_layer.serialNumber(); }
+    uint8_t sn() const { return m_session.settings().serial; }
     uint8_t fail(uint8_t result);
-    uint8_t run(const Frame &frame, CommandLayer::After after = CommandLayer::After::Idle);
+    uint8_t run(const Frame &frame, LinkSession::After after = LinkSession::After::Idle);
     // The query pattern: send, check the answer carries `need` data bytes, decode them.
     uint8_t query(const Frame &frame, int need, const Decode &decode);
     uint8_t blockRun(const BlockDescriptor *blocks, int count, bool write, const Report *report, uint32_t *stoppedAt);
 
-    CommandLayer &m_layer;
+    LinkSession &m_session;
+    std::stop_token m_stop;
+    AnswerRecord m_answer;
 };
 
 } // namespace zm

@@ -1,6 +1,6 @@
 #include "link/failure_text.h"
 
-#include "link/traffic_decode.h"
+#include "protocol/traffic_decode.h"
 
 #include <QStringList>
 
@@ -14,7 +14,7 @@ std::atomic<FailureWording> g_wording{FailureWording::Window};
 
 // "read-data (chip 0x1A10, 4 items)", or the closing answer of the command that opened a raw
 // phase.
-QString commandText(const CommandLayer::SentCommand &sent)
+QString commandText(const LinkSession::SentCommand &sent)
 {
     QString text = traffic::commandName(sent.code);
     const QString fields = traffic::describeCommand(sent.code, reinterpret_cast<const uint8_t *>(sent.data.constData()),
@@ -24,7 +24,7 @@ QString commandText(const CommandLayer::SentCommand &sent)
     return sent.closing ? QStringLiteral("the closing answer of ") + text : text;
 }
 
-QString hint(const CommandLayer::SentCommand &sent, uint8_t result, uint8_t answerSerial, FailureWording w)
+QString hint(const LinkSession::SentCommand &sent, uint8_t result, uint8_t answerSerial, FailureWording w)
 {
     const bool window = w == FailureWording::Window;
     const QString rate = window ? QStringLiteral("BautRate") : QStringLiteral("--baud");
@@ -83,7 +83,7 @@ FailureWording failureWording()
     return g_wording.load();
 }
 
-QString failureContext(const CommandLayer::SentCommand &sent, uint8_t result, uint8_t answerSerial,
+QString failureContext(const LinkSession::SentCommand &sent, uint8_t result, uint8_t answerSerial,
                        FailureWording wording)
 {
     // A refused argument set never reaches the line: there is no command to name.
@@ -95,12 +95,12 @@ QString failureContext(const CommandLayer::SentCommand &sent, uint8_t result, ui
     return commandText(sent) + QStringLiteral(": ") + what;
 }
 
-QString failureText(const CommandLayer &layer, uint8_t result)
+QString failureText(const LinkSession &session, uint8_t result)
 {
-    if (layer.portLost())
+    if (session.portLost())
         return {};
     return joinLines({QString::fromLatin1(resultText(result)),
-                      failureContext(layer.lastSent(), result, layer.answer().serial, failureWording())});
+                      failureContext(session.lastSent(), result, session.lastAnswer().serial, failureWording())});
 }
 
 QString joinLines(const QStringList &lines)

@@ -3,14 +3,14 @@
 // then, on a line of its own, which command failed and what to check. The windows, the
 // procedures of the cores and zmctl all say it in these words.
 //
-//     failureText(layer, rc::TimeOut)
+//     failureText(session, rc::TimeOut)
 //         -> "Cmd time out\n"
 //            "get-version: no answer in 3000 ms: check the port, BautRate and the chip's power"
 //
 // The hints name what the user can change: the console's controls in a window, zmctl's options
 // and commands on a terminal (setFailureWording, once at the start of a program).
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 
 #include <QString>
 
@@ -28,12 +28,12 @@ FailureWording failureWording();
 // "get-version: no answer in 3000 ms: check ..." for the command `sent` that ended with
 // `result`; empty for success, a stop, and results that need no more words. `answerSerial` is
 // the serial number the chip answered with (used for 242).
-QString failureContext(const CommandLayer::SentCommand &sent, uint8_t result, uint8_t answerSerial,
+QString failureContext(const LinkSession::SentCommand &sent, uint8_t result, uint8_t answerSerial,
                        FailureWording wording);
 
-// The result text and, on the next line, the context of the layer's last command. Empty when
+// The result text and, on the next line, the context of the session's last command. Empty when
 // the port went away: the program tells that once, in its own words.
-QString failureText(const CommandLayer &layer, uint8_t result);
+QString failureText(const LinkSession &session, uint8_t result);
 
 // Lines joined with '\n', leaving out the empty ones.
 QString joinLines(const QStringList &lines);

@@ -7,12 +7,12 @@
 //   raw receiving      -> the frame-buffer buffer, up to the expected length
 //   raw sending / raw complete, and the gap between a command and its closing answer
 //                      -> held, so that an early closing answer is not lost
-// Pure and single-threaded: the command layer runs it on the link thread under its lock and
+// Pure and single-threaded: the link session runs it on the link thread under its lock and
 // acts on what each batch produced. Every byte fed ends in exactly one place, which the counters
 // account for.
 
-#include "link/answer_assembly.h"
-#include "link/protocol.h"
+#include "protocol/answer_assembly.h"
+#include "protocol/protocol.h"
 #include "link/traffic_recorder.h"
 
 #include <QByteArray>

@@ -1,6 +1,8 @@
 #include "link/serial_link.h"
 
+#include "link/handover.h"
 #include "link/open_failure.h"
+#include "link/system_ports.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,18 +48,6 @@ bool LineSettings::parse(const QString &text, LineSettings &out)
 QString LineSettings::toString() const
 {
     return QString("%1,%2,%3,%4").arg(baud).arg(QChar(parity)).arg(dataBits).arg(stopBits);
-}
-
-QString systemPortName(const QString &port)
-{
-    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const auto m = com.match(port.trimmed());
-    if (m.hasMatch()) {
-        const int n = m.captured(1).toInt();
-        if (n >= 1)
-            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-    }
-    return port.trimmed();
 }
 
 namespace {
@@ -124,15 +114,12 @@ SerialLink::~SerialLink()
 
 void SerialLink::call(const std::function<void()> &fn)
 {
-    if (onLinkThread())
-        fn();
-    else
-        QMetaObject::invokeMethod(m_context, fn, Qt::BlockingQueuedConnection);
+    handover::call(m_context, fn);
 }
 
 void SerialLink::post(std::function<void()> fn)
 {
-    QMetaObject::invokeMethod(m_context, std::move(fn), Qt::QueuedConnection);
+    handover::post(m_context, std::move(fn));
 }
 
 bool SerialLink::open(const QString &port, const QString &settings, QString *error)

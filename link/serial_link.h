@@ -29,9 +29,6 @@ struct LineSettings {
     QString toString() const;
 };
 
-// "COM1".."COM20" name the first serial ports of the system; anything else is a device path or a
-// name the system knows.
-QString systemPortName(const QString &port);
 
 class SerialLink : public QObject
 {

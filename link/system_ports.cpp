@@ -1,6 +1,7 @@
 #include "link/system_ports.h"
 
-#include "link/serial_link.h"
+#include <QRegularExpression>
+
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -9,6 +10,19 @@
 #include <algorithm>
 
 namespace zm {
+
+QString systemPortName(const QString &port)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const auto m = com.match(port.trimmed());
+    if (m.hasMatch()) {
+        const int n = m.captured(1).toInt();
+        if (n >= 1)
+            return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+    }
+    return port.trimmed();
+}
+
 
 namespace {
 

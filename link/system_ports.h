@@ -7,6 +7,10 @@
 
 namespace zm {
 
+// "COM1".."COM20" name the first serial ports of the system; anything else is a device path or a
+// name the system knows.
+QString systemPortName(const QString &port);
+
 struct SystemPort {
     QString path;         // "/dev/ttyUSB0": the value a port box or --port takes
     QString description;  // "FT232R USB UART"

@@ -5,7 +5,8 @@
 // whole. Off, it costs one flag test a place; on, a copy of a few bytes and one atomic store.
 // When the reader falls behind, the newest events are dropped and counted.
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
+#include "protocol/traffic_event.h"
 
 #include <QByteArray>
 
@@ -20,29 +21,10 @@ namespace zm {
 class TrafficRecorder
 {
 public:
-    enum class Kind : uint8_t {
-        Sent,         // a command frame
-        Answer,       // the awaited answer
-        Stray,        // a whole frame that was no answer to the command in flight (a late answer)
-        Notification, // a motion notification
-        Broken,       // bytes of a frame that broke (wrong sign, impossible length)
-        Idle,         // bytes that came while no command waited
-        RawIn,        // a raw phase from the chip, whole
-        RawOut,       // a raw phase to the chip, whole
-        Failed,       // a wait ended without an answer: data[0] is the result (a time-out, ...)
-    };
-
-    static constexpr int kBytes = 24;
+    using Kind = TrafficKind;
+    using Event = TrafficEvent;
+    static constexpr int kBytes = TrafficEvent::kBytes;
     static constexpr size_t kCapacity = 65536;
-
-    struct Event {
-        int64_t ns = 0;         // since the port was opened
-        int64_t durationNs = 0; // raw phases
-        uint32_t total = 0;     // bytes the event stands for
-        Kind kind = Kind::Sent;
-        uint8_t length = 0;     // bytes kept in data (the first ones)
-        uint8_t data[kBytes] = {};
-    };
 
     TrafficRecorder();
 

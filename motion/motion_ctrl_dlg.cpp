@@ -29,8 +29,8 @@ const QString kUnknown = QStringLiteral("Unknow");
 
 } // namespace
 
-CMotionCtrlDlg::CMotionCtrlDlg(CommandLayer &layer, MotionCtrlSettings &settings, QWidget *parent)
-    : ToolDialog(layer, parent)
+CMotionCtrlDlg::CMotionCtrlDlg(LinkSession &session, MotionCtrlSettings &settings, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CMotionCtrlDlg>())
     , m_settings(settings)
 {
@@ -52,7 +52,7 @@ CMotionCtrlDlg::CMotionCtrlDlg(CommandLayer &layer, MotionCtrlSettings &settings
     connect(ui->alarmGetButton, &QPushButton::clicked, this, &CMotionCtrlDlg::onAlarmGet);
     connect(ui->getStatusButton, &QPushButton::clicked, this, &CMotionCtrlDlg::onGetStatus);
     const auto alarmOutput = [this](QPushButton *button, auto op) {
-        connect(button, &QPushButton::clicked, this, [this, op] { runCommand(this, this->layer(), QString(), op); });
+        connect(button, &QPushButton::clicked, this, [this, op] { runCommand(this, this->session(), QString(), op); });
     };
     alarmOutput(ui->enableAlarmButton, [](Commands &c) { return c.enableAlarmOutput(true); });
     alarmOutput(ui->disableAlarmButton, [](Commands &c) { return c.enableAlarmOutput(false); });
@@ -103,13 +103,13 @@ void CMotionCtrlDlg::onDetectSet()
     const uint8_t enable = ui->disableRadio->isChecked() ? 0 : 1;
     m_settings.detectionFlags = (m_settings.detectionFlags & ~1u) | enable;
     const uint8_t mode = m_settings.reportMode;
-    runCommand(this, layer(), QString(), [mode, enable](Commands &c) { return c.setMotionDetection(mode, enable); });
+    runCommand(this, session(), QString(), [mode, enable](Commands &c) { return c.setMotionDetection(mode, enable); });
 }
 
 void CMotionCtrlDlg::onDetectGet()
 {
     runQuery<Detection>(
-        this, layer(), QString(), [](Commands &c, Detection &d) { return c.getMotionDetection(d.source, d.flags); },
+        this, session(), QString(), [](Commands &c, Detection &d) { return c.getMotionDetection(d.source, d.flags); },
         [this](const Detection &d) {
             m_settings.reportMode = d.source;
             m_settings.detectionFlags = d.flags;
@@ -128,13 +128,13 @@ void CMotionCtrlDlg::onAlarmSet()
     m_settings.alarmSetup = alarmSetupByte(ui->alarmTypeCombo->currentIndex(), ui->alarmLevelCombo->currentIndex());
     m_settings.alarmTime = uint16_t(*time);
     const Alarm a{m_settings.alarmSetup, m_settings.alarmTime};
-    runCommand(this, layer(), QString(), [a](Commands &c) { return c.setMotionAlarm(a.setup, a.time); });
+    runCommand(this, session(), QString(), [a](Commands &c) { return c.setMotionAlarm(a.setup, a.time); });
 }
 
 void CMotionCtrlDlg::onAlarmGet()
 {
     runQuery<Alarm>(
-        this, layer(), QString(), [](Commands &c, Alarm &a) { return c.getMotionAlarm(a.setup, a.time); },
+        this, session(), QString(), [](Commands &c, Alarm &a) { return c.getMotionAlarm(a.setup, a.time); },
         [this](const Alarm &a) {
             m_settings.alarmSetup = a.setup;
             m_settings.alarmTime = a.time;
@@ -228,7 +228,7 @@ void CMotionCtrlDlg::monitorEnded()
     ui->commMotionButton->setText(QStringLiteral("Open Comm Motion"));
     ui->commMotionButton->setEnabled(true);
     // A port that went away during the run: the buttons wait for it like every other window's.
-    if (!layer().isOpen())
+    if (!session().isOpen())
         ToolDialog::portOpenChanged(false);
 }
 
@@ -244,7 +244,7 @@ void CMotionCtrlDlg::onSaveLog()
 
 void CMotionCtrlDlg::onMotionConfig()
 {
-    CMotionSettingDlg dlg(layer(), this);
+    CMotionSettingDlg dlg(session(), this);
     dlg.exec();
 }
 

@@ -28,7 +28,7 @@ class CMotionCtrlDlg : public ToolDialog
 public:
     // `settings` are shown when the window opens and outlive it (the console passes the
     // program's, programMotionCtrlSettings()).
-    CMotionCtrlDlg(CommandLayer &layer, MotionCtrlSettings &settings, QWidget *parent = nullptr);
+    CMotionCtrlDlg(LinkSession &session, MotionCtrlSettings &settings, QWidget *parent = nullptr);
     ~CMotionCtrlDlg() override;
 
     // The monitor runs for this window and has not been asked to stop.

@@ -21,7 +21,7 @@ QString motionTimeText(const QDateTime &time)
 
 MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified notified)
     : m_c(commands)
-    , m_layer(commands.layer())
+    , m_session(commands.session())
     , m_report(report)
     , m_notified(std::move(notified))
 {
@@ -29,15 +29,15 @@ MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified 
 
 bool MotionMonitor::fail(uint8_t result)
 {
-    m_report.fail(failureText(m_layer, result));
+    m_report.fail(failureText(m_session, result));
     return false;
 }
 
-// A wait cut short by the caller's stop (zmctl's Ctrl+C interrupts the wait in progress) is no
-// answer of the chip.
+// A wait cut short by the caller's stop (zmctl's Ctrl+C ends the wait in progress) is no answer
+// of the chip.
 bool MotionMonitor::interrupted(uint8_t result) const
 {
-    return result == rc::Unknown && m_report.stopRequested() && !m_layer.portLost();
+    return result == rc::Stopped;
 }
 
 bool MotionMonitor::run(const Limits &limits)
@@ -46,11 +46,11 @@ bool MotionMonitor::run(const Limits &limits)
     m_previousTick = -1;
     // Notifications can come as soon as the open is done, while its status is still asked for:
     // they are kept for the loop rather than shown.
-    m_layer.collectNotifications(true);
+    m_session.collectNotifications(true);
     struct StopCollecting {
-        CommandLayer &layer;
-        ~StopCollecting() { layer.collectNotifications(false); }
-    } stopCollecting{m_layer};
+        LinkSession &session;
+        ~StopCollecting() { session.collectNotifications(false); }
+    } stopCollecting{m_session};
     uint8_t r = m_c.commMotionControl(true);
     if (r != 0) {
         // Stopped while the open was on its way: the chip may have opened it, so it is closed.
@@ -82,7 +82,7 @@ void MotionMonitor::watch(const Limits &limits)
 {
     // The assembly stays armed for the whole run: a notification that comes in pieces is
     // assembled however the waits fall, and each complete one is queued and taken once.
-    m_layer.startListening(cmd::MotionNotification);
+    m_session.startListening(cmd::MotionNotification);
     QElapsedTimer clock;
     clock.start();
     auto done = [&] { return limits.count > 0 && m_count >= limits.count; };
@@ -97,23 +97,23 @@ void MotionMonitor::watch(const Limits &limits)
         if (m_report.stopRequested()) {
             // What arrived before the stop is counted; nothing more is waited for.
             AnswerRecord frame;
-            while (!done() && m_layer.waitNotification(0, frame) == 0)
+            while (!done() && m_session.waitNotification(0, frame, {}) == 0)
                 if (frame.code == cmd::MotionNotification)
                     take(clock.elapsed());
             break;
         }
         AnswerRecord frame;
-        const uint8_t r = m_layer.waitNotification(wait, frame);
+        const uint8_t r = m_session.waitNotification(wait, frame, m_c.stopToken());
         if (r == 0 && frame.code == cmd::MotionNotification)
             take(clock.elapsed());
-        else if (r == rc::Unknown && m_layer.portLost())
+        else if (r == rc::Unknown && m_session.portLost())
             break; // nothing will come on a line that is gone
         if (m_idle)
             m_idle();
         // A wrong serial number, a status other than 0 or a quiet wait is recorded as the last
-        // result by the layer and otherwise passed over.
+        // result by the session and otherwise passed over.
     }
-    m_layer.stopListening();
+    m_session.stopListening();
 }
 
 void MotionMonitor::take(qint64 tick)
@@ -127,26 +127,21 @@ void MotionMonitor::take(qint64 tick)
         m_notified(n);
 }
 
-// The stop that ended the loop can still reach the wait of the close; that is no answer of the
-// chip, so the command is asked once more.
-uint8_t MotionMonitor::closing(const std::function<uint8_t()> &command)
-{
-    const uint8_t r = command();
-    return interrupted(r) ? command() : r;
-}
-
 bool MotionMonitor::close()
 {
     // Nothing can be closed on a line that went away, and what the chip holds now is not known.
-    if (m_layer.portLost()) {
+    if (m_session.portLost()) {
         m_report.setStatus(QStringLiteral("Unknow"));
         return false;
     }
-    uint8_t r = closing([this] { return m_c.commMotionControl(false); });
+    // Closed also after a stop: that is what the stop asked for. These commands wait for the chip
+    // whatever the stop request says (only the end of the program cuts them short).
+    Commands closer(m_session);
+    uint8_t r = closer.commMotionControl(false);
     if (r != 0)
         return fail(r);
     uint8_t status = 0;
-    r = closing([&] { return m_c.getCommMotionStatus(status); });
+    r = closer.getCommMotionStatus(status);
     if (r != 0)
         return fail(r);
     if (status == 0) {

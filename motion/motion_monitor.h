@@ -67,10 +67,9 @@ private:
     bool close();
     bool fail(uint8_t result);
     bool interrupted(uint8_t result) const;
-    uint8_t closing(const std::function<uint8_t()> &command);
 
     Commands &m_c;
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     const Report &m_report;
     Notified m_notified;
     std::function<void()> m_idle;

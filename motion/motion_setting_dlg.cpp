@@ -1,6 +1,6 @@
 #include "motion/motion_setting_dlg.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 #include "ui/edit_filter.h"
 #include "ui/message_box.h"
@@ -22,8 +22,8 @@ QString boundaryName(int i)
 
 } // namespace
 
-CMotionSettingDlg::CMotionSettingDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CMotionSettingDlg::CMotionSettingDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CMotionSettingDlg>())
 {
     ui->setupUi(this);

@@ -24,7 +24,7 @@ class CMotionSettingDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CMotionSettingDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CMotionSettingDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CMotionSettingDlg() override;
 
 private:

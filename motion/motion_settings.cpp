@@ -1,7 +1,7 @@
 #include "motion/motion_settings.h"
 
 #include "link/failure_text.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 
 namespace zm {
@@ -120,7 +120,7 @@ bool MotionSettingAccess::failed(uint8_t result, bool writing)
     if (result == rc::Stopped)
         return false;
     const char *prefix = writing ? msg::kWriteRegisterFailed : msg::kReadRegisterFailed;
-    const QString text = m_portBusy ? QString::fromLatin1(msg::kMotionPortBusy) : failureText(m_c.layer(), result);
+    const QString text = m_portBusy ? QString::fromLatin1(msg::kMotionPortBusy) : failureText(m_c.session(), result);
     m_report.fail(QString::fromLatin1(prefix) + text);
     return false;
 }

@@ -1,6 +1,6 @@
 #include "osd/block_exchange.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 #include "osd/osd_registers.h"
 #include "ui/edit_filter.h"
@@ -16,7 +16,7 @@ std::shared_ptr<WorkerJob> readBlock(ToolDialog *window, std::span<const osd::Re
                                      std::function<void(const QByteArray &)> apply, WorkerRunner::Options options)
 {
     return runQuery<QByteArray>(
-        window, window->layer(), QString::fromLatin1(msg::kReadRegisterFailed),
+        window, window->session(), QString::fromLatin1(msg::kReadRegisterFailed),
         [runs](Commands &c, QByteArray &bytes) { return osd::readRuns(c, runs, bytes); }, std::move(apply), options);
 }
 
@@ -24,7 +24,7 @@ std::shared_ptr<WorkerJob> writeBlock(ToolDialog *window, std::span<const osd::R
                                       const QByteArray &bytes, WorkerRunner::Options options)
 {
     return runCommand(
-        window, window->layer(), QString::fromLatin1(msg::kWriteRegisterFailed),
+        window, window->session(), QString::fromLatin1(msg::kWriteRegisterFailed),
         [runs, bytes](Commands &c) { return osd::writeRuns(c, runs, bytes); }, options);
 }
 

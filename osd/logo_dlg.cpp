@@ -1,14 +1,14 @@
 #include "osd/logo_dlg.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "osd/block_exchange.h"
 #include "ui/one_command.h"
 #include "ui_logo_dlg.h"
 
 namespace zm {
 
-CLogoDlg::CLogoDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CLogoDlg::CLogoDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CLogoDlg>())
 {
     ui->setupUi(this);
@@ -29,7 +29,7 @@ CLogoDlg::CLogoDlg(CommandLayer &layer, QWidget *parent)
     connect(ui->readLogoButton, &QPushButton::clicked, this, [this] {
         const uint32_t address = hexFieldNumber(ui->logoAddrEdit->text());
         const uint16_t size = uint16_t(hexFieldNumber(ui->logoSizeEdit->text()));
-        runCommand(this, this->layer(), QString(),
+        runCommand(this, this->session(), QString(),
                    [address, size](Commands &c) { return c.logoControl(3, size, address); });
     });
     setCloseButton(ui->cancelButton);

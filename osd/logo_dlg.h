@@ -21,7 +21,7 @@ class CLogoDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CLogoDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CLogoDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CLogoDlg() override;
 
 private:

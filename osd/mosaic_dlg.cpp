@@ -5,8 +5,8 @@
 
 namespace zm {
 
-CMosaicDlg::CMosaicDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CMosaicDlg::CMosaicDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CMosaicDlg>())
 {
     ui->setupUi(this);

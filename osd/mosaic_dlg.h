@@ -21,7 +21,7 @@ class CMosaicDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CMosaicDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CMosaicDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CMosaicDlg() override;
 
 private:

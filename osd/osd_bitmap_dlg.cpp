@@ -1,6 +1,6 @@
 #include "osd/osd_bitmap_dlg.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "osd/block_exchange.h"
 #include "ui/edit_filter.h"
 #include "ui/one_command.h"
@@ -8,8 +8,8 @@
 
 namespace zm {
 
-COsdBitmapDlg::COsdBitmapDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+COsdBitmapDlg::COsdBitmapDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::COsdBitmapDlg>())
 {
     ui->setupUi(this);
@@ -85,13 +85,13 @@ void COsdBitmapDlg::onStart()
 {
     const uint32_t address = hexFieldNumber(ui->addressEdit->text());
     const uint16_t length = uint16_t(hexFieldNumber(ui->lengthEdit->text()));
-    runCommand(this, layer(), QString(),
+    runCommand(this, session(), QString(),
                [address, length](Commands &c) { return c.bitmapControl(2, length, address); });
 }
 
 void COsdBitmapDlg::onStop()
 {
-    runCommand(this, layer(), QString(), [](Commands &c) { return c.bitmapControl(1, 0, 0); });
+    runCommand(this, session(), QString(), [](Commands &c) { return c.bitmapControl(1, 0, 0); });
 }
 
 } // namespace zm

@@ -18,7 +18,7 @@ class COsdBitmapDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit COsdBitmapDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit COsdBitmapDlg(LinkSession &session, QWidget *parent = nullptr);
     ~COsdBitmapDlg() override;
 
 private:

@@ -1,6 +1,6 @@
 #include "osd/osd_blocks.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <algorithm>
 

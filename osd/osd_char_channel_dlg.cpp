@@ -16,8 +16,8 @@
 
 namespace zm {
 
-COsdCharChannelDlg::COsdCharChannelDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+COsdCharChannelDlg::COsdCharChannelDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::COsdCharChannelDlg>())
     , m_chooseColor(colorDialogChooser(this))
 {

@@ -32,7 +32,7 @@ class COsdCharChannelDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit COsdCharChannelDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit COsdCharChannelDlg(LinkSession &session, QWidget *parent = nullptr);
     ~COsdCharChannelDlg() override;
 
     void setColorChooser(ColorChooser chooser) { m_chooseColor = std::move(chooser); }

@@ -19,8 +19,8 @@ std::array<T *, 4> four(T *a, T *b, T *c, T *d)
 
 } // namespace
 
-COsdConfigDlg::COsdConfigDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+COsdConfigDlg::COsdConfigDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::COsdConfigDlg>())
     , m_chooseColor(colorDialogChooser(this))
 {
@@ -118,7 +118,7 @@ void COsdConfigDlg::onSet()
 template <typename Dialog>
 void COsdConfigDlg::openDetail()
 {
-    Dialog dlg(layer(), this);
+    Dialog dlg(session(), this);
     if constexpr (std::is_same_v<Dialog, COsdCharChannelDlg>)
         dlg.setColorChooser(m_chooseColor);
     dlg.exec();

@@ -21,7 +21,7 @@ class COsdConfigDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit COsdConfigDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit COsdConfigDlg(LinkSession &session, QWidget *parent = nullptr);
     ~COsdConfigDlg() override;
 
     // The swatches' colour chooser, handed on to the character window; tests replace it.

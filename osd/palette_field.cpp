@@ -1,6 +1,6 @@
 #include "osd/palette_field.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "osd/osd_blocks.h"
 #include "osd/osd_palette.h"
 #include "ui/edit_filter.h"

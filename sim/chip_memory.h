@@ -2,7 +2,7 @@
 // Every addressable store of the simulated chip: its registers, the sensor and CCIR656 registers,
 // the two EEPROMs and the SPI flash.
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 #include "sim/chip_config.h"
 
 #include <QByteArray>

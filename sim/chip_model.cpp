@@ -1,7 +1,7 @@
 #include "sim/chip_model.h"
 
-#include "link/protocol.h"
-#include "link/traffic_decode.h"
+#include "protocol/protocol.h"
+#include "protocol/traffic_decode.h"
 #include "sim/test_picture.h"
 
 #include <QFile>

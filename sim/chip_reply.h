@@ -2,7 +2,7 @@
 // Builders for the data bytes of the chip's answers, shared by the command handlers of the
 // chip model (chip_*_commands.cpp). Internal to sim/.
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "sim/ctrl_info_image.h"
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 namespace zm::sim {
 

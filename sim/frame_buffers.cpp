@@ -1,6 +1,6 @@
 #include "sim/frame_buffers.h"
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <algorithm>
 

@@ -91,7 +91,7 @@ bool DeviceTransfer::fail(const QString &message)
 // The fixed text, and on a line of its own what the chip or the link said.
 bool DeviceTransfer::fail(const char *fixed, uint8_t result)
 {
-    return fail(joinLines({text(fixed), failureText(m_c.layer(), result)}));
+    return fail(joinLines({text(fixed), failureText(m_c.session(), result)}));
 }
 
 void DeviceTransfer::setCounter(qint64 done, qint64 total) const
@@ -209,7 +209,7 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
             return fail(text(msg::kNoCtrlInfoForUpload));
         uint16_t size = 0;
         if (!ReadCtrlInfoSize(m_c, s.device, size))
-            return fail(msg::kReadCtrlInfoSizeFailed, m_c.layer().lastResult());
+            return fail(msg::kReadCtrlInfoSizeFailed, m_c.session().lastResult());
         amount = size;
         break;
     }
@@ -228,7 +228,7 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
     if (r == rc::Stopped)
         failure = QStringLiteral("The upload was stopped.\n") + where;
     else if (r)
-        failure = joinLines({text(msg::kReadDataFailedUpload), failureText(m_c.layer(), r), where});
+        failure = joinLines({text(msg::kReadDataFailedUpload), failureText(m_c.session(), r), where});
     else if (!file.write(data) || !file.commit())
         failure = QStringLiteral("%1 %2").arg(text(msg::kWriteFileFailed), file.errorString());
     if (!failure.isEmpty()) {
@@ -307,7 +307,7 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
                 return fail(downloadStop(address));
             if (r)
                 return fail(joinLines({text(w ? msg::kWriteDataFailedDownload : msg::kReadDataFailedDownload),
-                                       failureText(m_c.layer(), r), downloadStop(address)}));
+                                       failureText(m_c.session(), r), downloadStop(address)}));
             same = std::equal(bytesIn + address, bytesIn + address + n, back.data.begin());
         }
         if (!same)
@@ -336,7 +336,7 @@ bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyRes
         return fail(QStringLiteral("The comparison was stopped at %1.").arg(hexAddress(uint32_t(actual.size()))));
     if (r)
         return fail(joinLines({QStringLiteral("Read data failed at %1").arg(hexAddress(uint32_t(actual.size()))),
-                               failureText(m_c.layer(), r)}));
+                               failureText(m_c.session(), r)}));
     result = VerifyResult{expected.size(), 0, 0};
     for (qsizetype i = expected.size() - 1; i >= 0; --i) {
         if (expected[i] != actual[i]) {
@@ -357,7 +357,7 @@ bool DeviceTransfer::eraseFlash(bool stopBitmapFirst)
     // Only an erase that the chip reported done is called finished: after a time-out the chip
     // may still be erasing.
     if (const uint8_t r = m_c.flashChipErase())
-        return fail(failureText(m_c.layer(), r));
+        return fail(failureText(m_c.session(), r));
     m_report.setStatus(QString());
     m_report.inform(text(msg::kChipEraseFinish));
     return true;

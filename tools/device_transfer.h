@@ -12,7 +12,7 @@
 // of the memory was written and verified.
 //
 //     DeviceTransfer t(commands, report);
-//     t.upload(DeviceSetup::from(ConfigSettings::of(layer)), {UploadAmount::WholeDevice, 0, "dump.bin"});
+//     t.upload(DeviceSetup::from(ConfigSettings::of(session)), {UploadAmount::WholeDevice, 0, "dump.bin"});
 
 #include "ctrlinfo/ctrl_info.h"
 #include "link/commands.h"

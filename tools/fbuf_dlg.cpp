@@ -37,8 +37,8 @@ bool writeRegister(Worker &w, uint16_t address, uint8_t value)
 
 } // namespace
 
-CFbufDlg::CFbufDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CFbufDlg::CFbufDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CFbufDlg>())
 {
     ui->setupUi(this);
@@ -122,7 +122,7 @@ Report CFbufDlg::report(Worker &w)
 
 void CFbufDlg::frameControl(uint8_t operation)
 {
-    runCommand(this, layer(), QString(), [operation](Commands &c) { return c.fbufControl(operation); });
+    runCommand(this, session(), QString(), [operation](Commands &c) { return c.fbufControl(operation); });
 }
 
 void CFbufDlg::onSelFile()

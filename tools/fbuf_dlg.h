@@ -23,7 +23,7 @@ class CFbufDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CFbufDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CFbufDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CFbufDlg() override;
 
     // How the window asks for a file: (save?, default name, filter) -> path, empty when cancelled.

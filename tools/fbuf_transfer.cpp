@@ -53,9 +53,9 @@ void fbufDecrypt(QByteArray &b, uint8_t key)
 
 namespace {
 
-QString withResult(const CommandLayer &layer, const char *prefix, uint8_t r)
+QString withResult(const LinkSession &session, const char *prefix, uint8_t r)
 {
-    return QString::fromLatin1(prefix) + failureText(layer, r);
+    return QString::fromLatin1(prefix) + failureText(session, r);
 }
 
 QString bytesText(qint64 n)
@@ -67,7 +67,7 @@ QString bytesText(qint64 n)
 
 FbufTransfer::FbufTransfer(Commands &commands, const Report &report)
     : m_c(commands)
-    , m_layer(commands.layer())
+    , m_session(commands.session())
     , m_report(report)
 {
 }
@@ -76,14 +76,14 @@ Outcome FbufTransfer::fail(const QString &text, uint8_t code)
 {
     if (!text.isEmpty())
         m_report.fail(text);
-    m_layer.endRawPhase();
+    m_session.endRawPhase();
     m_report.setProgress(0, 0);
     return Outcome::failed(code, text);
 }
 
 Outcome FbufTransfer::stopped()
 {
-    m_layer.endRawPhase();
+    m_session.endRawPhase();
     m_report.setProgress(0, 0);
     return Outcome::stopped();
 }
@@ -93,7 +93,7 @@ Outcome FbufTransfer::getLength(uint8_t frame)
     uint32_t length = 0;
     const uint8_t r = m_c.getFbufLength(frame, length);
     if (r)
-        return fail(failureText(m_layer, r), r);
+        return fail(failureText(m_session, r), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     return Outcome::done();
 }
@@ -101,7 +101,7 @@ Outcome FbufTransfer::getLength(uint8_t frame)
 Outcome FbufTransfer::readToFile(const FbufOptions &o)
 {
     m_report.setProgress(0, 0);
-    const bool overThisLine = o.deviceBits() == m_layer.pcUart();
+    const bool overThisLine = o.deviceBits() == m_session.settings().pcUart;
     // Opened before the chip is asked: the picture goes to a temporary file beside the target,
     // which replaces the target only once the whole picture is in and on the disk, so a failed
     // read leaves an earlier file as it was. A pipe or a device is written as it is.
@@ -113,25 +113,25 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
     uint32_t length = 0;
     uint8_t r = m_c.getFbufLength(o.frame, length);
     if (r)
-        return fail(withResult(m_layer, msg::kGetFbufSizeFailed, r), r);
+        return fail(withResult(m_session, msg::kGetFbufSizeFailed, r), r);
     m_report.setValue(QStringLiteral("length"), fbufLengthText(length));
     if (length <= 4)
         return fail(QString::fromLatin1(msg::kNoDataInFbuf), rc::InvalidReceivedData);
-    if (overThisLine && length > CommandLayer::kFbufCapacity)
+    if (overThisLine && length > LinkSession::kFbufCapacity)
         return fail(QStringLiteral("The picture is %1 bytes long, more than the %2 bytes the receive buffer holds; "
                                    "nothing was read.")
-                        .arg(bytesText(length), bytesText(CommandLayer::kFbufCapacity)));
+                        .arg(bytesText(length), bytesText(LinkSession::kFbufCapacity)));
 
     r = m_c.readFbufData(o.frame, o.modeByte(false), 0, length, o.delay, overThisLine);
     if (r)
-        return fail(withResult(m_layer, msg::kSetReadFbufFailed, r), r);
+        return fail(withResult(m_session, msg::kSetReadFbufFailed, r), r);
 
     if (!overThisLine) {
-        r = m_layer.waitForAnswer(kOtherDeviceTimeout);
+        r = m_session.waitForAnswer(kOtherDeviceTimeout, m_report.stop);
         if (r)
-            return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r), r);
-        m_layer.setLastResult(0);
-        m_layer.endRawPhase();
+            return m_report.stopRequested() ? stopped() : fail(withResult(m_session, msg::kReadRevertFailed, r), r);
+        m_session.setLastResult(0);
+        m_session.endRawPhase();
         m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
         return Outcome::done();
     }
@@ -141,53 +141,53 @@ Outcome FbufTransfer::readToFile(const FbufOptions &o)
     uint32_t seen = 0;
     QElapsedTimer quiet;
     quiet.start();
-    while (m_layer.receiveState() != ReceiveState::RawComplete) {
+    for (;;) {
         if (m_report.stopRequested())
             return stopped();
-        if (m_layer.portLost())
+        if (m_session.portLost())
             return fail(QString::fromLatin1(msg::kPortLostInTransfer), rc::SendFailed);
-        const uint32_t count = m_layer.waitRawProgress(seen, kPollMs);
-        if (m_layer.receiveState() == ReceiveState::RawComplete)
+        const LinkSession::RawProgress progress = m_session.waitRawProgress(seen, kPollMs, m_report.stop);
+        if (progress.complete)
             break;
-        if (count != seen) {
-            seen = count;
+        if (progress.count != seen) {
+            seen = progress.count;
             quiet.restart();
-            m_report.setProgress(count, length);
+            m_report.setProgress(seen, length);
         } else if (quiet.elapsed() >= kSilenceMs) {
             return fail(QString::fromLatin1(msg::kReadDataTimeOut), rc::TimeOut);
         }
     }
 
     // The picture is whole whatever the closing answer says; only a stop throws it away.
-    const uint8_t closing = m_layer.waitForAnswer(kReadCloseTimeout);
+    const uint8_t closing = m_session.waitForAnswer(kReadCloseTimeout, m_report.stop);
     if (closing && m_report.stopRequested())
         return stopped();
 
-    QByteArray picture = m_layer.rawData();
+    QByteArray picture = m_session.rawData();
     if (o.crypt)
         fbufDecrypt(picture, o.key);
     if (!file.write(picture) || !file.commit())
         return fail(QStringLiteral("%1 %2.").arg(QString::fromLatin1(msg::kWriteFileFailed), file.errorString()),
                     rc::Unknown);
 
-    m_layer.endRawPhase();
+    m_session.endRawPhase();
     m_report.setValue(QStringLiteral("picture"), file.isStream() ? QString() : o.path);
     m_report.inform(QString::fromLatin1(msg::kFbufReadFinished));
     if (closing) {
         // Kept, and said after the finish: the picture is good, the chip's state is not known.
-        m_layer.setLastResult(closing);
-        const QString text = withResult(m_layer, msg::kReadRevertFailed, closing);
+        m_session.setLastResult(closing);
+        const QString text = withResult(m_session, msg::kReadRevertFailed, closing);
         m_report.warn(text);
         return Outcome::warning(closing, text);
     }
-    m_layer.setLastResult(0);
+    m_session.setLastResult(0);
     return Outcome::done();
 }
 
 Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
 {
     m_report.setProgress(0, 0);
-    const bool overThisLine = o.deviceBits() == m_layer.pcUart();
+    const bool overThisLine = o.deviceBits() == m_session.settings().pcUart;
     QByteArray data;
     qint64 length = 0;
     if (overThisLine) {
@@ -207,10 +207,10 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
         return fail(QStringLiteral("%1 is empty; there is nothing to write.").arg(o.path));
     if (length > kMaxWriteLength)
         return fail(QStringLiteral("%1 is too long for the frame buffer.").arg(o.path));
-    if (length > CommandLayer::kFbufCapacity
+    if (length > LinkSession::kFbufCapacity
         && !m_report.ask(QStringLiteral("%1 is %2 bytes long, more than the %3 bytes a frame-buffer read can bring "
                                         "back, so it could not be read back afterwards. Write it anyway?")
-                             .arg(o.path, bytesText(length), bytesText(CommandLayer::kFbufCapacity))))
+                             .arg(o.path, bytesText(length), bytesText(LinkSession::kFbufCapacity))))
         return stopped();
 
     // The chip takes a length only while capture is stopped. That is tried first with the length
@@ -222,10 +222,10 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
     if (!r)
         r = m_c.setFbufLength(current);
     if (r)
-        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r), r);
+        return fail(withResult(m_session, msg::kSetFbufSizeFailed, r), r);
     r = m_c.writeFbufData(o.modeByte(true), 0, uint32_t(length), o.delay, overThisLine);
     if (r)
-        return fail(withResult(m_layer, msg::kSetWriteFbufFailed, r), r);
+        return fail(withResult(m_session, msg::kSetWriteFbufFailed, r), r);
     QThread::msleep(kWriteStartPauseMs);
 
     if (overThisLine) {
@@ -237,27 +237,27 @@ Outcome FbufTransfer::writeFromFile(const FbufOptions &o)
         for (qint64 done = 0; done < length;) {
             if (m_report.stopRequested())
                 return stopped();
-            const int run = int(std::min<qint64>(CommandLayer::kRawRun, length - done));
-            if (!m_layer.sendRawBytes(bytes + done, run))
-                return fail(m_layer.portLost() ? QString::fromLatin1(msg::kPortLostInTransfer)
-                                               : withResult(m_layer, msg::kWriteFbufDataFailed, rc::SendFailed),
+            const int run = int(std::min<qint64>(LinkSession::kRawRun, length - done));
+            if (!m_session.sendRawBytes(bytes + done, run))
+                return fail(m_session.portLost() ? QString::fromLatin1(msg::kPortLostInTransfer)
+                                               : withResult(m_session, msg::kWriteFbufDataFailed, rc::SendFailed),
                             rc::SendFailed);
             done += run;
             m_report.setProgress(done, length);
         }
-        r = m_layer.waitForAnswer(kWriteCloseTimeout);
+        r = m_session.waitForAnswer(kWriteCloseTimeout, m_report.stop);
     } else {
-        r = m_layer.waitForAnswer(kOtherDeviceTimeout);
+        r = m_session.waitForAnswer(kOtherDeviceTimeout, m_report.stop);
     }
     if (r)
-        return m_report.stopRequested() ? stopped() : fail(withResult(m_layer, msg::kReadRevertFailed, r), r);
+        return m_report.stopRequested() ? stopped() : fail(withResult(m_session, msg::kReadRevertFailed, r), r);
 
     QThread::msleep(kWriteSettleMs);
     r = m_c.setFbufLength(uint32_t(length));
     if (r)
-        return fail(withResult(m_layer, msg::kSetFbufSizeFailed, r), r);
-    m_layer.endRawPhase();
-    m_layer.setLastResult(0);
+        return fail(withResult(m_session, msg::kSetFbufSizeFailed, r), r);
+    m_session.endRawPhase();
+    m_session.setLastResult(0);
     m_report.inform(QString::fromLatin1(msg::kFbufWriteFinished));
     return Outcome::done();
 }

@@ -72,7 +72,7 @@ private:
     Outcome stopped();
 
     Commands &m_c;
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     const Report &m_report;
 };
 

@@ -1,6 +1,6 @@
 #include "tools/flash_operation_dlg.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 #include "tools/device_transfer.h"
 #include "ui/edit_filter.h"
@@ -11,8 +11,8 @@
 
 namespace zm {
 
-CFlashOperationDlg::CFlashOperationDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CFlashOperationDlg::CFlashOperationDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CFlashOperationDlg>())
 {
     ui->setupUi(this);
@@ -34,14 +34,14 @@ void CFlashOperationDlg::getFlashSize()
 {
     // The chip answers in kilobits; the field shows kilobytes.
     runQuery<uint32_t>(
-        this, layer(), QString(), [](Commands &c, uint32_t &kilobits) { return c.getFlashSize(kilobits); },
+        this, session(), QString(), [](Commands &c, uint32_t &kilobits) { return c.getFlashSize(kilobits); },
         [this](uint32_t kilobits) { ui->flashSizeEdit->setText(QString::number(kilobits / 8)); });
 }
 
 void CFlashOperationDlg::eraseSector()
 {
     const uint32_t address = hexFieldNumber(m_sector->text());
-    runCommand(this, layer(), QString(), [address](Commands &c) { return c.eraseFlashSector(address); });
+    runCommand(this, session(), QString(), [address](Commands &c) { return c.eraseFlashSector(address); });
 }
 
 void CFlashOperationDlg::chipErase()

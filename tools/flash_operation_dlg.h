@@ -19,7 +19,7 @@ class CFlashOperationDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CFlashOperationDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CFlashOperationDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CFlashOperationDlg() override;
 
 private:

@@ -1,6 +1,6 @@
 #include "tools/read_write_data.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 namespace zm {
 

@@ -3,7 +3,7 @@
 // device allows, the typing rules of the address and value fields, the transfer record a press
 // of the send button makes, and the text a read shows.
 
-#include "link/frame_builders.h"
+#include "protocol/frame_builders.h"
 
 #include <QString>
 #include <QStringList>

@@ -8,8 +8,8 @@
 
 namespace zm {
 
-CReadWriteDataDlg::CReadWriteDataDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CReadWriteDataDlg::CReadWriteDataDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CReadWriteDataDlg>())
 {
     ui->setupUi(this);

@@ -20,7 +20,7 @@ class CReadWriteDataDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CReadWriteDataDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CReadWriteDataDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CReadWriteDataDlg() override;
 
     const ReadWriteData &state() const { return m_state; }

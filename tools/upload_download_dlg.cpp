@@ -23,8 +23,8 @@ constexpr int kDefaultGivenSize = 5; // 2 KBytes
 
 } // namespace
 
-CUploadDownloadDlg::CUploadDownloadDlg(CommandLayer &layer, QWidget *parent)
-    : ToolDialog(layer, parent)
+CUploadDownloadDlg::CUploadDownloadDlg(LinkSession &session, QWidget *parent)
+    : ToolDialog(session, parent)
     , ui(std::make_unique<Ui::CUploadDownloadDlg>())
 {
     ui->setupUi(this);
@@ -33,7 +33,7 @@ CUploadDownloadDlg::CUploadDownloadDlg(CommandLayer &layer, QWidget *parent)
                     : QFileDialog::getOpenFileName(this, QString(), QString(), filter);
     };
 
-    m_chooser = new DeviceChooser(this, layer, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo, ui->checkFlashButton});
+    m_chooser = new DeviceChooser(this, session, {ui->deviceCombo, ui->sizeCombo, ui->modelCombo, ui->checkFlashButton});
     m_chooser->show(false);
     deviceChanged();
     ui->givenSizeCombo->addItems(givenSizeTexts());
@@ -161,7 +161,7 @@ void CUploadDownloadDlg::eraseFlash()
 
 void CUploadDownloadDlg::systemReset()
 {
-    runCommand(this, layer(), QString(), [](Commands &c) { return c.systemReset(); });
+    runCommand(this, session(), QString(), [](Commands &c) { return c.systemReset(); });
 }
 
 } // namespace zm

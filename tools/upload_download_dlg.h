@@ -24,7 +24,7 @@ class CUploadDownloadDlg : public ToolDialog
     Q_OBJECT
 
 public:
-    explicit CUploadDownloadDlg(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit CUploadDownloadDlg(LinkSession &session, QWidget *parent = nullptr);
     ~CUploadDownloadDlg() override;
 
     // How the window asks for a file: (save?, filter) -> path, empty when cancelled. Tests

@@ -1,6 +1,6 @@
 #include "ui/edit_filter.h"
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <QLineEdit>
 

@@ -4,11 +4,11 @@
 // prefix); on success hand what the command brought back to the controls, on the GUI thread.
 //
 //     // a query: the answer lands in the controls
-//     zm::runQuery<MirrorState>(this, layer(), "Get mirror failed!:",
+//     zm::runQuery<MirrorState>(this, session(), "Get mirror failed!:",
 //         [](zm::Commands &c, MirrorState &s) { return c.getMirror(s.source, s.mode); },
 //         [this](const MirrorState &s) { ui->uartRadio->setChecked(s.source == 1); });
 //     // a command without an answer
-//     zm::runCommand(this, layer(), "Set mirror failed!:",
+//     zm::runCommand(this, session(), "Set mirror failed!:",
 //         [src, mode](zm::Commands &c) { return c.setMirror(src, mode); });
 
 #include "ui/worker_runner.h"
@@ -20,11 +20,11 @@
 namespace zm {
 
 template <typename Value, typename Op, typename Apply>
-std::shared_ptr<WorkerJob> runQuery(QWidget *window, CommandLayer &layer, const QString &failurePrefix, Op op,
+std::shared_ptr<WorkerJob> runQuery(QWidget *window, LinkSession &session, const QString &failurePrefix, Op op,
                                     Apply apply, WorkerRunner::Options options = {})
 {
     return WorkerRunner::start(
-        window, layer,
+        window, session,
         [failurePrefix, op = std::move(op), apply = std::move(apply)](Worker &w) {
             Value value{};
             const uint8_t r = op(w.commands(), value);
@@ -36,11 +36,11 @@ std::shared_ptr<WorkerJob> runQuery(QWidget *window, CommandLayer &layer, const 
 }
 
 template <typename Op>
-std::shared_ptr<WorkerJob> runCommand(QWidget *window, CommandLayer &layer, const QString &failurePrefix, Op op,
+std::shared_ptr<WorkerJob> runCommand(QWidget *window, LinkSession &session, const QString &failurePrefix, Op op,
                                       WorkerRunner::Options options = {})
 {
     return WorkerRunner::start(
-        window, layer,
+        window, session,
         [failurePrefix, op = std::move(op)](Worker &w) {
             if (const uint8_t r = op(w.commands()))
                 w.failure(r, failurePrefix);

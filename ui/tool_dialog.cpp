@@ -1,6 +1,6 @@
 #include "ui/tool_dialog.h"
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "ui/port_watch.h"
 #include "ui/resources.h"
 
@@ -17,15 +17,15 @@
 
 namespace zm {
 
-ToolDialog::ToolDialog(CommandLayer &layer, QWidget *parent)
+ToolDialog::ToolDialog(LinkSession &session, QWidget *parent)
     : QDialog(parent)
-    , m_layer(layer)
+    , m_session(session)
 {
     setWindowIcon(appIcon());
     // Modal to the window that opened it, not to the whole program: the traffic log stays
     // usable beside it.
     setWindowModality(Qt::WindowModal);
-    connect(&layer, &CommandLayer::portStateChanged, this, [this](bool open) {
+    connect(&session, &LinkSession::portStateChanged, this, [this](bool open) {
         portOpenChanged(open);
         if (open)
             hidePortBar();
@@ -177,14 +177,14 @@ void ToolDialog::workEnded(const QString &what, bool failed)
 
 void ToolDialog::reject()
 {
-    if (m_layer.isBusy())
+    if (m_session.isBusy())
         return;
     QDialog::reject();
 }
 
 void ToolDialog::closeEvent(QCloseEvent *event)
 {
-    if (m_layer.isBusy()) {
+    if (m_session.isBusy()) {
         event->ignore();
         return;
     }
@@ -193,7 +193,7 @@ void ToolDialog::closeEvent(QCloseEvent *event)
 
 std::shared_ptr<WorkerJob> ToolDialog::runWorker(WorkerRunner::Body body, WorkerRunner::Options options)
 {
-    return WorkerRunner::start(this, m_layer, std::move(body), options);
+    return WorkerRunner::start(this, m_session, std::move(body), options);
 }
 
 } // namespace zm

@@ -1,6 +1,6 @@
 #pragma once
 // Base of every modal window that runs commands. While a command is in flight (the command
-// layer's busy flag) it ignores Cancel, Escape and the close box, so the window cannot vanish
+// session's turn) it ignores Cancel, Escape and the close box, so the window cannot vanish
 // under the worker that uses it; at every other time they close it, the port lost or not. It
 // carries the program's icon.
 //
@@ -17,7 +17,7 @@
 //
 //     class CFbufDlg : public zm::ToolDialog {
 //     public:
-//         CFbufDlg(zm::CommandLayer &layer, QWidget *parent) : ToolDialog(layer, parent)
+//         CFbufDlg(zm::LinkSession &session, QWidget *parent) : ToolDialog(session, parent)
 //         {
 //             ...
 //             setCloseButton(ui->cancelButton);
@@ -25,7 +25,7 @@
 //     private:
 //         void onRead() { runWorker([this](zm::Worker &w) { ... }); }
 //     };
-//     CFbufDlg dlg(layer, console);  dlg.exec();
+//     CFbufDlg dlg(session, console);  dlg.exec();
 
 #include "ui/worker_runner.h"
 
@@ -39,16 +39,16 @@ class QLabel;
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 
 class ToolDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit ToolDialog(CommandLayer &layer, QWidget *parent = nullptr);
+    explicit ToolDialog(LinkSession &session, QWidget *parent = nullptr);
 
-    CommandLayer &layer() const { return m_layer; }
+    LinkSession &session() const { return m_session; }
 
     // Cancel and Escape end here; ignored while a command is in flight.
     void reject() override;
@@ -86,7 +86,7 @@ private:
     void hidePortBar();
     void watchPresses();
 
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     QWidget *m_portBar = nullptr;
     QLabel *m_statusLine = nullptr;
     QSize m_sizeWithoutBar;

@@ -12,10 +12,10 @@
 
 namespace zm {
 
-Worker::Worker(QWidget *window, CommandLayer &layer, std::stop_token stop)
+Worker::Worker(QWidget *window, LinkSession &session, std::stop_token stop)
     : m_window(window)
-    , m_layer(layer)
-    , m_commands(layer)
+    , m_session(session)
+    , m_commands(session, stop)
     , m_stop(std::move(stop))
 {
 }
@@ -42,11 +42,14 @@ QMessageBox::StandardButton Worker::message(const QString &text, QMessageBox::Ic
 
 void Worker::failure(uint8_t result, const QString &prefix)
 {
+    // A command the stop request ended did what it was asked to: nothing to say.
+    if (result == rc::Stopped)
+        return;
     m_failed = true;
     // A command that failed because the port went away: the console says so, once.
-    if (m_layer.portLost())
+    if (m_session.portLost())
         return;
-    message(prefix + failureText(m_layer, result));
+    message(prefix + failureText(m_session, result));
 }
 
 Report Worker::report(const ReportTargets &targets)
@@ -55,10 +58,15 @@ Report Worker::report(const ReportTargets &targets)
     r.stop = m_stop;
     if (QPointer<QProgressBar> bar = targets.progress) {
         auto last = std::make_shared<int>(-1);
-        r.progress = [this, bar, last](qint64 done, qint64 total) {
+        // The bar's range is read once, on the GUI thread, and handed to the worker's side.
+        int maximum = 100;
+        gui([&] {
+            if (bar)
+                maximum = bar->maximum();
+        });
+        r.progress = [this, bar, last, maximum](qint64 done, qint64 total) {
             // Computed here, drawn only when the bar would move: a transfer reports far more
             // often than a bar can change.
-            const int maximum = bar ? bar->maximum() : 100;
             const int value = total > 0 ? int(done * maximum / total) : 0;
             if (value == *last)
                 return;
@@ -99,7 +107,7 @@ Report Worker::report(const ReportTargets &targets)
             break;
         }
         m_failed = true;
-        if (!m_layer.portLost() && !text.isEmpty())
+        if (!m_session.portLost() && !text.isEmpty())
             message(text, QMessageBox::Warning);
         return true;
     };

@@ -21,9 +21,9 @@ namespace zm {
 class Worker
 {
 public:
-    Worker(QWidget *window, CommandLayer &layer, std::stop_token stop = {});
+    Worker(QWidget *window, LinkSession &session, std::stop_token stop = {});
 
-    CommandLayer &layer() { return m_layer; }
+    LinkSession &session() { return m_session; }
     Commands &commands() { return m_commands; }
     std::stop_token stopToken() const { return m_stop; }
     bool stopRequested() const { return m_stop.stop_requested(); }
@@ -58,7 +58,7 @@ public:
 
 private:
     QPointer<QWidget> m_window;
-    CommandLayer &m_layer;
+    LinkSession &m_session;
     Commands m_commands;
     std::stop_token m_stop;
     bool m_failed = false;

@@ -1,8 +1,8 @@
 #include "ui/worker_runner.h"
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/messages.h"
-#include "link/traffic_decode.h"
+#include "protocol/traffic_decode.h"
 #include "ui/gui_thread.h"
 #include "ui/message_box.h"
 #include "ui/tool_dialog.h"
@@ -59,16 +59,16 @@ void reapFinished()
 
 } // namespace
 
-std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &layer, Body body, Options options)
+std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, LinkSession &session, Body body, Options options)
 {
     reapFinished();
     if (g_shuttingDown.load())
         return nullptr;
-    if (!layer.isOpen()) {
+    if (!session.isOpen()) {
         showMessage(window, QString::fromLatin1(msg::kPortNotOpened), QMessageBox::Warning);
         return nullptr;
     }
-    if (!layer.tryAcquire()) {
+    if (!session.tryAcquire()) {
         showMessage(window, QString::fromLatin1(msg::kBusy), QMessageBox::Warning);
         return nullptr;
     }
@@ -82,27 +82,27 @@ std::shared_ptr<WorkerJob> WorkerRunner::start(QWidget *window, CommandLayer &la
     // last command the work sent.
     QPointer<ToolDialog> tool = qobject_cast<ToolDialog *>(window);
     const QString starter = tool ? tool->takeStarter() : QString();
-    auto finish = [guarded, disabled, &layer, tool, starter](bool ran, bool failed) {
+    auto finish = [guarded, disabled, &session, tool, starter](bool ran, bool failed) {
         runOnGuiThread([&] {
             if (disabled && guarded)
                 guarded->setEnabled(true);
             if (ran && tool) {
-                const CommandLayer::SentCommand sent = layer.lastSent();
+                const LinkSession::SentCommand sent = session.lastSent();
                 tool->workEnded(!starter.isEmpty() ? starter : sent.valid ? traffic::commandName(sent.code) : QString(),
                                 failed);
             }
         });
-        layer.release();
+        session.release();
     };
 
     auto job = std::make_shared<Job>();
     std::weak_ptr<Job> weak = job;
     try {
         std::lock_guard lock(g_mutex);
-        job->thread = std::jthread([guarded, &layer, body = std::move(body), finish, weak](std::stop_token stop) {
+        job->thread = std::jthread([guarded, &session, body = std::move(body), finish, weak](std::stop_token stop) {
             bool failed = false;
             {
-                Worker worker(guarded.data(), layer, stop);
+                Worker worker(guarded.data(), session, stop);
                 try {
                     body(worker);
                 } catch (const std::exception &e) {
@@ -147,7 +147,7 @@ bool WorkerRunner::waitForAll(int timeoutMs)
     return none;
 }
 
-void WorkerRunner::shutdown(CommandLayer &layer)
+void WorkerRunner::shutdown(LinkSession &session)
 {
     g_shuttingDown.store(true);
     {
@@ -157,12 +157,13 @@ void WorkerRunner::shutdown(CommandLayer &layer)
     }
     // Waits are cut short until every worker has gone; a worker may issue one more command on
     // its way out (closing what it opened), which must not hang the exit either.
+    session.abortWaits(true);
     while (running() > 0) {
-        layer.interruptWait();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
     reapFinished();
+    session.abortWaits(false);
     g_shuttingDown.store(false);
 }
 

@@ -3,13 +3,13 @@
 //
 // start() is called on the GUI thread, typically from a button handler. With the port closed it
 // shows "Comm port not be opened!" and returns null. In one atomic test-and-set it takes the
-// command layer's busy flag; when another command is in flight it shows "Be processing command,
+// link session's turn; when another command is in flight it shows "Be processing command,
 // please try later!" and returns null, and nothing is sent.
 // Otherwise it disables the window (unless told not to) and runs the body on a new joinable
 // thread that carries a stop request. However the body ends (returning early, failing,
 // throwing), the window is enabled again on the GUI thread and then the busy flag is given back.
 //
-//     auto job = zm::WorkerRunner::start(this, layer, [this](zm::Worker &w) {
+//     auto job = zm::WorkerRunner::start(this, session, [this](zm::Worker &w) {
 //         QByteArray text;
 //         const uint8_t r = w.commands().getVersion(text);
 //         if (r != 0)
@@ -21,7 +21,7 @@
 //
 // Everything the body shares with the window must outlive the worker: tool windows refuse to
 // close while the busy flag is set (ToolDialog), and the program stops and joins every worker
-// before the command layer goes (shutdown()).
+// before the link session goes (shutdown()).
 
 #include "ui/worker.h"
 
@@ -32,7 +32,7 @@ class QWidget;
 
 namespace zm {
 
-class CommandLayer;
+class LinkSession;
 
 // A running (or finished) worker, for asking it to stop.
 class WorkerJob
@@ -52,10 +52,10 @@ public:
         bool disableWindow = true;
     };
 
-    static std::shared_ptr<WorkerJob> start(QWidget *window, CommandLayer &layer, Body body, Options options);
-    static std::shared_ptr<WorkerJob> start(QWidget *window, CommandLayer &layer, Body body)
+    static std::shared_ptr<WorkerJob> start(QWidget *window, LinkSession &session, Body body, Options options);
+    static std::shared_ptr<WorkerJob> start(QWidget *window, LinkSession &session, Body body)
     {
-        return start(window, layer, std::move(body), Options{});
+        return start(window, session, std::move(body), Options{});
     }
 
     // Worker threads still running.
@@ -63,10 +63,10 @@ public:
     // Lets events run until no worker is left or `timeoutMs` passed; true when none is left.
     // Finished workers are joined. For tests.
     static bool waitForAll(int timeoutMs);
-    // The end of the program: every worker is asked to stop (and a command's wait in `layer`
+    // The end of the program: every worker is asked to stop (and a command's wait in `session`
     // is cut short), their messages are no longer shown, and each is joined. Events run
     // meanwhile, so a worker waiting on the GUI thread is served.
-    static void shutdown(CommandLayer &layer);
+    static void shutdown(LinkSession &session);
     // True once shutdown() has begun: windows must not start new work.
     static bool shuttingDown();
 };

@@ -90,9 +90,9 @@ struct Result {
 Result measure(bool download, const QString &dir)
 {
     sim::PtyChip chip(options());
-    CommandLayer layer;
-    bench::openOrExit(layer, chip, kBaud, "bench_ctrlinfo");
-    Commands c(layer);
+    LinkSession session;
+    bench::openOrExit(session, chip, kBaud, "bench_ctrlinfo");
+    Commands c(session);
     QString failure;
     Report report = bench::failureReport(&failure);
     const DeviceSetup setup{CtrlInfoDevice::I2cEeprom, 65536, 256};
@@ -114,7 +114,7 @@ Result measure(bool download, const QString &dir)
         std::fprintf(stderr, "bench_ctrlinfo: %s failed: %s\n", download ? "download" : "upload", qPrintable(failure));
         std::exit(1);
     }
-    layer.close();
+    session.close();
     const QList<QByteArray> frames = chip.frames();
     const double model = modelSeconds(frames);
     const double plain = plainSeconds(frames);

@@ -6,7 +6,7 @@
 
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -129,8 +129,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const bool skipBaseline = app.arguments().contains("--no-baseline");
 
-    zm::CommandLayer layer;
-    zm::CCommToolDlg console(layer);
+    zm::LinkSession session;
+    zm::CCommToolDlg console(session);
     console.resize(800, 600);
     console.show();
     QApplication::processEvents();

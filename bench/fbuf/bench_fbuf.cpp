@@ -26,9 +26,9 @@ Result measure(int baud, bool write, int bytes, const QString &dir)
 {
     sim::PtyChip chip;
     chip.setBaud(baud);
-    CommandLayer layer;
-    bench::openOrExit(layer, chip, baud, "bench_fbuf");
-    Commands c(layer);
+    LinkSession session;
+    bench::openOrExit(session, chip, baud, "bench_fbuf");
+    Commands c(session);
     QString failure;
     Report report = bench::failureReport(&failure);
     FbufTransfer transfer(c, report);

@@ -11,7 +11,7 @@
 #include "app/comm_tool_dlg.h"
 #include "app/data_show_view.h"
 #include "bench/bench_support.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "sim/pty_chip.h"
 #include "tools/fbuf_dlg.h"
 #include "ui/message_recorder.h"
@@ -124,7 +124,7 @@ void openConsole(zm::CCommToolDlg &console, const QString &port, const QString &
     }
 }
 
-Stall fbufRun(zm::CommandLayer &layer, zm::CCommToolDlg &console, zm::MessageRecorder &messages)
+Stall fbufRun(zm::LinkSession &session, zm::CCommToolDlg &console, zm::MessageRecorder &messages)
 {
     zm::sim::PtyChip chip;
     chip.setBaud(921600);
@@ -133,7 +133,7 @@ Stall fbufRun(zm::CommandLayer &layer, zm::CCommToolDlg &console, zm::MessageRec
     openConsole(console, chip.slavePath(), QStringLiteral("115200"));
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("picture.jpg"));
-    zm::CFbufDlg fbuf(layer, &console);
+    zm::CFbufDlg fbuf(session, &console);
     fbuf.setFileChooser([&](bool, const QString &, const QString &) { return target; });
     fbuf.show();
     fbuf.findChild<QPushButton *>("selFileButton")->click();
@@ -141,7 +141,7 @@ Stall fbufRun(zm::CommandLayer &layer, zm::CCommToolDlg &console, zm::MessageRec
     probe.start();
     messages.clear();
     fbuf.findChild<QPushButton *>("readButton")->click();
-    const bool done = runEventsUntil([&] { return !layer.isBusy(); }, 60000);
+    const bool done = runEventsUntil([&] { return !session.isBusy(); }, 60000);
     const Stall worst = probe.stop();
     if (!done || messages.texts() != QStringList{QStringLiteral("Fbuf read finished!")}) {
         std::fprintf(stderr, "bench_gui_latency: the read did not finish: %s\n", qPrintable(messages.texts().join(" | ")));
@@ -206,9 +206,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     zm::MessageRecorder messages;
-    zm::CommandLayer layer;
+    zm::LinkSession session;
     {
-        zm::CCommToolDlg console(layer);
+        zm::CCommToolDlg console(session);
         console.resize(1024, 700);
         console.show();
         runEventsFor(200);
@@ -218,7 +218,7 @@ int main(int argc, char **argv)
         runEventsFor(2000);
         const Stall w0 = idle.stop();
 
-        const Stall w1 = fbufRun(layer, console, messages);
+        const Stall w1 = fbufRun(session, console, messages);
         std::printf("fbuf read of 600 KiB at 921600 baud: worst GUI lateness %.2f ms (the GUI thread ran %.2f ms of it)\n",
                     w1.worstMs, w1.busyMs);
         const Stall w2 = dataShowRun(console);
@@ -226,7 +226,7 @@ int main(int argc, char **argv)
                     w2.worstMs, w2.busyMs);
         std::printf("gui stall: fbuf %.2f ms, data show %.2f ms; baseline idle %.2f ms\n", w1.worstMs, w2.worstMs,
                     w0.worstMs);
-        zm::WorkerRunner::shutdown(layer);
+        zm::WorkerRunner::shutdown(session);
     }
     return 0;
 }

@@ -1,8 +1,8 @@
-// Command round trip through the whole command layer (one read-data of 4 chip registers) against
+// Command round trip through the whole command session (one read-data of 4 chip registers) against
 // a plain C loop doing the same exchange on the same kind of pseudo-terminal, in the same run.
 
 #include "link/commands.h"
-#include "link/traffic_rows.h"
+#include "protocol/traffic_rows.h"
 
 #include <QCoreApplication>
 
@@ -113,18 +113,18 @@ std::vector<double> rawRounds(const char *path, int rounds)
 // and turns them into rows, as the traffic log window does.
 std::vector<double> layerRounds(const char *path, int rounds, bool logging = false)
 {
-    CommandLayer layer;
+    LinkSession session;
     std::atomic<bool> done{false};
     std::thread reader;
     if (logging) {
-        layer.traffic().setEnabled(true);
+        session.traffic().recorder().setEnabled(true);
         reader = std::thread([&] {
             TrafficRows rows;
             std::vector<TrafficRecorder::Event> events;
             while (!done) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 events.clear();
-                layer.traffic().take(events);
+                session.traffic().recorder().take(events);
                 rows.add(events);
             }
         });
@@ -140,11 +140,11 @@ std::vector<double> layerRounds(const char *path, int rounds, bool logging = fal
         }
     } join{done, reader};
     QString error;
-    if (!layer.open(QString::fromLocal8Bit(path), "38400,n,8,1", &error)) {
+    if (!session.open(QString::fromLocal8Bit(path), "38400,n,8,1", &error)) {
         std::fprintf(stderr, "bench_link: %s\n", qPrintable(error));
         std::exit(1);
     }
-    Commands c(layer);
+    Commands c(session);
     std::vector<double> us;
     for (int i = 0; i < rounds; ++i) {
         TransferRecord t;
@@ -175,7 +175,7 @@ int main(int argc, char **argv)
     rawRounds(chip.path, 200);
     layerRounds(chip.path, 200);
     layerRounds(chip.path, 200, true);
-    std::vector<double> raw, layer, logged;
+    std::vector<double> raw, session, logged;
     const int passes = 30;
     const int perPass = std::max(1, rounds / passes);
     for (int pass = 0; pass < passes; ++pass) {
@@ -188,7 +188,7 @@ int main(int argc, char **argv)
             }
             case 1: {
                 auto l = layerRounds(chip.path, perPass);
-                layer.insert(layer.end(), l.begin(), l.end());
+                session.insert(session.end(), l.begin(), l.end());
                 break;
             }
             default: {
@@ -198,9 +198,9 @@ int main(int argc, char **argv)
             }
         }
     }
-    const double x = median(layer), y = median(raw), z = median(logged);
+    const double x = median(session), y = median(raw), z = median(logged);
     std::printf("rounds: %d each, medians below (mean: command %.1f us, with the traffic log %.1f us, raw %.1f us)\n",
-                int(raw.size()), std::accumulate(layer.begin(), layer.end(), 0.0) / layer.size(),
+                int(raw.size()), std::accumulate(session.begin(), session.end(), 0.0) / session.size(),
                 std::accumulate(logged.begin(), logged.end(), 0.0) / logged.size(),
                 std::accumulate(raw.begin(), raw.end(), 0.0) / raw.size());
     std::printf("with the traffic log recording: %.1f us, ratio %.2f (%+.1f %% against the ratio without it)\n", z,

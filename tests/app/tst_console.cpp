@@ -59,7 +59,7 @@ private slots:
     void init()
     {
         QVERIFY2(startChip(false), qPrintable(m_error));
-        m_console = std::make_unique<CCommToolDlg>(*m_layer);
+        m_console = std::make_unique<CCommToolDlg>(*m_session);
         m_console->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_console.get()));
     }
@@ -85,7 +85,7 @@ private slots:
         for (bool open : {true, false, true, false}) {
             click("openButton");
             expectState(open);
-            QCOMPARE(m_layer->isOpen(), open);
+            QCOMPARE(m_session->isOpen(), open);
         }
         QVERIFY(m_messages->texts().isEmpty());
 
@@ -196,14 +196,14 @@ private slots:
         openPort();
         QVERIFY(m_chip->addFault("delay=600,cmd=0x26"));
         pressCommand("System Reset");
-        QVERIFY(m_layer->isBusy());
+        QVERIFY(m_session->isBusy());
         QVERIFY(m_console->isEnabled());
         pressCommand("Get Version");
         QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         click("openButton");
         QCOMPARE(m_messages->count(), 2);
         QVERIFY(m_console->isPortOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 5000);
         QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("56002600")});
         // The reset itself shows no message box; the status line tells that it went.
         QCOMPARE(m_messages->count(), 2);
@@ -254,13 +254,13 @@ private slots:
                 [&](QWidget *tool) {
                     const auto button = [tool](const char *name) { return tool->findChild<QPushButton *>(name); };
                     QTest::mouseClick(button("sendButton"), Qt::LeftButton);
-                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen() && !m_layer->isBusy(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_session->isOpen() && !m_session->isBusy(), 5000);
                     QTRY_VERIFY_WITH_TIMEOUT(!button("sendButton")->isEnabled(), 5000);
                     QVERIFY(restartChip());
                     QTRY_VERIFY_WITH_TIMEOUT(button("portBarReopen") && button("portBarReopen")->isVisible(), 5000);
                     toolBarSeen = true;
                     QTest::mouseClick(button("portBarReopen"), Qt::LeftButton);
-                    toolButtonsBack = m_layer->isOpen() && button("sendButton")->isEnabled()
+                    toolButtonsBack = m_session->isOpen() && button("sendButton")->isEnabled()
                         && !tool->findChild<QWidget *>("portBar")->isVisible();
                 });
         QVERIFY(toolBarSeen);
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(m_chip->addFault("hangup,cmd=0x11,times=1"));
         m_messages->clear();
         pressCommand("Get Version");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen() && !m_layer->isBusy(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen() && !m_session->isBusy(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 1, 5000);
         QTest::qWait(300); // nothing more comes
         QCOMPARE(m_messages->count(), 1);
@@ -305,7 +305,7 @@ private slots:
                 [&](QWidget *config) {
                     config->findChild<QComboBox *>("mcuBaudCombo")->setCurrentText("115200");
                     QTest::mouseClick(config->findChild<QPushButton *>("mcuSetButton"), Qt::LeftButton);
-                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 5000);
                     QTest::mouseClick(config->findChild<QPushButton *>("followButton"), Qt::LeftButton);
                     switched = config->findChild<QLabel *>("followLabel")->text().contains("now runs at 115200");
                 });
@@ -328,7 +328,7 @@ private slots:
         QStringList problems;
         inModal([&] { pressCommand("Mirror Ctrl"); },
                 [&](QWidget *tool) {
-                    QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+                    QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 5000);
                     const QSize before = tool->size();
                     const QString fresh = m_chip->reopen();
                     QTRY_VERIFY_WITH_TIMEOUT(!m_console->isPortOpen(), 5000);
@@ -421,14 +421,14 @@ private slots:
         pressCommand("Get Version");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->headlines(), kVersion, 5000);
         // The message comes before the worker has given the window and the busy flag back.
-        QTRY_VERIFY(m_console->isEnabled() && !m_layer->isBusy());
+        QTRY_VERIFY(m_console->isEnabled() && !m_session->isBusy());
         QVERIFY(m_chip->addFault("status=5,cmd=0x26,times=1"));
         pressCommand("System Reset");
         QTRY_COMPARE_WITH_TIMEOUT(m_messages->count(), 2, 5000);
         // The result text as the chip's table has it, then which command failed.
         QCOMPARE(m_messages->at(1).text, QString("Cmd recept, but execute failed\nsystem-reset: the chip took it but could "
                                                  "not carry it out"));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy() && m_console->isEnabled(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy() && m_console->isEnabled(), 5000);
         QCOMPARE(m_chip->frames(), (QList<QByteArray>{QByteArray::fromHex("56001100"), QByteArray::fromHex("56002600")}));
         log->refresh();
         TrafficTableModel &model = log->model();
@@ -484,7 +484,7 @@ private slots:
             inModal([&] { openWindow(label); },
                     [&](QWidget *w) {
                         seen = w->objectName() == window;
-                        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 10000);
+                        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 10000);
                         problems += test::windowFitProblems(w);
                         test::saveScreenshot(w, QStringLiteral("window-") + w->objectName());
                     });
@@ -510,7 +510,7 @@ private slots:
             QWidget *window = QApplication::activeModalWidget();
             if (!window)
                 return;
-            (void)QTest::qWaitFor([&] { return !m_layer->isBusy(); }, 10000);
+            (void)QTest::qWaitFor([&] { return !m_session->isBusy(); }, 10000);
             m_chip->reopen(); // the old line is gone for good
             (void)QTest::qWaitFor([&] { return !m_console->isPortOpen(); }, 5000);
             QAbstractButton *cancel = nullptr;

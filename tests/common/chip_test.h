@@ -1,9 +1,9 @@
 #pragma once
-// Base of the window tests: a simulated chip on a fresh pseudo-terminal, a command layer (open on
+// Base of the window tests: a simulated chip on a fresh pseudo-terminal, a command session (open on
 // it unless a test wants to open it itself) and a message recorder, torn down in the right order
 // once every worker has ended.
 
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "sim/pty_chip.h"
 #include "ui/message_recorder.h"
 #include "ui/worker_runner.h"
@@ -25,8 +25,8 @@ protected:
             m_error = m_chip->errorString();
             return false;
         }
-        m_layer = std::make_unique<CommandLayer>();
-        if (open && !m_layer->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error))
+        m_session = std::make_unique<LinkSession>();
+        if (open && !m_session->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error))
             return false;
         m_messages = std::make_unique<MessageRecorder>();
         return true;
@@ -37,13 +37,13 @@ protected:
     {
         const bool ended = WorkerRunner::waitForAll(20000);
         m_messages.reset();
-        m_layer.reset();
+        m_session.reset();
         m_chip.reset();
         return ended;
     }
 
     std::unique_ptr<sim::PtyChip> m_chip;
-    std::unique_ptr<CommandLayer> m_layer;
+    std::unique_ptr<LinkSession> m_session;
     std::unique_ptr<MessageRecorder> m_messages;
     QString m_error;
 };

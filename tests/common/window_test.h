@@ -1,5 +1,5 @@
 #pragma once
-// Base of the window tests: the chip, layer and message recorder of ChipTest, the window under
+// Base of the window tests: the chip, link session and message recorder of ChipTest, the window under
 // test shown offscreen, and short ways to reach its controls and to wait for its workers.
 
 #include "tests/common/chip_test.h"

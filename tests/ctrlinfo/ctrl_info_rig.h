@@ -1,5 +1,5 @@
 #pragma once
-// A simulated chip with its control info in a chosen memory, a command layer open on it, and a
+// A simulated chip with its control info in a chosen memory, a link session open on it, and a
 // report that records what a procedure tells. For the control-info and transfer tests.
 
 #include "link/commands.h"
@@ -25,8 +25,8 @@ inline sim::PtyChip::Options chipOptions(sim::CtrlInfoPlace place, uint32_t flas
 
 struct CtrlInfoRig {
     sim::PtyChip chip;
-    CommandLayer layer;
-    Commands c{layer};
+    LinkSession session;
+    Commands c{session};
     QStringList messages;
     QStringList statuses;
     QString counter;
@@ -41,7 +41,7 @@ struct CtrlInfoRig {
         : chip(chipOptions(place, flashSize))
     {
         QString error;
-        if (!layer.open(chip.slavePath(), QStringLiteral("115200,n,8,1"), &error))
+        if (!session.open(chip.slavePath(), QStringLiteral("115200,n,8,1"), &error))
             qFatal("open: %s", qPrintable(error));
         report.stop = stop.get_token();
         report.message = [this](const QString &m, MessageKind) {

@@ -35,7 +35,7 @@ private slots:
     void init()
     {
         QVERIFY2(startChip(), qPrintable(m_error));
-        showWindow(std::make_unique<CConfigurationDlg>(*m_layer));
+        showWindow(std::make_unique<CConfigurationDlg>(*m_session));
     }
     void cleanup() { closeWindow(); }
 
@@ -57,7 +57,7 @@ private slots:
         combo("spiClockCombo")->setCurrentIndex(1);
         QCOMPARE(combo("spiBaudCombo")->currentText(), QString("0.281 Mhz"));
         QCOMPARE(values().at(3), QString("003F"));
-        QCOMPARE(ConfigSettings::of(*m_layer).spiClockIndex(), 1);
+        QCOMPARE(ConfigSettings::of(*m_session).spiClockIndex(), 1);
         QVERIFY(frames().isEmpty());
     }
 
@@ -85,7 +85,7 @@ private slots:
         QVERIFY(m_dlg->isEnabled());
         // The PC's UART chosen here is the one the program streams pictures from.
         combo("commDeviceCombo")->setCurrentIndex(1);
-        QCOMPARE(m_layer->pcUart(), 2);
+        QCOMPARE(m_session->settings().pcUart, 2);
     }
 
     // A new rate of the UART the PC is on: said after the command, with the offer to switch the
@@ -93,7 +93,7 @@ private slots:
     void followTheNewRate()
     {
         int switched = 0;
-        showWindow(std::make_unique<CConfigurationDlg>(*m_layer, nullptr, [&](int baud) {
+        showWindow(std::make_unique<CConfigurationDlg>(*m_session, nullptr, [&](int baud) {
             switched = baud;
             return true;
         }));
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(text("pageSizeEdit"), QString("256 Bytes"));
         QVERIFY(m_messages->texts().isEmpty());
 
-        showWindow(std::make_unique<CConfigurationDlg>(*m_layer));
+        showWindow(std::make_unique<CConfigurationDlg>(*m_session));
         QCOMPARE(combo("modelCombo")->currentText(), QString("AT25F4096A (512 KB)"));
         QVERIFY(m_chip->addFault("status=5,cmd=0x30,times=1"));
         press("checkDeviceButton");

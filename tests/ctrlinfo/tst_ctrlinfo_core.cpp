@@ -9,9 +9,9 @@
 #include "ctrlinfo/ctrl_info_dump.h"
 #include "ctrlinfo/device_models.h"
 #include "ctrlinfo/divisors.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 #include "sim/ctrl_info_image.h"
 #include "tests/common/zmctl_run.h"
 #include "tests/ctrlinfo/ctrl_info_rig.h"
@@ -128,18 +128,18 @@ private slots:
         QFETCH(uint, size);
         QFETCH(int, page);
         CtrlInfoRig rig(Place::SpiFlash, flashBytes);
-        ConfigSettings::of(rig.layer).setCtrlInfoDevice(CtrlInfoDevice::SpiFlash);
+        ConfigSettings::of(rig.session).setCtrlInfoDevice(CtrlInfoDevice::SpiFlash);
         QString text;
         QCOMPARE(modelTexts(CtrlInfoDevice::SpiFlash).value(CheckFlashType(rig.c, text)), model);
         QCOMPARE(text, error);
-        QCOMPARE(ConfigSettings::of(rig.layer).deviceSize(), size);
-        QCOMPARE(rig.layer.pageSize(), page); // the block writes of the link use it
+        QCOMPARE(ConfigSettings::of(rig.session).deviceSize(), size);
+        QCOMPARE(rig.session.settings().pageSize, page); // the block writes of the link use it
     }
 
     void deviceModelAndSizeRules()
     {
-        CommandLayer layer;
-        ConfigSettings &s = ConfigSettings::of(layer);
+        LinkSession session;
+        ConfigSettings &s = ConfigSettings::of(session);
         QCOMPARE(modelByName(CtrlInfoDevice::SpiEeprom, "at25128a"), 8);
         QCOMPARE(modelByName(CtrlInfoDevice::I2cEeprom, "AT25128A"), -1);
 
@@ -154,7 +154,7 @@ private slots:
         s.chooseDevice(CtrlInfoDevice::SpiEeprom);
         s.chooseModel(8);
         QCOMPARE(s.deviceSize(), 16384u);
-        QCOMPARE(layer.pageSize(), 64);
+        QCOMPARE(session.settings().pageSize, 64);
         QCOMPARE(s.chooseSize(deviceSizeIndex(32768)), 9);
         QCOMPARE(s.pageSize(), 64);
         QCOMPARE(s.chooseSize(deviceSizeIndex(65536)), 0);
@@ -227,11 +227,11 @@ private slots:
         }
         rig.chip.setReg(kOsdControlRegister, osd);
         QVERIFY(fault.isEmpty() || rig.chip.addFault(fault));
-        ConfigSettings::of(rig.layer).setCtrlInfoDevice(CtrlInfoDevice::SpiEeprom); // a stale code goes
+        ConfigSettings::of(rig.session).setCtrlInfoDevice(CtrlInfoDevice::SpiEeprom); // a stale code goes
         QString text;
         QCOMPARE(LocateCtrlInfo(rig.c, text), device);
         QCOMPARE(text.section('\n', 0, 0), error); // then which command failed
-        QCOMPARE(ConfigSettings::of(rig.layer).ctrlInfoDevice(), device);
+        QCOMPARE(ConfigSettings::of(rig.session).ctrlInfoDevice(), device);
         QCOMPARE(rig.frames(), frames);
     }
 
@@ -255,11 +255,11 @@ private slots:
     void storedDeviceIsNotProbedAgain()
     {
         CtrlInfoRig rig(Place::SpiEeprom);
-        ConfigSettings::of(rig.layer).setCtrlInfoDevice(CtrlInfoDevice::I2cEeprom);
+        ConfigSettings::of(rig.session).setCtrlInfoDevice(CtrlInfoDevice::I2cEeprom);
         QString error;
         QCOMPARE(EnsureCtrlInfoDevice(rig.c, error), CtrlInfoDevice::I2cEeprom);
         QVERIFY(rig.chip.frames().isEmpty());
-        ConfigSettings::of(rig.layer).chooseDevice(CtrlInfoDevice::None);
+        ConfigSettings::of(rig.session).chooseDevice(CtrlInfoDevice::None);
         QCOMPARE(EnsureCtrlInfoDevice(rig.c, error), CtrlInfoDevice::SpiEeprom);
     }
 

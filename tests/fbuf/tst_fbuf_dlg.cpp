@@ -46,7 +46,7 @@ private slots:
     void init()
     {
         QVERIFY2(startChip(), qPrintable(m_error));
-        auto dlg = std::make_unique<CFbufDlg>(*m_layer);
+        auto dlg = std::make_unique<CFbufDlg>(*m_session);
         dlg->setFileChooser([this](bool, const QString &, const QString &) { return m_chosen; });
         m_fbuf = showWindow(std::move(dlg));
     }
@@ -254,7 +254,7 @@ private slots:
     {
         QVERIFY(m_chip->addFault("hangup,cmd=0x36,times=1"));
         press("stopCurrentButton");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isOpen(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isOpen(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!child<QPushButton>("readButton")->isEnabled(), 5000);
         for (const char *b : {"stopNextButton", "getLenButton", "writeButton", "cryptSetButton", "tcrGetButton"})
             QVERIFY2(!child<QPushButton>(b)->isEnabled(), b);
@@ -264,7 +264,7 @@ private slots:
         emit child<QPushButton>("tcrGetButton")->clicked();
         QCOMPARE(m_messages->headlines(), QStringList{"Comm port not be opened!"});
 
-        QVERIFY(m_layer->open(m_chip->reopen(), "38400,n,8,1"));
+        QVERIFY(m_session->open(m_chip->reopen(), "38400,n,8,1"));
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>("readButton")->isEnabled(), 5000);
         press("tcrGetButton");
         QCOMPARE(m_messages->count(), 1);

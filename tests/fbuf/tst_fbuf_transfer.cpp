@@ -16,7 +16,7 @@ using test::readFile;
 
 namespace {
 
-// A chip, a layer open on it, and a frame-buffer transfer that records its messages.
+// A chip, a session open on it, and a frame-buffer transfer that records its messages.
 struct Rig : test::CtrlInfoRig {
     FbufTransfer transfer{c, report};
 };
@@ -85,7 +85,7 @@ private slots:
             r.chip.setReg(kFbufCryptRegister, 0x80);
             r.chip.setReg(kFbufKeyRegister, uint8_t(c.chipKey));
         }
-        r.layer.setPcUart(c.pcUart);
+        r.session.updateSettings([&](LinkSettings &s) { s.pcUart = c.pcUart; });
         r.chip.withModel([&](sim::ChipModel &m) { m.setPcUart(c.pcUart); });
         FbufOptions o;
         o.frame = uint8_t(c.frame);
@@ -104,7 +104,7 @@ private slots:
             QVERIFY(!QFile::exists(o.path));
         else
             QCOMPARE(readFile(o.path), expected);
-        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(r.session.receiveState(), ReceiveState::Idle);
     }
 
     // The length tried first, the command frame, 200 single bytes, and set-fbuf-length.
@@ -116,9 +116,9 @@ private slots:
         o.path = r.path("in.jpg");
         writeFile(o.path, file);
         r.chip.withModel([](sim::ChipModel &m) { m.frameBuffers().control(0); }); // stop capture
-        const quint64 before = r.layer.writeCount();
+        const quint64 before = r.session.writeCount();
         QVERIFY(r.transfer.writeFromFile(o).isDone());
-        QCOMPARE(r.layer.writeCount() - before, quint64(204));
+        QCOMPARE(r.session.writeCount() - before, quint64(204));
         QCOMPARE(r.codes().mid(r.codes().size() - 4), (QList<int>{0x34, 0x35, 0x33, 0x35}));
         QCOMPARE(r.chip.frames().last(), QByteArray::fromHex("56003504000000C8"));
         QCOMPARE(r.messages, QStringList{"Fbuf write finished!"});
@@ -132,7 +132,7 @@ private slots:
         QTest::addColumn<Failure>("f");
         QTest::newRow("no data") << Failure{false, 4, "", "none.jpg", false, "No data in FBUF"};
         QTest::newRow("longer than the buffer")
-            << Failure{false, int(CommandLayer::kFbufCapacity) + 1, "", "long.jpg", false,
+            << Failure{false, int(LinkSession::kFbufCapacity) + 1, "", "long.jpg", false,
                        "The picture is 614401 bytes long, more than the 614400 bytes the receive buffer holds"};
         QTest::newRow("size refused") << Failure{false, 5000, "status=5,cmd=0x34", "keep.jpg", true,
                                                  "Get fbuf size failed!:Cmd recept, but execute failed"};
@@ -162,7 +162,7 @@ private slots:
         QVERIFY2(r.messages[0].startsWith(f.message), qPrintable(r.messages[0]));
         QCOMPARE(readFile(o.path), f.earlier ? QByteArray("earlier picture") : QByteArray());
         QCOMPARE(QFile::exists(o.path), f.earlier);
-        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(r.session.receiveState(), ReceiveState::Idle);
 
         r.chip.clearFaults();
         r.chip.setFrameBuffer(0, pattern(3000));
@@ -187,10 +187,10 @@ private slots:
         const bool ok = r.transfer.readToFile(o).isDone();
         cut.join();
         QVERIFY(!ok);
-        QVERIFY(r.layer.portLost());
+        QVERIFY(r.session.portLost());
         QCOMPARE(r.messages, QStringList{"The port was lost during the transfer."});
         QCOMPARE(readFile(o.path), QByteArray("old"));
-        QCOMPARE(r.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(r.session.receiveState(), ReceiveState::Idle);
     }
 };
 

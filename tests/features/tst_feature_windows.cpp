@@ -44,21 +44,21 @@ class TestFeatureWindows : public test::WindowTest
     void open(const QString &which)
     {
         if (which == "color")
-            showWindow(std::make_unique<CColorCtrlDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CColorCtrlDlg>(*m_session, m_records));
         else if (which == "mirror")
-            showWindow(std::make_unique<CMirrorCtrlDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CMirrorCtrlDlg>(*m_session, m_records));
         else if (which == "ae")
-            showWindow(std::make_unique<CAeCtrlDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CAeCtrlDlg>(*m_session, m_records));
         else if (which == "power")
-            showWindow(std::make_unique<CPowerCtrlDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CPowerCtrlDlg>(*m_session, m_records));
         else if (which == "rtc")
-            showWindow(std::make_unique<CRtcTimeDlg>(*m_layer));
+            showWindow(std::make_unique<CRtcTimeDlg>(*m_session));
         else if (which == "zoom")
-            showWindow(std::make_unique<CZoomDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CZoomDlg>(*m_session, m_records));
         else if (which == "gamma")
-            showWindow(std::make_unique<CGammaDlg>(*m_layer, m_records));
+            showWindow(std::make_unique<CGammaDlg>(*m_session, m_records));
         else
-            showWindow(std::make_unique<COtherCtrlDlg>(*m_layer));
+            showWindow(std::make_unique<COtherCtrlDlg>(*m_session));
     }
     ToolDialog *dlg() { return static_cast<ToolDialog *>(m_dlg.get()); }
     // A click on a radio button or push button, and the worker it started run to its end.
@@ -90,7 +90,7 @@ class TestFeatureWindows : public test::WindowTest
         return t;
     }
 
-    void openImageProperty() { showWindow(std::make_unique<CImagePropertyDlg>(*m_layer)); }
+    void openImageProperty() { showWindow(std::make_unique<CImagePropertyDlg>(*m_session)); }
     QList<int> sliders()
     {
         QList<int> v;
@@ -105,14 +105,14 @@ class TestFeatureWindows : public test::WindowTest
         return QString::asprintf("560031%02X010%X%04X%s", 4 + n, n, address, bytes);
     }
 
-    // A fresh chip whose control info lies in `place`, the layer open on it.
+    // A fresh chip whose control info lies in `place`, the session open on it.
     void useChip(CtrlInfoPlace place)
     {
-        m_layer->close();
+        m_session->close();
         sim::PtyChip::Options o;
         o.chip.ctrlInfo = place;
         m_chip = std::make_unique<sim::PtyChip>(o);
-        QVERIFY2(m_layer->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error), qPrintable(m_error));
+        QVERIFY2(m_session->open(m_chip->slavePath(), QStringLiteral("38400,n,8,1"), &m_error), qPrintable(m_error));
     }
     static MemoryType memoryOf(CtrlInfoPlace place) { return MemoryType(uint8_t(place) + 3); }
     void pokeBe16(CtrlInfoPlace place, uint16_t address, uint16_t value)
@@ -133,7 +133,7 @@ class TestFeatureWindows : public test::WindowTest
         return writes;
     }
     // No worker holds the link and the window takes presses again.
-    void checkIdle() { QVERIFY(!m_layer->isBusy() && m_dlg->isEnabled()); }
+    void checkIdle() { QVERIFY(!m_session->isBusy() && m_dlg->isEnabled()); }
     QString e2promText() { return child<QPlainTextEdit>("e2promText")->toPlainText(); }
 
 private slots:
@@ -248,7 +248,7 @@ private slots:
         open("other");
         QVERIFY(m_chip->addFault("delay=400,times=1"));
         click("openDacButton");
-        QVERIFY(m_layer->isBusy() && m_dlg->isEnabled());
+        QVERIFY(m_session->isBusy() && m_dlg->isEnabled());
         click("execFormulaButton");
         dlg()->reject();
         QVERIFY(m_dlg->isVisible());
@@ -422,7 +422,7 @@ private slots:
 
         m_messages->clear();
         QVERIFY(m_chip->addFault("noanswer,cmd=0x31,times=1"));
-        m_layer->setCommandTimeout(300);
+        m_session->updateSettings([](LinkSettings &s) { s.commandTimeoutMs = 300; });
         press("setValueButton");
         QCOMPARE(m_messages->headlines(), QStringList{"Write register failed!:Cmd time out"});
         QCOMPARE(bytes(m_records.gamma), bytes(kDefaultGamma));
@@ -480,7 +480,7 @@ private slots:
         auto *s = child<QSlider>(slider.constData());
         s->setSliderDown(true);
         s->setValue(to);
-        QVERIFY(m_chip->frames().isEmpty() || !m_layer->isBusy()); // nothing written while held
+        QVERIFY(m_chip->frames().isEmpty() || !m_session->isBusy()); // nothing written while held
         s->setSliderDown(false);
         settle();
         QCOMPARE(frames(), QStringList{frame});
@@ -573,7 +573,7 @@ private slots:
         QCOMPARE(e2promText(), QString::asprintf("Address  = 0x0100\nBrightness    = 0x%02X\nContrast      = 0x%02X\n"
                                                  "Off_contrast  = 0x%02X\nHue           = 0x%02X\nSaturation    = 0x%02X\n",
                                                  r[0], r[1], r[2], r[3], r[4]));
-        QCOMPARE(ConfigSettings::of(*m_layer).ctrlInfoDevice(), CtrlInfoDevice(uint8_t(place)));
+        QCOMPARE(ConfigSettings::of(*m_session).ctrlInfoDevice(), CtrlInfoDevice(uint8_t(place)));
         if (place == CtrlInfoPlace::I2cEeprom)
             checkFit("features_image_property_e2prom");
     }
@@ -594,7 +594,7 @@ private slots:
         QFETCH(int, record);
         QFETCH(int, writes);
         useChip(place);
-        ConfigSettings::of(*m_layer).setPageSize(64);
+        ConfigSettings::of(*m_session).setPageSize(64);
         setRecordAddress(place, uint16_t(record));
         openImageProperty();
         m_chip->writeMemory(MemoryType::Chip, 0x1A10, QByteArray::fromHex("F6907033 8755"));

@@ -1,6 +1,6 @@
 #include "ctrlinfo_dump_check.h"
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <algorithm>
 #include <vector>

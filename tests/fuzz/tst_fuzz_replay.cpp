@@ -8,7 +8,7 @@
 #include "answer_stream_check.h"
 #include "corpus_replay.h"
 #include "ctrlinfo_dump_check.h"
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 #include "sim/ctrl_info_image.h"
 
 #include <QTest>

@@ -5,11 +5,13 @@
 #include "scripted_peer.h"
 
 #include "link/commands.h"
+#include "link/serial_link.h"
+#include "link/system_ports.h"
 #include "link/failure_text.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/receive_router.h"
-#include "link/traffic_decode.h"
-#include "link/traffic_rows.h"
+#include "protocol/traffic_decode.h"
+#include "protocol/traffic_rows.h"
 
 #include <QSet>
 #include <QSignalSpy>
@@ -57,27 +59,27 @@ ScriptedPeer::Script answerAll(const QByteArray &data = {})
 
 struct Bench {
     ScriptedPeer peer;
-    CommandLayer layer;
-    Commands c{layer};
+    LinkSession session;
+    Commands c{session};
 
-    std::mutex mutex;
     QByteArray idle; // every byte the data show was given
 
     explicit Bench(ScriptedPeer::Script s = answerAll())
         : peer(std::move(s))
     {
         QString error;
-        if (!layer.open(peer.path(), "38400,n,8,1", &error))
+        if (!session.open(peer.path(), "38400,n,8,1", &error))
             qFatal("open failed: %s", qPrintable(error));
-        QObject::connect(&layer, &CommandLayer::idleBytes, [this](const QByteArray &d) {
-            std::lock_guard lock(mutex);
-            idle += d;
-        });
+        session.idleFeed().setGathering(true);
     }
     QByteArray shown()
     {
-        std::lock_guard lock(mutex);
+        idle += session.idleFeed().take();
         return idle;
+    }
+    void setTimeout(int ms)
+    {
+        session.updateSettings([ms](LinkSettings &s) { s.commandTimeoutMs = ms; });
     }
 };
 
@@ -227,6 +229,7 @@ private slots:
         for (const char *bad : {"38400,x,8,1", "38400,n,9,1", "fast,n,8,1"})
             QVERIFY2(!LineSettings::parse(bad, s), bad);
         QCOMPARE(systemPortName("/dev/pts/7"), QString("/dev/pts/7"));
+        QCOMPARE(systemPortName("com3"), QString("/dev/ttyS2"));
         QCOMPARE(parseHexNumber("0x 1A 10").value(), 0x1A10u);
         QCOMPARE(parseHexNumber("FFFFFFFF").value(), 0xFFFFFFFFu);
         for (const char *bad : {"123456789", "12G", ""})
@@ -266,10 +269,10 @@ private slots:
         Bench b([reply](const QByteArray &) { return std::vector<PeerAction>{{reply}}; });
         // A frame error must wake the waiter with its own cause, not leave it to the time-out:
         // with a long time-out, only the real cause can be the result of these.
-        b.layer.setCommandTimeout(result == rc::TimeOut ? 300 : 20000);
+        b.setTimeout(result == rc::TimeOut ? 300 : 20000);
         QCOMPARE(int(b.c.systemReset()), result);
-        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
-        QCOMPARE(failureText(b.layer, uint8_t(result)), says);
+        QCOMPARE(b.session.receiveState(), ReceiveState::Idle);
+        QCOMPARE(failureText(b.session, uint8_t(result)), says);
         // The link stays usable.
         b.peer.setScript(answerAll());
         QCOMPARE(int(b.c.systemReset()), 0);
@@ -306,7 +309,7 @@ private slots:
         QFETCH(bool, closing);
         QFETCH(int, result);
         QFETCH(QString, says);
-        const CommandLayer::SentCommand sent{true, uint8_t(code), data, closing ? 15000 : 3000, closing};
+        const LinkSession::SentCommand sent{true, uint8_t(code), data, closing ? 15000 : 3000, closing};
         QCOMPARE(failureContext(sent, uint8_t(result), 7, FailureWording::Terminal), says);
     }
 
@@ -328,9 +331,8 @@ private slots:
     void idleBytesGatherForABusyReader()
     {
         Bench b([](const QByteArray &) { return std::vector<PeerAction>{}; });
-        b.layer.gatherIdleBytes(true);
-        std::atomic<int> notices{0};
-        connect(&b.layer, &CommandLayer::idleBytesGathered, this, [&] { ++notices; }, Qt::DirectConnection);
+        int notices = 0;
+        connect(&b.session.idleFeed(), &IdleFeed::gathered, this, [&] { ++notices; });
         QByteArray sent;
         for (int i = 0; i < 40; ++i) {
             const QByteArray piece(64, char('a' + i % 26));
@@ -338,18 +340,18 @@ private slots:
             sent += piece;
             QTest::qWait(2);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(b.shown(), sent, 2000); // told after the gathering
-        QCOMPARE(b.layer.takeIdleBytes(), sent);
-        QCOMPARE(notices.load(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(b.session.idleFeed().waitingSize(), sent.size(), 2000);
+        QCOMPARE(b.session.idleFeed().take(), sent);
+        QCOMPARE(notices, 1);
         // Once taken, the next bytes are told again; switched off, nothing is kept.
         b.peer.send("x");
-        QTRY_COMPARE_WITH_TIMEOUT(notices.load(), 2, 2000);
-        QCOMPARE(b.layer.takeIdleBytes(), QByteArray("x"));
-        b.layer.gatherIdleBytes(false);
+        QTRY_COMPARE_WITH_TIMEOUT(notices, 2, 2000);
+        QCOMPARE(b.session.idleFeed().take(), QByteArray("x"));
+        b.session.idleFeed().setGathering(false);
         b.peer.send("y");
         QTest::qWait(50);
-        QVERIFY(b.layer.takeIdleBytes().isEmpty());
-        QCOMPARE(notices.load(), 2);
+        QVERIFY(b.session.idleFeed().take().isEmpty());
+        QCOMPARE(notices, 2);
     }
 
     // The erase of the whole flash waits longer than the ordinary time-out however it is sent,
@@ -361,23 +363,23 @@ private slots:
         });
         AnswerRecord a;
         QCOMPARE(int(b.c.rawCommand(cmd::FlashChipErase, nullptr, 0, a)), 0);
-        QCOMPARE(b.layer.commandTimeout(), CommandLayer::kDefaultTimeout);
+        QCOMPARE(b.session.settings().commandTimeoutMs, LinkSettings::kDefaultTimeoutMs);
     }
 
     void peerHangsUpMidCommand()
     {
         Bench b([](const QByteArray &) { return std::vector<PeerAction>{{{}, 100, true}}; });
-        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
-        b.layer.setCommandTimeout(20000);
+        QSignalSpy lost(&b.session, &LinkSession::portLostSignal);
+        b.setTimeout(20000);
         // Ends with the failure as soon as the line goes, not after the time-out.
         QCOMPARE(int(b.c.systemReset()), int(rc::Unknown));
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
-        QVERIFY(!b.layer.isOpen());
-        QVERIFY(failureText(b.layer, rc::Unknown).isEmpty()); // the program tells the loss instead
+        QVERIFY(!b.session.isOpen());
+        QVERIFY(failureText(b.session, rc::Unknown).isEmpty()); // the program tells the loss instead
         QCOMPARE(int(b.c.systemReset()), int(rc::SendFailed));
         QTest::qWait(100);
         QCOMPARE(lost.count(), 1);
-        QCOMPARE(b.layer.receiveState(), ReceiveState::Idle);
+        QCOMPARE(b.session.receiveState(), ReceiveState::Idle);
     }
 
     // A command that timed out, then the next one: the late answer arrives while the next one
@@ -395,11 +397,11 @@ private slots:
         const QByteArray late = ScriptedPeer::answer(cmd::GetFbufLength, 0, bytes("00 00 41 DA"));
         const QByteArray mine = ScriptedPeer::answer(cmd::ReadData, 0, bytes("11 22 33 44"));
         Bench b([](const QByteArray &) { return std::vector<PeerAction>{}; });
-        b.layer.traffic().setEnabled(true);
-        b.layer.setCommandTimeout(150);
+        b.session.traffic().recorder().setEnabled(true);
+        b.setTimeout(150);
         uint32_t length = 0;
         QCOMPARE(int(b.c.getFbufLength(0, length)), int(rc::TimeOut));
-        b.layer.setCommandTimeout(3000);
+        b.setTimeout(3000);
         b.peer.setScript([&](const QByteArray &) {
             return sameBatch ? std::vector<PeerAction>{{late + mine, 200}} : std::vector<PeerAction>{{late, 200}, {mine, 100}};
         });
@@ -409,8 +411,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(b.shown(), late, 2000);
         // The traffic log tells the time-out, and marks the late answer as a frame that came
         // while another command waited.
-        std::vector<TrafficRecorder::Event> events;
-        b.layer.traffic().take(events);
+        std::vector<TrafficEvent> events;
+        b.session.traffic().recorder().take(events);
         TrafficRows rows;
         rows.add(events);
         QStringList seen; // "direction mark command"
@@ -462,7 +464,7 @@ private slots:
     void idleBytesNeverCloseTheLine()
     {
         Bench b;
-        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
+        QSignalSpy lost(&b.session, &LinkSession::portLostSignal);
         std::atomic<bool> stop{false};
         std::thread chatter([&] {
             while (!stop) {
@@ -479,7 +481,7 @@ private slots:
         chatter.join();
         QCOMPARE(other, 0);
         QVERIFY(ok > 1000);
-        QVERIFY(b.layer.isOpen());
+        QVERIFY(b.session.isOpen());
         QCOMPARE(lost.count(), 0);
     }
 
@@ -489,28 +491,34 @@ private slots:
     // loss is told once, and the commands after it fail with "Send data failed".
     void lineLostWhileTheLinkIsBusy()
     {
-        Bench b;
-        QSignalSpy lost(&b.layer, &CommandLayer::portLostSignal);
-        QCOMPARE(int(b.c.systemReset()), 0);
+        ScriptedPeer peer;
+        SerialLink link;
+        std::atomic<int> lost{0};
         std::atomic<bool> hungUp{false};
-        connect(
-            &b.layer, &CommandLayer::idleBytes, this,
-            [&](const QByteArray &) {
-                if (hungUp.exchange(true))
-                    return;
-                b.peer.hangUp();
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            },
-            Qt::DirectConnection);
-        b.peer.send("x");
+        link.setLostHandler([&](const QString &) { ++lost; });
+        // The receiver runs on the link thread: it keeps the thread busy while the far end goes.
+        link.setReceiver([&](const uint8_t *, size_t) {
+            if (hungUp.exchange(true))
+                return;
+            peer.hangUp();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        });
+        QVERIFY(link.open(peer.path(), "38400,n,8,1"));
+        peer.send("x");
         QTRY_VERIFY_WITH_TIMEOUT(hungUp.load(), 2000);
-        const uint8_t first = b.c.systemReset();
-        QVERIFY2(first == rc::SendFailed || first == rc::Unknown, resultText(first));
-        QCOMPARE(int(b.c.systemReset()), int(rc::SendFailed));
-        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
-        QVERIFY(!b.layer.isOpen());
-        QTest::qWait(50);
-        QCOMPARE(lost.count(), 1);
+        // A command's first steps, queued behind the busy receiver: discard, then write.
+        bool written = true;
+        const uint8_t frame[] = {0x56, 0x00, 0x26, 0x00};
+        link.call([&] {
+            link.discardInputOnThread();
+            written = link.writeOnThread(frame, sizeof frame);
+        });
+        QVERIFY(!written);
+        QVERIFY(!link.isOpen());
+        QCOMPARE(lost.load(), 1);
+        link.call([&] { written = link.writeOnThread(frame, sizeof frame); });
+        QVERIFY(!written);
+        QCOMPARE(lost.load(), 1);
     }
 
     void blockWritePieces_data()
@@ -533,7 +541,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(QList<int>, pieces);
         Bench b;
-        b.layer.setPageSize(page);
+        b.session.updateSettings([page](LinkSettings &s) { s.pageSize = page; });
         QByteArray data = bytes("0102030405060708090A0B0C0D0E0F1011121314").left(length);
         BlockDescriptor d{uint8_t(type), uint32_t(address), uint16_t(length), reinterpret_cast<uint8_t *>(data.data())};
         QCOMPARE(int(b.c.blockWrite(&d, 1)), 0);
@@ -551,6 +559,72 @@ private slots:
         QCOMPARE(sent, data);
     }
 
+    // One stop mechanism: a request's stop token ends its wait whenever the stop comes. Each wait
+    // runs against a chip that stays silent with a long time-out, so only the stop can end it
+    // with 252 rather than 6. A stop that came before the wait began (the closing answer is armed
+    // on the link thread, the wait not yet entered) ends it as surely as one that comes during
+    // it; a request already stopped sends nothing.
+    void stopsEndEveryWait()
+    {
+        Bench b([](const QByteArray &) { return std::vector<PeerAction>{}; });
+        b.setTimeout(20000);
+        std::stop_source before;
+        before.request_stop();
+        QCOMPARE(int(b.session.waitForAnswer(20000, before.get_token())), int(rc::Stopped));
+        QCOMPARE(b.session.receiveState(), ReceiveState::Idle);
+        QCOMPARE(int(Commands(b.session, before.get_token()).systemReset()), int(rc::Stopped));
+        QVERIFY(b.peer.frames().empty());
+        AnswerRecord frame;
+        b.session.startListening(cmd::MotionNotification);
+        QCOMPARE(int(b.session.waitNotification(20000, frame, before.get_token())), int(rc::Stopped));
+        b.session.stopListening();
+
+        std::stop_source during;
+        b.peer.setScript([&](const QByteArray &) {
+            during.request_stop(); // the frame is out and armed for: the wait is about to begin or has
+            return std::vector<PeerAction>{};
+        });
+        QCOMPARE(int(Commands(b.session, during.get_token()).systemReset()), int(rc::Stopped));
+        QCOMPARE(b.session.receiveState(), ReceiveState::Idle);
+        QCOMPARE(int(b.session.lastResult()), int(rc::Stopped));
+
+        // The end of the program cuts short even the waits that no stop token reaches.
+        b.peer.setScript({});
+        std::thread ending([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            b.session.abortWaits(true);
+        });
+        QCOMPARE(int(b.c.systemReset()), int(rc::Stopped));
+        ending.join();
+        b.session.abortWaits(false);
+        b.peer.setScript(answerAll());
+        b.setTimeout(3000);
+        QCOMPARE(int(b.c.systemReset()), 0);
+    }
+
+    // The turn: a window's second command is refused at once, while a requester that shares the
+    // line waits for the turn up to its deadline (or its stop) and gets it when it is given back.
+    void theTurnIsWaitedForOrRefused()
+    {
+        LinkSession session;
+        QVERIFY(session.tryAcquire());
+        QVERIFY(!session.tryAcquire());
+        QVERIFY(!session.acquire(std::chrono::milliseconds(20)));
+        std::stop_source stop;
+        stop.request_stop();
+        QVERIFY(!session.acquire(std::chrono::seconds(20), stop.get_token()));
+        std::atomic<bool> got{false};
+        std::thread waiter([&] { got = session.acquire(std::chrono::seconds(20)); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        QVERIFY(!got.load());
+        session.release();
+        waiter.join();
+        QVERIFY(got.load());
+        QVERIFY(session.isBusy());
+        session.release();
+        QVERIFY(!session.isBusy());
+    }
+
     // Nonsense is refused before anything is sent, and a failing piece ends a block read. (Whole
     // reads are the dump tests' business.)
     void refusalsSendNothing()
@@ -561,10 +635,10 @@ private slots:
         });
         TransferRecord t{7};
         QCOMPARE(int(b.c.readData(t)), int(rc::InvalidParameter));
-        QCOMPARE(int(b.layer.lastResult()), int(rc::InvalidParameter));
+        QCOMPARE(int(b.session.lastResult()), int(rc::InvalidParameter));
         QCOMPARE(int(b.c.fbufControl(9)), int(rc::InvalidParameter));
-        // Longer than the frame buffer the layer holds.
-        QCOMPARE(int(b.c.readFbufData(0, 2, 0, CommandLayer::kFbufCapacity + 1, 3000, true)), int(rc::InvalidParameter));
+        // Longer than the frame buffer the session holds.
+        QCOMPARE(int(b.c.readFbufData(0, 2, 0, LinkSession::kFbufCapacity + 1, 3000, true)), int(rc::InvalidParameter));
         QByteArray out(20, '\0');
         BlockDescriptor sensor{2, 0, 4, reinterpret_cast<uint8_t *>(out.data())};
         QCOMPARE(int(b.c.blockRead(&sensor, 1)), int(rc::Unknown));

@@ -77,10 +77,10 @@ struct Watch {
     QStringList statuses, messages;
 };
 
-Watch watch(CommandLayer &layer, const MotionWatchLimits &limits = {})
+Watch watch(LinkSession &session, const MotionWatchLimits &limits = {})
 {
     Watch w;
-    Commands commands(layer);
+    Commands commands(session);
     Report report;
     report.status = [&](const QString &s) { w.statuses << s; };
     report.message = [&](const QString &s, MessageKind) { return w.messages << s, true; };
@@ -110,7 +110,7 @@ class TestMotion : public test::WindowTest
 
     CMotionCtrlDlg *openCtrl()
     {
-        auto dlg = std::make_unique<CMotionCtrlDlg>(*m_layer, m_settings);
+        auto dlg = std::make_unique<CMotionCtrlDlg>(*m_session, m_settings);
         dlg->setFileChooser([this](const QString &, const QString &) { return m_chosen; });
         return showWindow(std::move(dlg));
     }
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(m_chip->addFault("status=4,cmd=0x37,times=1"));
         press("commMotionButton");
         QCOMPARE(m_messages->headlines(), QStringList{"Cmd can't run in current status"});
-        QVERIFY(!dlg->isRunning() && !m_layer->isBusy());
+        QVERIFY(!dlg->isRunning() && !m_session->isBusy());
         expectCommandButtons(true);
 
         m_messages->clear();
@@ -264,7 +264,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(text("commCountEdit").toInt() > 0, 10000);
         QCOMPARE(text("commStatusEdit"), QString("Opened"));
         m_chip->reopen(); // the old line is gone
-        QTRY_VERIFY_WITH_TIMEOUT(!dlg->isRunning() && !m_layer->isBusy(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->isRunning() && !m_session->isBusy(), 10000);
         QCOMPARE(text("commStatusEdit"), QString("Unknow"));
         QCOMPARE(child<QPushButton>("commMotionButton")->text(), QString("Open Comm Motion"));
         QVERIFY(!child<QPushButton>("detectGetButton")->isEnabled());
@@ -274,7 +274,7 @@ private slots:
     // first (a short value padded, an empty one 0), and come back with their full widths.
     void settingThresholds()
     {
-        showWindow(std::make_unique<CMotionSettingDlg>(*m_layer));
+        showWindow(std::make_unique<CMotionSettingDlg>(*m_session));
         type("thresholdEdit0", "abcd");
         type("thresholdEdit2", "1A");
         type("thresholdEdit4", "g7"); // only hex digits get in
@@ -299,7 +299,7 @@ private slots:
     // refills every list, and "Average" puts the even cut back.
     void settingBoundaries()
     {
-        showWindow(std::make_unique<CMotionSettingDlg>(*m_layer));
+        showWindow(std::make_unique<CMotionSettingDlg>(*m_session));
         checkFit("motion_setting");
         boundary(1)->setCurrentIndex(0x123);
         press("windowsSetButton");
@@ -332,7 +332,7 @@ private slots:
     // port's status polled until it is free. "Write Finish"; read back, "Read Finish".
     void settingSingleWindows()
     {
-        showWindow(std::make_unique<CMotionSettingDlg>(*m_layer));
+        showWindow(std::make_unique<CMotionSettingDlg>(*m_session));
         edit("win0RowSumEdit")->setText("1A");
         edit("win7RowLineEdit")->setText("0707");
         edit("win5ColSumEdit")->setText("0C0D");
@@ -375,7 +375,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, message);
         QFETCH(int, frames);
-        showWindow(std::make_unique<CMotionSettingDlg>(*m_layer));
+        showWindow(std::make_unique<CMotionSettingDlg>(*m_session));
         m_chip->setWindowThreshold(0, 0x1234);
         if (fault == "stuck")
             m_chip->withModel([](sim::ChipModel &m) { m.memory().setPortStuck(true); });
@@ -385,7 +385,7 @@ private slots:
         QCOMPARE(m_messages->headlines(), QStringList{message});
         QCOMPARE(m_chip->frames().size(), frames);
         QCOMPARE(text("win0RowSumEdit"), QString("0000"));
-        QVERIFY(m_dlg->isEnabled() && !m_layer->isBusy());
+        QVERIFY(m_dlg->isEnabled() && !m_session->isBusy());
     }
 
     // Every complete notification of ours is counted once, however its bytes are spread over
@@ -397,11 +397,11 @@ private slots:
         const QByteArray n = notification();
         const QByteArray batch = n + notification(7) + notification(0, 5) + ScriptedPeer::answer(cmd::GetVersion) + n;
         ScriptedPeer peer(commMotionChip(0, 1, 0, {}, {{n.left(3), 300}, {n.mid(3), 250}, {batch, 100}, {{}, 300, true}}));
-        CommandLayer layer;
-        QVERIFY(layer.open(peer.path(), "38400,n,8,1"));
-        const Watch w = watch(layer);
+        LinkSession session;
+        QVERIFY(session.open(peer.path(), "38400,n,8,1"));
+        const Watch w = watch(session);
         QVERIFY(!w.result);
-        QVERIFY(layer.portLost());
+        QVERIFY(session.portLost());
         QCOMPARE(w.notes.size(), 3);
         QCOMPARE(w.notes.last().count, 3);
     }
@@ -429,20 +429,18 @@ private slots:
     {
         QFETCH(Run, run);
         ScriptedPeer peer(commMotionChip(run.controlStatus, run.whenOpen, run.whenClosed, run.beforeStatus));
-        CommandLayer layer;
-        QVERIFY(layer.open(peer.path(), "38400,n,8,1"));
-        QByteArray shown;
-        QObject::connect(&layer, &CommandLayer::idleBytes, &layer, [&](const QByteArray &b) { shown += b; },
-                         Qt::DirectConnection);
-        const Watch w = watch(layer, {.count = 1, .ms = 300});
+        LinkSession session;
+        QVERIFY(session.open(peer.path(), "38400,n,8,1"));
+        session.idleFeed().setGathering(true);
+        const Watch w = watch(session, {.count = 1, .ms = 300});
         QCOMPARE(w.result, run.messages.isEmpty());
         QCOMPARE(w.notes.size(), run.notes);
         QCOMPARE(w.statuses, run.statuses);
         QCOMPARE(w.messages, run.messages);
         const auto seen = peer.frames();
         QCOMPARE(QList<QByteArray>(seen.begin(), seen.end()), run.frames);
-        QCOMPARE(layer.receiveState(), ReceiveState::Idle);
-        QVERIFY(shown.isEmpty());
+        QCOMPARE(session.receiveState(), ReceiveState::Idle);
+        QVERIFY(session.idleFeed().take().isEmpty());
     }
 
     // A watch ends by itself after N notifications, closes comm motion and checks it closed;

@@ -3,7 +3,7 @@
 // chip; zmctl's OSD commands as a user runs them; and each window's opening Get, its Set, its own
 // commands and typing rules, and how it fits the screen.
 
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 #include "link/messages.h"
 #include "osd/logo_dlg.h"
 #include "osd/mosaic_dlg.h"
@@ -73,7 +73,7 @@ class TestOsd : public test::WindowTest
     template <typename Dlg>
     Dlg *open()
     {
-        auto dlg = std::make_unique<Dlg>(*m_layer);
+        auto dlg = std::make_unique<Dlg>(*m_session);
         if constexpr (requires { dlg->setColorChooser(ColorChooser{}); })
             dlg->setColorChooser([this](const QColor &) { return std::optional<QColor>(m_pick); });
         return showWindow(std::move(dlg));
@@ -219,7 +219,7 @@ private slots:
     // a stop asked for before a piece ends the pieces there.
     void failedRuns()
     {
-        Commands c(*m_layer);
+        Commands c(*m_session);
         QVERIFY(m_chip->addFault("status=5,cmd=0x30"));
         QByteArray bytes("kept");
         QCOMPARE(int(readRuns(c, CharChannel::kRuns, bytes)), 5);
@@ -252,7 +252,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, data);
         QFETCH(int, status);
-        Commands c(*m_layer);
+        Commands c(*m_session);
         AnswerRecord answer;
         const QByteArray before = cells(0, 128);
         const uint8_t r = c.rawCommand(uint8_t(code), reinterpret_cast<const uint8_t *>(data.constData()),
@@ -264,7 +264,7 @@ private slots:
 
     void zmctlText()
     {
-        m_layer->close(); // the port is zmctl's now
+        m_session->close(); // the port is zmctl's now
         test::ZmctlRun r = zmctl({"osd-text", "1", "Cam-01"});
         QCOMPARE(r.code, 0);
         QCOMPARE(cells(0, 7).toHex(' '), QByteArray("0c 24 30 3e 00 01 4f"));
@@ -376,9 +376,9 @@ private slots:
         press("addChar1");
         QCOMPARE(m_chip->frames(), QList<QByteArray>{QByteArray::fromHex("5600450806000c24303e0001")});
         QTest::keyClicks(edit("lineEdit4"), "x");
-        QVERIFY(m_layer->tryAcquire());
+        QVERIFY(m_session->tryAcquire());
         click("clearLine4");
-        m_layer->release();
+        m_session->release();
         QCOMPARE(text("lineEdit4"), QString("x"));
         QCOMPARE(m_messages->headlines(), QStringList{msg::kBusy});
         press("clearLine4");

@@ -5,7 +5,7 @@
 #include "app/comm_tool_dlg.h"
 #include "app/companion_program.h"
 #include "app/port_combo_box.h"
-#include "link/command_layer.h"
+#include "link/link_session.h"
 #include "link/open_failure.h"
 #include "link/system_ports.h"
 #include "tests/common/window_check.h"
@@ -106,8 +106,8 @@ private slots:
         QCOMPARE(box.currentText(), QString("/dev/ttyUSB0"));
         QCOMPARE(box.port(), QString("/dev/ttyUSB0"));
 
-        CommandLayer layer;
-        CCommToolDlg console(layer);
+        LinkSession session;
+        CCommToolDlg console(session);
         auto *consoleBox = console.findChild<PortComboBox *>("comPortCombo");
         QVERIFY(consoleBox);
         consoleBox->setSource([] { return QList<SystemPort>{kFtdi, kCp210x}; });

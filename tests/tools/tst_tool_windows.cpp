@@ -33,15 +33,15 @@ class TestToolWindows : public test::WindowTest
     bool enabled(const char *button) const { return child<QPushButton>(button)->isEnabled(); }
     void openUploadDownload()
     {
-        auto dlg = std::make_unique<CUploadDownloadDlg>(*m_layer);
+        auto dlg = std::make_unique<CUploadDownloadDlg>(*m_session);
         dlg->setFileChooser([this](bool, const QString &) { return m_chosen; });
         showWindow(std::move(dlg));
     }
-    void openFlashOperation() { showWindow(std::make_unique<CFlashOperationDlg>(*m_layer)); }
+    void openFlashOperation() { showWindow(std::make_unique<CFlashOperationDlg>(*m_session)); }
     // Read/Write Data with these choices, in this order: a device change puts width and count back.
     CReadWriteDataDlg *openReadWrite(const Choices &c)
     {
-        auto *rw = showWindow(std::make_unique<CReadWriteDataDlg>(*m_layer));
+        auto *rw = showWindow(std::make_unique<CReadWriteDataDlg>(*m_session));
         int i = 0;
         for (const char *name : {"deviceCombo", "operationCombo", "widthCombo", "countCombo"})
             if (i < c.size())
@@ -97,7 +97,7 @@ private slots:
     void refusalsAndFlashButtons()
     {
         openUploadDownload();
-        ConfigSettings::of(*m_layer).setDeviceSize(65536);
+        ConfigSettings::of(*m_session).setDeviceSize(65536);
         m_chosen = file("big.bin");
         QVERIFY(test::writeFile(m_chosen, QByteArray(65537, '\0')));
         click("downloadBrowseButton");
@@ -143,11 +143,11 @@ private slots:
 
         // 0x00002000 kilobits read as 1024 kilobytes.
         sim::PtyChip mega(test::chipOptions(sim::CtrlInfoPlace::I2cEeprom, 1024 * 1024));
-        m_layer->close();
-        QVERIFY(m_layer->open(mega.slavePath(), QStringLiteral("38400,n,8,1")));
+        m_session->close();
+        QVERIFY(m_session->open(mega.slavePath(), QStringLiteral("38400,n,8,1")));
         press("getSizeButton");
         QCOMPARE(text("flashSizeEdit"), QString("1024"));
-        m_layer->close();
+        m_session->close();
     }
 
     // The whole flash goes only after a question answered yes; while it goes, the window says

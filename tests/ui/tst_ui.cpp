@@ -5,7 +5,7 @@
 #include "ui/edit_filter.h"
 #include "ui/placement.h"
 #include "ui/tool_dialog.h"
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -150,7 +150,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(bool, throws);
         QFETCH(QString, message);
-        Window window(*m_layer);
+        Window window(*m_session);
         window.show();
         QVERIFY(m_chip->addFault(fault));
         QStringList order;
@@ -168,8 +168,8 @@ private slots:
             w.gui([&] { order << "after"; });
         }));
         QVERIFY(!window.isEnabled());
-        QVERIFY(m_layer->isBusy());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+        QVERIFY(m_session->isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 5000);
         QVERIFY(window.isEnabled());
         QVERIFY(sawDisabled);
         QCOMPARE(order, throws ? QStringList{"before"} : QStringList({"before", "after"}));
@@ -179,7 +179,7 @@ private slots:
     // Escape (a reject, as Cancel is) and the close box are ignored while a command is in flight.
     void toolDialogStaysWhileBusy()
     {
-        Window window(*m_layer);
+        Window window(*m_session);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         m_chip->addFault("delay=500,cmd=0x11");
@@ -190,18 +190,18 @@ private slots:
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.close());
         QVERIFY(window.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_layer->isBusy(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_session->isBusy(), 5000);
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
     }
 
     // The end of the program with a long command chain running: shutdown asks it to stop and
-    // joins it; the flag is free, the receive state idle, nothing more is shown, and the layer
+    // joins it; the flag is free, the receive state idle, nothing more is shown, and the session
     // can go at once (the sanitized run would see a use after free otherwise).
     void shutdownJoinsARunningWorker()
     {
         m_chip->setBaud(9600); // 64 KiB in pieces of 8: minutes
-        Window window(*m_layer);
+        Window window(*m_session);
         std::atomic<uint8_t> result{0};
         std::atomic<bool> ended{false};
         QVERIFY(window.runWorker([&](Worker &w) {
@@ -214,11 +214,11 @@ private slots:
             ended = true;
         }));
         QVERIFY(m_chip->waitForFrames(3, 5000));
-        WorkerRunner::shutdown(*m_layer);
+        WorkerRunner::shutdown(*m_session);
         QVERIFY(ended);
         QCOMPARE(WorkerRunner::running(), 0);
-        QVERIFY(!m_layer->isBusy());
-        QCOMPARE(m_layer->receiveState(), ReceiveState::Idle);
+        QVERIFY(!m_session->isBusy());
+        QCOMPARE(m_session->receiveState(), ReceiveState::Idle);
         QVERIFY(int(result) == rc::Stopped || int(result) == rc::Unknown);
         QVERIFY(m_messages->texts().isEmpty());
         QVERIFY(window.isEnabled());

@@ -1,4 +1,4 @@
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 namespace zm {
 

@@ -1,4 +1,4 @@
-#include "link/answer_assembly.h"
+#include "protocol/answer_assembly.h"
 
 #include <algorithm>
 #include <cstring>

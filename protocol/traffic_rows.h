@@ -4,7 +4,7 @@
 // by command and by failures, and written out as CSV or text. Widget-free: the console's
 // window and zmctl --log show the same rows.
 
-#include "link/traffic_recorder.h"
+#include "protocol/traffic_event.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,7 +42,7 @@ public:
     explicit TrafficRows(size_t keep = kKeep);
 
     // Turns events into rows (in order) and keeps them; the oldest go past `keep`.
-    void add(const std::vector<TrafficRecorder::Event> &events);
+    void add(const std::vector<TrafficEvent> &events);
     void clear();
 
     size_t size() const { return m_rows.size(); }
@@ -58,7 +58,7 @@ public:
     QString text(int code = -1, bool failuresOnly = false) const;
 
     // One event as one row, given the times of the last command sent per code.
-    static TrafficRow row(const TrafficRecorder::Event &e, const int64_t *lastSent);
+    static TrafficRow row(const TrafficEvent &e, const int64_t *lastSent);
 
 private:
     std::deque<TrafficRow> m_rows;

@@ -1,7 +1,7 @@
-#include "link/traffic_rows.h"
+#include "protocol/traffic_rows.h"
 
-#include "link/protocol.h"
-#include "link/traffic_decode.h"
+#include "protocol/protocol.h"
+#include "protocol/traffic_decode.h"
 
 #include <algorithm>
 
@@ -79,9 +79,9 @@ void TrafficRows::clear()
     std::fill(std::begin(m_lastSent), std::end(m_lastSent), -1);
 }
 
-TrafficRow TrafficRows::row(const TrafficRecorder::Event &e, const int64_t *lastSent)
+TrafficRow TrafficRows::row(const TrafficEvent &e, const int64_t *lastSent)
 {
-    using Kind = TrafficRecorder::Kind;
+    using Kind = TrafficKind;
     TrafficRow r;
     r.ms = double(e.ns) / 1e6;
     const uint8_t *d = e.data;
@@ -153,11 +153,11 @@ TrafficRow TrafficRows::row(const TrafficRecorder::Event &e, const int64_t *last
     return r;
 }
 
-void TrafficRows::add(const std::vector<TrafficRecorder::Event> &events)
+void TrafficRows::add(const std::vector<TrafficEvent> &events)
 {
-    for (const TrafficRecorder::Event &e : events) {
+    for (const TrafficEvent &e : events) {
         const TrafficRow r = row(e, m_lastSent);
-        if (e.kind == TrafficRecorder::Kind::Sent && r.code >= 0)
+        if (e.kind == TrafficKind::Sent && r.code >= 0)
             m_lastSent[r.code] = e.ns;
         m_rows.push_back(r);
         if (m_rows.size() > m_keep) {

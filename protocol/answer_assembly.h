@@ -4,7 +4,7 @@
 // caller can hand what follows to the next frame, to the picture buffer or to the data show.
 // Knows nothing of ports, threads or which frame is awaited.
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "link/frame_builders.h"
+#include "protocol/frame_builders.h"
 
 namespace zm::frames {
 

@@ -1,4 +1,4 @@
-#include "link/hex_text.h"
+#include "protocol/hex_text.h"
 
 namespace zm {
 

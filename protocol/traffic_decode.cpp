@@ -1,6 +1,6 @@
-#include "link/traffic_decode.h"
+#include "protocol/traffic_decode.h"
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <QStringList>
 

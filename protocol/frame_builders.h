@@ -2,7 +2,7 @@
 // One builder per command: fills a command record, or refuses arguments that the frame cannot
 // carry (the operation then records "Invalid parameter" and sends nothing).
 
-#include "link/protocol.h"
+#include "protocol/protocol.h"
 
 #include <initializer_list>
 #include <optional>
