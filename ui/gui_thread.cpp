@@ -1,7 +1,8 @@
 #include "ui/gui_thread.h"
 
+#include "link/handover.h"
+
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QThread>
 
 namespace zm {
@@ -17,7 +18,7 @@ void runOnGuiThread(const std::function<void()> &fn)
     if (onGuiThread())
         fn();
     else
-        QMetaObject::invokeMethod(QCoreApplication::instance(), fn, Qt::BlockingQueuedConnection);
+        handover::call(QCoreApplication::instance(), fn);
 }
 
 } // namespace zm
