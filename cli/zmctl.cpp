@@ -296,6 +296,180 @@ bool looksLikeOption(const QString &s)
     return s.size() > 1 && s.startsWith('-');
 }
 
+// What the command line asks for: text to print (help, the command list, the version), or a
+// command to run with its arguments and the link's settings.
+struct Invocation {
+    QString print;
+    const Command *command = nullptr;
+    Args args;
+    QString port = QStringLiteral("COM1");
+    int baud = 38400;
+    int serial = 0;
+    QString logPath;
+
+    static Invocation printing(const QString &text)
+    {
+        Invocation inv;
+        inv.print = text;
+        return inv;
+    }
+};
+
+[[noreturn]] void unknownCommand(const Table &table, const QString &name)
+{
+    QStringList names;
+    for (const Command &c : table.commands)
+        names << c.name;
+    usage(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(name, names.join(", ")));
+}
+
+[[noreturn]] void unknownOption(const Command *command, const QString &name)
+{
+    if (!command)
+        usage(QStringLiteral("unknown option %1; see zmctl --help").arg(name));
+    QStringList names;
+    for (const Option &o : command->options)
+        names << optionText(o);
+    usage(QStringLiteral("%1 does not take %2; %3; see zmctl help %1")
+              .arg(command->name, name,
+                   names.isEmpty() ? QStringLiteral("it takes no options") : QStringLiteral("it takes ") + names.join(", ")));
+}
+
+const Option *globalOption(const QString &name)
+{
+    for (const Option &o : kGlobalOptions)
+        if (o.name == name)
+            return &o;
+    return nullptr;
+}
+
+// Takes the option at in[i] (and its value, moving i past it) into the invocation.
+void takeOption(Invocation &inv, const QStringList &in, int &i)
+{
+    const QString &s = in[i];
+    QString name = s, value;
+    const bool hasEq = s.startsWith("--") && s.contains('=');
+    if (hasEq) {
+        name = s.section('=', 0, 0);
+        value = s.section('=', 1);
+    }
+    const Option *option = globalOption(name);
+    if (!option && inv.command)
+        option = inv.command->option(name);
+    if (!option) {
+        // A negative number or a text where the command still takes an argument is that
+        // argument: the command's own check says what is wrong with it.
+        if (inv.command && !s.startsWith("--") && inv.args.positional.size() < inv.command->maxArgs) {
+            inv.args.positional << s;
+            return;
+        }
+        unknownOption(inv.command, name);
+    }
+    if (option->valued() && !hasEq) {
+        if (i + 1 >= in.size())
+            usage(QStringLiteral("%1 needs a value (%2)").arg(name, option->value));
+        value = in[++i];
+    } else if (!option->valued() && hasEq) {
+        usage(QStringLiteral("%1 takes no value").arg(name));
+    }
+    if (!option->choices.isEmpty() && option->valued())
+        choose(value, name, option->choices);
+    if (name == "--port")
+        inv.port = value;
+    else if (name == "--log")
+        inv.logPath = value;
+    else if (name == "--baud")
+        inv.baud = toInt(value, QStringLiteral("--baud"), 1, 100000000);
+    else if (name == "--serial")
+        inv.serial = toInt(value, QStringLiteral("--serial"), 0, 255);
+    else
+        inv.args.options[name] = option->valued() ? value : QStringLiteral("1");
+}
+
+void checkArgumentCount(const Command &command, int n)
+{
+    if (n >= command.minArgs && n <= command.maxArgs)
+        return;
+    const QString count = command.minArgs == command.maxArgs
+        ? QString::number(command.minArgs)
+        : QStringLiteral("%1 to %2").arg(command.minArgs).arg(command.maxArgs);
+    usage(QStringLiteral("%1 takes %2 argument%3, not %4\nusage: zmctl %5")
+              .arg(command.name, count, command.maxArgs == 1 ? QString() : QStringLiteral("s"))
+              .arg(n)
+              .arg(command.synopsis));
+}
+
+// Reads the command line; a usage error is thrown, what only asks for text is in `print`.
+Invocation parseCommandLine(const Table &table, const QStringList &in)
+{
+    Invocation inv;
+    bool optionsEnded = false;
+    for (int i = 0; i < in.size(); ++i) {
+        const QString &s = in[i];
+        if (!optionsEnded && s == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        // Where the command takes data, whatever stands there is data: after "--", and in a free
+        // text such as an OSD line.
+        const int slot = int(inv.args.positional.size());
+        const Command *command = inv.command;
+        const bool data = command
+            && (optionsEnded || (command->textFrom >= 0 && slot >= command->textFrom && slot < command->maxArgs));
+        if (data || !looksLikeOption(s) || (optionsEnded && !command)) {
+            if (command)
+                inv.args.positional << s;
+            else if (!(inv.command = table.find(s)))
+                unknownCommand(table, s);
+            continue;
+        }
+        if (s == QLatin1String("--help") || s == QLatin1String("-h"))
+            return Invocation::printing(command ? commandHelp(*command) : helpText(table));
+        if (!command && s == QLatin1String("--commands"))
+            return Invocation::printing(commandList(table));
+        if (!command && s == QLatin1String("--version"))
+            return Invocation::printing(QString::fromLatin1(kVersion) + '\n');
+        takeOption(inv, in, i);
+    }
+    if (!inv.command)
+        usage(QStringLiteral("no command given; see zmctl --help"));
+    checkArgumentCount(*inv.command, int(inv.args.positional.size()));
+    if (inv.command->name == QLatin1String("help")) {
+        if (inv.args.positional.isEmpty())
+            return Invocation::printing(helpText(table));
+        const Command *about = table.find(inv.args.positional[0]);
+        if (!about || about == inv.command)
+            unknownCommand(table, inv.args.positional[0]);
+        return Invocation::printing(commandHelp(*about));
+    }
+    return inv;
+}
+
+// Opens the port the command needs, runs it, and closes the port: the exit status.
+int runCommand(const Invocation &inv, const QStringList &arguments)
+{
+    LinkSession session;
+    session.updateSettings([&inv](LinkSettings &s) { s.serial = uint8_t(inv.serial); });
+    Commands commands(session, g_stop.get_token());
+    Context ctx{session, commands, g_stop.get_token()};
+    watchStopSignals();
+    std::optional<TrafficFile> log;
+    if (!inv.logPath.isEmpty())
+        log.emplace(session.traffic().recorder(), inv.logPath, arguments);
+    if (inv.command->needsPort) {
+        QString error;
+        if (!session.open(inv.port, QStringLiteral("%1,n,8,1").arg(inv.baud), &error)) {
+            printError(error);
+            return kUsage;
+        }
+    }
+    int code = inv.command->run(ctx, inv.args);
+    if (code == kOk && ctx.stopRequested() && !inv.command->stopIsEnd)
+        code = ctx.interrupted();
+    session.close();
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -309,152 +483,14 @@ int main(int argc, char **argv)
     Table table = commandTable();
     table.commands << Command{"help", "help [COMMAND]", "prints the usage of COMMAND, its options and an example",
                               "zmctl help osd-text", 0, 1, {}, nullptr, false};
-    const QStringList in = app.arguments().mid(1);
-    QString port = QStringLiteral("COM1");
-    int baud = 38400;
-    int serial = 0;
-    QString logPath;
+    const QStringList arguments = app.arguments().mid(1);
     try {
-        const Command *command = nullptr;
-        Args args;
-        bool optionsEnded = false;
-        auto globalOption = [&](const QString &name) -> const Option * {
-            for (const Option &o : kGlobalOptions)
-                if (o.name == name)
-                    return &o;
-            return nullptr;
-        };
-        for (int i = 0; i < in.size(); ++i) {
-            const QString &s = in[i];
-            if (!optionsEnded && s == QLatin1String("--")) {
-                optionsEnded = true;
-                continue;
-            }
-            // Where the command takes data, whatever stands there is data: after "--", and in
-            // a free text such as an OSD line.
-            const int slot = int(args.positional.size());
-            const bool data = command
-                && (optionsEnded || (command->textFrom >= 0 && slot >= command->textFrom && slot < command->maxArgs));
-            if (data || !looksLikeOption(s) || (optionsEnded && !command)) {
-                if (!command) {
-                    command = table.find(s);
-                    if (!command) {
-                        QStringList names;
-                        for (const Command &c : table.commands)
-                            names << c.name;
-                        usage(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(s, names.join(", ")));
-                    }
-                } else {
-                    args.positional << s;
-                }
-                continue;
-            }
-            if (s == QLatin1String("--help") || s == QLatin1String("-h")) {
-                std::fputs(qPrintable(command ? commandHelp(*command) : helpText(table)), stdout);
-                return kOk;
-            }
-            if (!command && s == QLatin1String("--commands")) {
-                std::fputs(qPrintable(commandList(table)), stdout);
-                return kOk;
-            }
-            if (!command && s == QLatin1String("--version")) {
-                std::puts(kVersion);
-                return kOk;
-            }
-            QString name = s, value;
-            const bool hasEq = s.startsWith("--") && s.contains('=');
-            if (hasEq) {
-                name = s.section('=', 0, 0);
-                value = s.section('=', 1);
-            }
-            const Option *option = globalOption(name);
-            if (!option && command)
-                option = command->option(name);
-            if (!option) {
-                // A negative number or a text where the command still takes an argument is
-                // that argument: the command's own check says what is wrong with it.
-                if (command && !s.startsWith("--") && slot < command->maxArgs) {
-                    args.positional << s;
-                    continue;
-                }
-                if (!command)
-                    usage(QStringLiteral("unknown option %1; see zmctl --help").arg(name));
-                QStringList names;
-                for (const Option &o : command->options)
-                    names << optionText(o);
-                usage(QStringLiteral("%1 does not take %2; %3; see zmctl help %1")
-                          .arg(command->name, name,
-                               names.isEmpty() ? QStringLiteral("it takes no options")
-                                               : QStringLiteral("it takes ") + names.join(", ")));
-            }
-            if (option->valued() && !hasEq) {
-                if (i + 1 >= in.size())
-                    usage(QStringLiteral("%1 needs a value (%2)").arg(name, option->value));
-                value = in[++i];
-            } else if (!option->valued() && hasEq) {
-                usage(QStringLiteral("%1 takes no value").arg(name));
-            }
-            if (!option->choices.isEmpty() && option->valued())
-                choose(value, name, option->choices);
-            if (name == "--port")
-                port = value;
-            else if (name == "--log")
-                logPath = value;
-            else if (name == "--baud")
-                baud = toInt(value, QStringLiteral("--baud"), 1, 100000000);
-            else if (name == "--serial")
-                serial = toInt(value, QStringLiteral("--serial"), 0, 255);
-            else
-                args.options[name] = option->valued() ? value : QStringLiteral("1");
-        }
-        if (!command)
-            usage(QStringLiteral("no command given; see zmctl --help"));
-        const int n = int(args.positional.size());
-        if (n < command->minArgs || n > command->maxArgs) {
-            const QString count = command->minArgs == command->maxArgs
-                ? QString::number(command->minArgs)
-                : QStringLiteral("%1 to %2").arg(command->minArgs).arg(command->maxArgs);
-            usage(QStringLiteral("%1 takes %2 argument%3, not %4\nusage: zmctl %5")
-                      .arg(command->name, count, command->maxArgs == 1 ? QString() : QStringLiteral("s"))
-                      .arg(n)
-                      .arg(command->synopsis));
-        }
-        if (command->name == QLatin1String("help")) {
-            if (n == 0) {
-                std::fputs(qPrintable(helpText(table)), stdout);
-                return kOk;
-            }
-            const Command *about = table.find(args.positional[0]);
-            if (!about || about == command) {
-                QStringList names;
-                for (const Command &c : table.commands)
-                    names << c.name;
-                usage(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(args.positional[0], names.join(", ")));
-            }
-            std::fputs(qPrintable(commandHelp(*about)), stdout);
+        const Invocation inv = parseCommandLine(table, arguments);
+        if (!inv.print.isNull()) {
+            std::fputs(qPrintable(inv.print), stdout);
             return kOk;
         }
-
-        LinkSession session;
-        session.updateSettings([serial](LinkSettings &s) { s.serial = uint8_t(serial); });
-        Commands commands(session, g_stop.get_token());
-        Context ctx{session, commands, g_stop.get_token()};
-        watchStopSignals();
-        std::optional<TrafficFile> log;
-        if (!logPath.isEmpty())
-            log.emplace(session.traffic().recorder(), logPath, in);
-        if (command->needsPort) {
-            QString error;
-            if (!session.open(port, QStringLiteral("%1,n,8,1").arg(baud), &error)) {
-                printError(error);
-                return kUsage;
-            }
-        }
-        int code = command->run(ctx, args);
-        if (code == kOk && ctx.stopRequested() && !command->stopIsEnd)
-            code = ctx.interrupted();
-        session.close();
-        return code;
+        return runCommand(inv, arguments);
     } catch (const UsageError &e) {
         printError(e.message);
         return kUsage;

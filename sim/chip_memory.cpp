@@ -162,14 +162,24 @@ uint32_t ChipMemory::size(MemoryType type) const
     return store ? uint32_t(store->size()) : 0;
 }
 
+uint8_t ChipMemory::checkAccess(MemoryType type, uint32_t address, int width, int count) const
+{
+    if (count < 1 || width < 1 || width > 3 || width * count > kMaxData)
+        return rc::InvalidDataFormat;
+    if (type == MemoryType::Sensor || type == MemoryType::Ccir656)
+        return address + count > 0x10000 ? rc::InvalidDataFormat : rc::Ok;
+    const auto *store = bytes(type);
+    if (!store || width != 1 || uint64_t(address) + count > store->size())
+        return rc::InvalidDataFormat;
+    return rc::Ok;
+}
+
 uint8_t ChipMemory::read(MemoryType type, uint32_t address, int width, int count, QByteArray &out)
 {
     out.clear();
-    if (count < 1 || width < 1 || width > 3 || width * count > kMaxData)
-        return rc::InvalidDataFormat;
+    if (const uint8_t r = checkAccess(type, address, width, count))
+        return r;
     if (type == MemoryType::Sensor || type == MemoryType::Ccir656) {
-        if (address + count > 0x10000)
-            return rc::InvalidDataFormat;
         const auto &store = items(type);
         for (int i = 0; i < count; ++i) {
             const uint32_t v = store[address + i];
@@ -178,9 +188,7 @@ uint8_t ChipMemory::read(MemoryType type, uint32_t address, int width, int count
         }
         return rc::Ok;
     }
-    auto *store = bytes(type);
-    if (!store || width != 1 || uint64_t(address) + count > store->size())
-        return rc::InvalidDataFormat;
+    const auto *store = bytes(type);
     for (int i = 0; i < count; ++i) {
         const uint32_t a = address + i;
         out.append(char(type == MemoryType::Chip ? readRegister(uint16_t(a)) : (*store)[a]));
@@ -190,11 +198,9 @@ uint8_t ChipMemory::read(MemoryType type, uint32_t address, int width, int count
 
 uint8_t ChipMemory::write(MemoryType type, uint32_t address, int width, int count, const uint8_t *data)
 {
-    if (count < 1 || width < 1 || width > 3 || width * count > kMaxData)
-        return rc::InvalidDataFormat;
+    if (const uint8_t r = checkAccess(type, address, width, count))
+        return r;
     if (type == MemoryType::Sensor || type == MemoryType::Ccir656) {
-        if (address + count > 0x10000)
-            return rc::InvalidDataFormat;
         auto &store = items(type);
         for (int i = 0; i < count; ++i) {
             uint32_t v = 0;
@@ -205,8 +211,6 @@ uint8_t ChipMemory::write(MemoryType type, uint32_t address, int width, int coun
         return rc::Ok;
     }
     auto *store = bytes(type);
-    if (!store || width != 1 || uint64_t(address) + count > store->size())
-        return rc::InvalidDataFormat;
     for (int i = 0; i < count; ++i) {
         const uint32_t a = address + i;
         if (type == MemoryType::Chip)

@@ -52,6 +52,8 @@ public:
     uint32_t flashSectorSize() const { return m_flashSectorSize; }
 
 private:
+    // The checks a read-data and a write-data share: the counts, the width, the range.
+    uint8_t checkAccess(MemoryType type, uint32_t address, int width, int count) const;
     std::vector<uint8_t> *bytes(MemoryType type);
     const std::vector<uint8_t> *bytes(MemoryType type) const;
     std::vector<uint32_t> &items(MemoryType type);

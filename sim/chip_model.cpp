@@ -346,24 +346,31 @@ ChipModel::Reply ChipModel::execute(uint8_t code, const uint8_t *d, int n, bool 
 
 namespace {
 
-// The head of a read-data or write-data payload: memory type, whether it counts items of a
-// width (sensor and CCIR656), and its size. Status 0 when the payload holds at least the head.
+// The head of a read-data or write-data payload.
 struct TransferHead {
-    int type = 0;
-    bool items = false;
-    int size = 0;
+    MemoryType type = MemoryType::Chip;
+    int size = 0;    // bytes of the head: type, count, (width,) address
+    int count = 0;
+    int width = 1;   // only sensor and CCIR656 frames carry it
+    uint32_t address = 0;
 };
 
+// The head of a read-data or write-data frame, with the checks both share.
 uint8_t parseTransferHead(const uint8_t *d, int n, TransferHead &h)
 {
     if (n < 1)
         return rc::InvalidDataLength;
-    h.type = d[0];
-    if (h.type < 1 || h.type > 6)
+    if (d[0] < 1 || d[0] > 6)
         return rc::InvalidDataFormat;
-    h.items = h.type == 2 || h.type == 3;
-    h.size = h.type == 6 ? 6 : h.items ? 5 : 4;
-    return n < h.size ? rc::InvalidDataLength : rc::Ok;
+    h.type = MemoryType(d[0]);
+    const bool items = d[0] == 2 || d[0] == 3;
+    h.size = d[0] == 6 ? 6 : items ? 5 : 4;
+    if (n < h.size)
+        return rc::InvalidDataLength;
+    h.count = d[1];
+    h.width = items ? d[2] : 1;
+    h.address = d[0] == 6 ? getBe32(d + 2) : getBe16(d + h.size - 2);
+    return rc::Ok;
 }
 
 } // namespace
@@ -374,13 +381,9 @@ ChipModel::Reply ChipModel::readData(const uint8_t *d, int n)
     TransferHead h;
     if ((r.status = parseTransferHead(d, n, h)) != rc::Ok)
         return r;
-    const int type = h.type;
-    const bool items = h.items;
-    const int head = h.size;
-    if (n != head)
+    if (n != h.size)
         return r.status = rc::InvalidDataLength, r;
-    const uint32_t address = type == 6 ? getBe32(d + 2) : getBe16(d + head - 2);
-    r.status = m_memory.read(MemoryType(type), address, items ? d[2] : 1, d[1], r.data);
+    r.status = m_memory.read(h.type, h.address, h.width, h.count, r.data);
     return r;
 }
 
@@ -390,23 +393,17 @@ ChipModel::Reply ChipModel::writeData(const uint8_t *d, int n, bool flaky)
     TransferHead h;
     if ((r.status = parseTransferHead(d, n, h)) != rc::Ok)
         return r;
-    const int type = h.type;
-    const bool items = h.items;
-    const int head = h.size;
-    const int count = d[1];
-    const int width = items ? d[2] : 1;
-    if (count < 1 || width < 1 || width > 3)
+    if (h.count < 1 || h.width < 1 || h.width > 3)
         return r.status = rc::InvalidDataFormat, r;
-    if (n != head + width * count)
+    if (n != h.size + h.width * h.count)
         return r.status = rc::InvalidDataLength, r;
-    const uint32_t address = type == 6 ? getBe32(d + 2) : getBe16(d + head - 2);
     uint8_t data[kMaxData];
-    std::copy(d + head, d + n, data);
+    std::copy(d + h.size, d + n, data);
     if (flaky) {
         // A weak cell: one bit of the first byte comes out wrong, a different bit each time.
         data[0] ^= uint8_t(1 << (m_flakyBit++ % 8));
     }
-    r.status = m_memory.write(MemoryType(type), address, width, count, data);
+    r.status = m_memory.write(h.type, h.address, h.width, h.count, data);
     return r;
 }
 

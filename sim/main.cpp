@@ -1,6 +1,7 @@
 // zmsim: a simulated camera chip on a pseudo-terminal.
 
 #include "link/file_writer.h"
+#include "link/input_file.h"
 #include "sim/pty_chip.h"
 
 #include <QCommandLineParser>
@@ -8,6 +9,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,15 +66,17 @@ void removeLink(const QString &link, const QString &target)
         ::unlink(QFile::encodeName(link).constData());
 }
 
-} // namespace
+// What the command line asks for.
+struct Setup {
+    zm::sim::PtyChip::Options options;
+    int serial = 0;
+    QList<zm::sim::FaultRule> rules;
+    QString link;
+};
 
-int main(int argc, char **argv)
+// Reads the command line into a setup, or says what is wrong with it (exit 2).
+std::optional<Setup> readCommandLine(const QCoreApplication &app, QString *error)
 {
-    zm::FileWriter::ignoreWriteSignals();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("zmsim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
@@ -110,9 +114,9 @@ int main(int argc, char **argv)
                        serialOpt, eraseOpt, sectorEraseOpt});
     parser.process(app);
 
-    auto bad = [](const QString &message) {
-        std::fprintf(stderr, "zmsim: %s\n", qPrintable(message));
-        return 2;
+    auto bad = [error](const QString &message) {
+        *error = message;
+        return std::nullopt;
     };
     auto number = [&parser](const QCommandLineOption &o, int min, int max, int *out) {
         bool ok = false;
@@ -120,15 +124,15 @@ int main(int argc, char **argv)
         return ok && *out >= min && *out <= max;
     };
 
-    zm::sim::PtyChip::Options options;
-    int serial = 0;
+    Setup setup;
+    zm::sim::PtyChip::Options &options = setup.options;
     if (!number(baudOpt, 0, 20'000'000, &options.baud))
         return bad(QStringLiteral("bad --baud"));
     if (!number(turnaroundOpt, 0, 600'000, &options.turnaroundMs))
         return bad(QStringLiteral("bad --turnaround"));
     if (!number(motionOpt, 1, 3'600'000, &options.chip.motionIntervalMs))
         return bad(QStringLiteral("bad --motion-interval"));
-    if (!number(serialOpt, 0, 255, &serial))
+    if (!number(serialOpt, 0, 255, &setup.serial))
         return bad(QStringLiteral("bad --serial"));
     if (!number(eraseOpt, 0, 600'000, &options.chip.chipEraseMs))
         return bad(QStringLiteral("bad --erase-ms"));
@@ -150,67 +154,94 @@ int main(int argc, char **argv)
         return bad(QStringLiteral("bad --uart '%1'").arg(uart));
     options.chip.pcUart = uart == u"mcu" ? 1 : 2;
     if (parser.isSet(fbufOpt)) {
-        QFile file(parser.value(fbufOpt));
-        if (!file.open(QIODevice::ReadOnly))
-            return bad(QStringLiteral("cannot read %1").arg(file.fileName()));
-        options.chip.currentPicture = file.readAll();
-        if (options.chip.currentPicture.isEmpty())
-            return bad(QStringLiteral("%1 is empty").arg(file.fileName()));
+        // No more than a frame buffer holds.
+        const zm::InputFile in = zm::InputFile::read(parser.value(fbufOpt), options.chip.fbufCapacity);
+        if (!in.ok())
+            return bad(QStringLiteral("--fbuf %1").arg(in.error));
+        if (in.data.isEmpty())
+            return bad(QStringLiteral("%1 is empty").arg(parser.value(fbufOpt)));
+        options.chip.currentPicture = in.data;
     }
     options.chip.traceFile = parser.value(traceOpt);
-    QList<zm::sim::FaultRule> rules;
     for (const QString &text : parser.values(faultOpt)) {
-        QString error;
-        const auto rule = zm::sim::FaultRule::parse(text, &error);
+        QString why;
+        const auto rule = zm::sim::FaultRule::parse(text, &why);
         if (!rule)
-            return bad(QStringLiteral("--fault %1: %2").arg(text, error));
-        rules.append(*rule);
+            return bad(QStringLiteral("--fault %1: %2").arg(text, why));
+        setup.rules.append(*rule);
     }
+    setup.link = parser.value(linkOpt);
+    return setup;
+}
 
-    // A reader of our output that goes away must not take the chip with it.
-    std::signal(SIGPIPE, SIG_IGN);
-    // The chip thread inherits this mask, so the stopSignals reach sigtimedwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-    zm::sim::PtyChip chip(options);
-    if (!chip.isOpen())
-        return bad(chip.errorString());
-    chip.setSerialNumber(uint8_t(serial));
-    for (const auto &rule : rules)
-        chip.addFault(rule);
-
-    const QString link = parser.value(linkOpt);
-    QString path = chip.slavePath();
-    // The link first: whoever waits for our first line may use it at once.
+// Tells where the chip is: the link first, since whoever waits for the line may use it at once.
+bool announce(const QString &link, const QString &path)
+{
     if (!link.isEmpty() && !pointLink(link, path))
-        return 1;
+        return false;
     std::printf("zmsim: %s\n", qPrintable(path));
     std::fflush(stdout);
+    return true;
+}
 
+// Serves until SIGINT or SIGTERM; a chip that hung up gets a new line, told as the first was.
+int serve(zm::sim::PtyChip &chip, const QString &link, const sigset_t &stopSignals)
+{
+    QString path = chip.slavePath();
+    if (!announce(link, path))
+        return 1;
     int hangups = 0;
     const timespec tick{0, 100'000'000};
     for (;;) {
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
         if (sig == SIGINT || sig == SIGTERM)
             break;
-        if (chip.hangupCount() != hangups) {
-            hangups = chip.hangupCount();
-            const QString fresh = chip.reopen();
-            if (fresh.isEmpty()) {
-                removeLink(link, path);
-                return bad(chip.errorString());
-            }
-            if (!link.isEmpty() && !pointLink(link, fresh))
-                return 1;
-            std::printf("zmsim: %s\n", qPrintable(fresh));
-            std::fflush(stdout);
-            path = fresh;
+        if (chip.hangupCount() == hangups)
+            continue;
+        hangups = chip.hangupCount();
+        const QString fresh = chip.reopen();
+        if (fresh.isEmpty()) {
+            removeLink(link, path);
+            std::fprintf(stderr, "zmsim: %s\n", qPrintable(chip.errorString()));
+            return 2;
         }
+        if (!announce(link, fresh))
+            return 1;
+        path = fresh;
     }
     removeLink(link, path);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    zm::FileWriter::ignoreWriteSignals();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zmsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QString error;
+    const std::optional<Setup> setup = readCommandLine(app, &error);
+    if (!setup) {
+        std::fprintf(stderr, "zmsim: %s\n", qPrintable(error));
+        return 2;
+    }
+
+    // The chip thread inherits this mask, so the stop signals reach sigtimedwait in serve().
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    zm::sim::PtyChip chip(setup->options);
+    if (!chip.isOpen()) {
+        std::fprintf(stderr, "zmsim: %s\n", qPrintable(chip.errorString()));
+        return 2;
+    }
+    chip.setSerialNumber(uint8_t(setup->serial));
+    for (const auto &rule : setup->rules)
+        chip.addFault(rule);
+    return serve(chip, setup->link, stopSignals);
 }

@@ -24,6 +24,7 @@
 #include <csignal>
 
 #include "tests/common/chip_test.h"
+#include "tests/common/test_files.h"
 #include "tests/common/window_check.h"
 #include "tests/link/scripted_peer.h"
 
@@ -31,23 +32,14 @@ using namespace zm;
 
 namespace {
 
+using test::readFile;
+using test::writeFile;
+
 const QStringList kCommands{"Config",       "Get Version", "R/W Data",       "Color Ctrl",   "Mirror Ctrl",
                             "Power Ctrl",   "Timer Ctrl",  "AE Ctrl",        "Motion Ctrl",  "OSD Config",
                             "Image Property", "Gamma",     "Spi Flash",      "Other Ctrl",   "Up/Down Load",
                             "System Reset", "Fbuf Ctrl",   "Zoom Ctrl"};
 const QStringList kVersion{"Version:\"ZM3386V1.02\""};
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // zmctl as a user runs it: the built program against the simulated chip.
 
 #include "sim/pty_chip.h"
+#include "tests/common/test_files.h"
 #include "tests/common/zmctl_run.h"
 
 #include <QDir>
@@ -10,21 +11,8 @@
 
 #include <csignal>
 
-namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-} // namespace
+using zm::test::readFile;
+using zm::test::writeFile;
 
 class TestZmctl : public QObject
 {

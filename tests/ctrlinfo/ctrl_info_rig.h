@@ -4,6 +4,7 @@
 
 #include "link/commands.h"
 #include "sim/pty_chip.h"
+#include "tests/common/test_files.h"
 
 #include <QFile>
 #include <QStringList>
@@ -77,18 +78,6 @@ struct CtrlInfoRig {
         return out;
     }
 };
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 inline QByteArray pattern(int n, int seed = 1)
 {

@@ -6,6 +6,7 @@
 #include "link/file_writer.h"
 #include "link/input_file.h"
 #include "sim/pty_chip.h"
+#include "tests/common/test_files.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -83,16 +84,11 @@ Run zmctl(const sim::PtyChip &chip, const QStringList &args, Limits limits = {},
     return run(QStringLiteral(ZMCTL), QStringList{"--port", chip.slavePath()} + args, limits, started);
 }
 
+using test::writeFile;
+
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return test::readFile(path);
 }
 
 QByteArray jpeg(int w, int h)
