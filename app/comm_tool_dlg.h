@@ -42,7 +42,6 @@ public:
     static CCommToolDlg *console();
 
     bool isPortOpen() const { return m_portOpen; }
-    PortWatch &portWatch() { return m_watch; }
     // Preselects a port: an entry of the list, or a typed device path.
     void selectPort(const QString &port);
     PortSettings portSettings() const;
@@ -54,7 +53,6 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     // Where Tools > "Image Convert" starts the converter from; beside this program or on the PATH.
-    QString converterPath() const { return m_converterPath; }
     void setConverterPath(const QString &path) { m_converterPath = path; }
 
     DataShowView *dataShow() const;

@@ -38,7 +38,6 @@ public:
 
     // Character form, wrapped at `columns` characters.
     void setCharColumns(int columns);
-    int charColumns() const { return m_columns; }
     qint64 charLineCount() const;
     // The line as drawn: line feeds, carriage returns and zero bytes take no place; other control
     // characters show as a middle dot; everything else is read as Latin-1.

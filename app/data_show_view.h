@@ -20,7 +20,6 @@ public:
     void clear();
 
     void setHexShow(bool hex);
-    bool hexShow() const { return m_hex; }
 
     const DataShow &data() const { return m_data; }
     // The form in view, whole.

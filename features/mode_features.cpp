@@ -40,14 +40,6 @@ std::optional<ModeChoice> ModeFeatureInfo::choiceOf(uint8_t mode) const
     return std::nullopt;
 }
 
-std::optional<ModeChoice> ModeFeatureInfo::choiceNamed(const QString &n) const
-{
-    for (const ModeChoice &c : choices)
-        if (c.name == n)
-            return c;
-    return std::nullopt;
-}
-
 const ModeFeatureInfo &modeFeatureInfo(ModeFeature feature)
 {
     return table()[int(feature)];

@@ -41,7 +41,6 @@ struct ModeFeatureInfo {
 
     // The choice of a mode value, or nothing for a value the window has no radio for.
     std::optional<ModeChoice> choiceOf(uint8_t mode) const;
-    std::optional<ModeChoice> choiceNamed(const QString &name) const;
 };
 
 const ModeFeatureInfo &modeFeatureInfo(ModeFeature feature);

@@ -23,7 +23,6 @@ public:
     using QObject::QObject;
 
     void setGathering(bool on);
-    bool gathering() const { return m_gathering.load(); }
     // Everything that waits, oldest first; empty when nothing does.
     QByteArray take();
     qsizetype waitingSize() const;

@@ -174,12 +174,6 @@ LinkSettings LinkSession::settings() const
     return m_settings;
 }
 
-void LinkSession::setSettings(const LinkSettings &settings)
-{
-    std::lock_guard lock(m_settingsMutex);
-    m_settings = settings;
-}
-
 LinkSession::SentCommand LinkSession::lastSent() const
 {
     std::lock_guard lock(m_mutex);

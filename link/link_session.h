@@ -86,7 +86,6 @@ public:
     void abortWaits(bool on);
 
     LinkSettings settings() const;
-    void setSettings(const LinkSettings &settings);
     // Changes some settings in one step, e.g. updateSettings([](LinkSettings &s) { s.pageSize = 64; }).
     template <typename Change>
     void updateSettings(Change change)

@@ -56,7 +56,6 @@ public:
     void post(std::function<void()> fn);
     // Runs fn on the link thread and waits for it.
     void call(const std::function<void()> &fn);
-    bool onLinkThread() const { return QThread::currentThread() == &m_thread; }
 
     // Link thread only: drops whatever waits in the input.
     void discardInputOnThread();

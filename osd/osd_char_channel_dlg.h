@@ -37,7 +37,6 @@ public:
 
     void setColorChooser(ColorChooser chooser) { m_chooseColor = std::move(chooser); }
     PaletteField *colorField(int line) const { return m_colors.at(line - 1); }
-    PaletteField *foilField() const { return m_foil; }
     // What the preview of line 1..4 shows.
     QImage preview(int line) const;
 

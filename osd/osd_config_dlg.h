@@ -26,7 +26,6 @@ public:
 
     // The swatches' colour chooser, handed on to the character window; tests replace it.
     void setColorChooser(ColorChooser chooser) { m_chooseColor = std::move(chooser); }
-    PaletteField *paletteField(int entry) const { return m_palette.at(entry - 1); }
 
 private:
     osd::OsdControl composed() const;

@@ -56,7 +56,6 @@ public:
     TimePoint nextDeadline() const;
     // The output made since the last call, in order.
     std::vector<Emission> takeOutput();
-    bool hasOutput() const { return !m_output.empty(); }
 
     // Every command frame received (header and data bytes; raw phase bytes are not frames).
     const QList<QByteArray> &frames() const { return m_frames; }
@@ -80,7 +79,6 @@ public:
     int notificationCount() const { return m_notifications; }
     // How long a flash erase holds back its answer.
     void setEraseTimes(int chipMs, int sectorMs);
-    bool inRawReceive() const { return m_raw.active; }
 
 private:
     struct Reply {

@@ -455,12 +455,6 @@ QByteArray PtyChip::frameBuffer(int which) const
     return m_model->frameBuffers().picture(which);
 }
 
-FbufState PtyChip::fbufState() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_model->frameBuffers().state();
-}
-
 bool PtyChip::commMotionOpen() const
 {
     std::lock_guard lock(m_mutex);

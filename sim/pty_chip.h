@@ -97,7 +97,6 @@ public:
     // Frame buffers: 0 current, 1 next.
     void setFrameBuffer(int which, const QByteArray &picture);
     QByteArray frameBuffer(int which) const;
-    FbufState fbufState() const;
 
     bool commMotionOpen() const;
     void setCommMotionOpen(bool open);

@@ -32,7 +32,6 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     QString readTarget() const { return m_readPath; }
-    QString writeSource() const { return m_writePath; }
     // The loaded preview, null when there is none.
     QImage preview() const { return m_preview; }
     // The size the preview is drawn at.
