@@ -72,7 +72,7 @@ int motionWatch(Context &ctx, const Args &a)
         sinceSync.start();
         unsynced = false;
     });
-    const bool ok = monitor.run(limits);
+    const bool ok = monitor.run(limits).succeeded();
     if (csv.isOpen() && !csvFailed && !csv.commit())
         csvFailure();
     if (!ok) {

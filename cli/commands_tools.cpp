@@ -97,14 +97,14 @@ int onDevice(Context &ctx, const Args &a, const std::function<int(const DeviceSe
 }
 
 // Runs a procedure with a progress line; its messages go to stderr on lines of their own.
-int run(Context &ctx, const QString &what, const std::function<bool(DeviceTransfer &)> &procedure)
+int run(Context &ctx, const QString &what, const std::function<Outcome(DeviceTransfer &)> &procedure)
 {
     ProgressLine line(what);
     const Report report = ctx.report(line);
     DeviceTransfer transfer(ctx.commands, report);
-    const bool ok = procedure(transfer);
+    const Outcome outcome = procedure(transfer);
     line.finish();
-    return ctx.ended(ok);
+    return ctx.ended(outcome);
 }
 
 int flashSize(Context &ctx, const Args &)

@@ -43,8 +43,9 @@ struct Outcome {
     static Outcome failed(uint8_t code, const QString &text) { return {Kind::Failed, code, text}; }
     static Outcome warning(uint8_t code, const QString &text) { return {Kind::Warning, code, text}; }
 
-    // The work itself was done (with or without a warning).
+    // The work itself was done (with or without a warning); also what the outcome tests as.
     bool succeeded() const { return kind == Kind::Done || kind == Kind::Warning; }
+    explicit operator bool() const { return succeeded(); }
     bool isDone() const { return kind == Kind::Done; }
     bool isStopped() const { return kind == Kind::Stopped; }
     bool isFailed() const { return kind == Kind::Failed; }

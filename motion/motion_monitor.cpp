@@ -29,7 +29,14 @@ MotionMonitor::MotionMonitor(Commands &commands, const Report &report, Notified 
 
 bool MotionMonitor::fail(uint8_t result)
 {
-    m_report.fail(failureText(m_session, result));
+    return fail(result, failureText(m_session, result));
+}
+
+bool MotionMonitor::fail(uint8_t result, const QString &text)
+{
+    if (!text.isEmpty())
+        m_report.fail(text);
+    m_failure = Outcome::failed(result, text.isEmpty() ? m_session.lostReason() : text);
     return false;
 }
 
@@ -40,7 +47,13 @@ bool MotionMonitor::interrupted(uint8_t result) const
     return result == rc::Stopped;
 }
 
-bool MotionMonitor::run(const Limits &limits)
+Outcome MotionMonitor::run(const Limits &limits)
+{
+    m_failure = Outcome::failed(rc::Unknown, QString());
+    return watchAndClose(limits) ? Outcome::done() : m_failure;
+}
+
+bool MotionMonitor::watchAndClose(const Limits &limits)
 {
     m_count = 0;
     m_previousTick = -1;
@@ -67,8 +80,7 @@ bool MotionMonitor::run(const Limits &limits)
     }
     if (status == 0) {
         m_report.setStatus(QStringLiteral("Closed"));
-        m_report.fail(QString::fromLatin1(msg::kOpenCommMotionFailed));
-        return false;
+        return fail(rc::ExecuteFailed, QString::fromLatin1(msg::kOpenCommMotionFailed));
     }
     m_report.setStatus(QStringLiteral("Opened"));
     m_report.setCounter(QStringLiteral("0"));
@@ -132,7 +144,7 @@ bool MotionMonitor::close()
     // Nothing can be closed on a line that went away, and what the chip holds now is not known.
     if (m_session.portLost()) {
         m_report.setStatus(QStringLiteral("Unknow"));
-        return false;
+        return fail(rc::Unknown, QString());
     }
     // Closed also after a stop: that is what the stop asked for. These commands wait for the chip
     // whatever the stop request says (only the end of the program cuts them short).
@@ -149,8 +161,7 @@ bool MotionMonitor::close()
         return true;
     }
     m_report.setStatus(QStringLiteral("Opened"));
-    m_report.fail(QString::fromLatin1(msg::kCloseCommMotionFailed));
-    return false;
+    return fail(rc::ExecuteFailed, QString::fromLatin1(msg::kCloseCommMotionFailed));
 }
 
 } // namespace zm

@@ -13,7 +13,7 @@
 // Each notification goes to the `notified` callback, in order, on the caller's thread.
 //
 //     MotionMonitor monitor(commands, report, [&](const MotionNotification &n) { show(n); });
-//     const bool closedCleanly = monitor.run();
+//     const Outcome outcome = monitor.run();
 
 #include "link/commands.h"
 #include "link/report.h"
@@ -51,9 +51,9 @@ public:
 
     MotionMonitor(Commands &commands, const Report &report, Notified notified);
 
-    // True when comm motion was opened, watched and closed again as asked; false after a
-    // message (or a stop before comm motion opened).
-    bool run(const Limits &limits = {});
+    // Done when comm motion was opened, watched and closed again as asked (a stop ends the watch
+    // as asked); failed after a message.
+    Outcome run(const Limits &limits = {});
 
     // Notifications counted in this run.
     int count() const { return m_count; }
@@ -62,10 +62,12 @@ public:
     void setIdle(std::function<void()> idle) { m_idle = std::move(idle); }
 
 private:
+    bool watchAndClose(const Limits &limits);
     void watch(const Limits &limits);
     void take(qint64 tick);
     bool close();
     bool fail(uint8_t result);
+    bool fail(uint8_t result, const QString &text);
     bool interrupted(uint8_t result) const;
 
     Commands &m_c;
@@ -75,6 +77,7 @@ private:
     std::function<void()> m_idle;
     int m_count = 0;
     qint64 m_previousTick = -1;
+    Outcome m_failure;
 };
 
 } // namespace zm

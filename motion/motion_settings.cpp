@@ -115,48 +115,49 @@ uint8_t MotionSettingAccess::write(uint16_t address, const uint8_t *bytes, int n
     return m_c.writeRegisters(address, bytes, n);
 }
 
-bool MotionSettingAccess::failed(uint8_t result, bool writing)
+Outcome MotionSettingAccess::failed(uint8_t result, bool writing)
 {
     if (result == rc::Stopped)
-        return false;
+        return Outcome::stopped();
     const char *prefix = writing ? msg::kWriteRegisterFailed : msg::kReadRegisterFailed;
-    const QString text = m_portBusy ? QString::fromLatin1(msg::kMotionPortBusy) : failureText(m_c.session(), result);
-    m_report.fail(QString::fromLatin1(prefix) + text);
-    return false;
+    const QString text = QString::fromLatin1(prefix)
+        + (m_portBusy ? QString::fromLatin1(msg::kMotionPortBusy) : failureText(m_c.session(), result));
+    m_report.fail(text);
+    return Outcome::failed(result, text);
 }
 
 // Runs `n` steps in order: a stop request ends them quietly, the first failure with its
 // message; each step done is reported.
-bool MotionSettingAccess::steps(int n, bool writing, const std::function<uint8_t(int)> &step)
+Outcome MotionSettingAccess::steps(int n, bool writing, const std::function<uint8_t(int)> &step)
 {
     for (int i = 0; i < n; ++i) {
         if (stopped())
-            return false;
+            return Outcome::stopped();
         if (const uint8_t r = step(i))
             return failed(r, writing);
         m_report.setProgress(i + 1, n);
     }
-    return true;
+    return Outcome::done();
 }
 
-bool MotionSettingAccess::writeThresholds(const ThresholdBytes &bytes)
+Outcome MotionSettingAccess::writeThresholds(const ThresholdBytes &bytes)
 {
     const auto &registers = thresholdRegisters();
     return steps(kThresholdRegisterCount, true, [&](int i) { return write(registers[i], &bytes[i], 1); });
 }
 
-bool MotionSettingAccess::readThresholds(ThresholdBytes &bytes)
+Outcome MotionSettingAccess::readThresholds(ThresholdBytes &bytes)
 {
     ThresholdBytes got{};
     const auto &registers = thresholdRegisters();
-    if (!steps(kThresholdRegisterCount, false, [&](int i) { return read(registers[i], &got[i], 1); }))
-        return false;
-    bytes = got;
-    return true;
+    const Outcome outcome = steps(kThresholdRegisterCount, false, [&](int i) { return read(registers[i], &got[i], 1); });
+    if (outcome)
+        bytes = got;
+    return outcome;
 }
 
 // Five commands of four bytes: two boundaries each, low byte first.
-bool MotionSettingAccess::writeBoundaries(const Boundaries &b)
+Outcome MotionSettingAccess::writeBoundaries(const Boundaries &b)
 {
     return steps(5, true, [&](int i) {
         const uint8_t bytes[4] = {uint8_t(b[2 * i]), uint8_t(b[2 * i] >> 8), uint8_t(b[2 * i + 1]),
@@ -165,10 +166,10 @@ bool MotionSettingAccess::writeBoundaries(const Boundaries &b)
     });
 }
 
-bool MotionSettingAccess::readBoundaries(Boundaries &b)
+Outcome MotionSettingAccess::readBoundaries(Boundaries &b)
 {
     Boundaries got{};
-    const bool ok = steps(5, false, [&](int i) {
+    const Outcome ok = steps(5, false, [&](int i) {
         uint8_t bytes[4] = {};
         const uint8_t r = read(uint16_t(kBoundaryRegister + 4 * i), bytes, 4);
         got[2 * i] = uint16_t(bytes[0] | bytes[1] << 8);
@@ -231,15 +232,15 @@ uint8_t selectorOfStep(int step)
 
 } // namespace
 
-bool MotionSettingAccess::writeWindowThresholds(const WindowThresholds &t)
+Outcome MotionSettingAccess::writeWindowThresholds(const WindowThresholds &t)
 {
     return steps(int(t.size()), true, [&](int i) { return portWrite(selectorOfStep(i), t[selectorOfStep(i)]); });
 }
 
-bool MotionSettingAccess::readWindowThresholds(WindowThresholds &t)
+Outcome MotionSettingAccess::readWindowThresholds(WindowThresholds &t)
 {
     WindowThresholds got{};
-    const bool ok = steps(int(got.size()), false, [&](int i) { return portRead(selectorOfStep(i), got[selectorOfStep(i)]); });
+    const Outcome ok = steps(int(got.size()), false, [&](int i) { return portRead(selectorOfStep(i), got[selectorOfStep(i)]); });
     if (ok)
         t = got;
     return ok;

@@ -93,14 +93,14 @@ public:
 
     MotionSettingAccess(Commands &commands, const Report &report);
 
-    bool writeThresholds(const ThresholdBytes &bytes);
-    bool readThresholds(ThresholdBytes &bytes);
-    bool writeBoundaries(const Boundaries &b);
-    bool readBoundaries(Boundaries &b);
+    Outcome writeThresholds(const ThresholdBytes &bytes);
+    Outcome readThresholds(ThresholdBytes &bytes);
+    Outcome writeBoundaries(const Boundaries &b);
+    Outcome readBoundaries(Boundaries &b);
     // Four passes over the windows: every "Row Sum", every "Row Line", every "Col Sum", every
     // "Col Line"; the single-window buttons then say "Write Finish" or "Read Finish".
-    bool writeWindowThresholds(const WindowThresholds &t);
-    bool readWindowThresholds(WindowThresholds &t);
+    Outcome writeWindowThresholds(const WindowThresholds &t);
+    Outcome readWindowThresholds(WindowThresholds &t);
 
     // One value through the port. 0, a command's result, or rc::TimeOut when the port stayed
     // busy for kPortPolls reads (the failure message then says so rather than "Cmd time out");
@@ -112,8 +112,8 @@ private:
     uint8_t read(uint16_t address, uint8_t *bytes, int n);
     uint8_t write(uint16_t address, const uint8_t *bytes, int n);
     uint8_t waitPort(uint8_t busyBit);
-    bool steps(int n, bool writing, const std::function<uint8_t(int)> &step);
-    bool failed(uint8_t result, bool writing);
+    Outcome steps(int n, bool writing, const std::function<uint8_t(int)> &step);
+    Outcome failed(uint8_t result, bool writing);
     bool stopped() const { return m_report.stopRequested(); }
 
     Commands &m_c;

@@ -81,17 +81,49 @@ QString DeviceTransfer::partialPath(const QString &path)
     return path + QStringLiteral(".partial");
 }
 
-bool DeviceTransfer::fail(const QString &message)
+bool DeviceTransfer::fail(const QString &message, uint8_t code)
 {
     m_report.setStatus(QString());
     m_report.fail(message);
+    if (!m_failure.isFailed())
+        m_failure = Outcome::failed(code, message);
     return false;
+}
+
+Outcome DeviceTransfer::ended(bool ok)
+{
+    Outcome outcome = ok ? Outcome::done()
+        : m_report.stopRequested() ? Outcome::stopped()
+        : m_failure.isFailed() ? m_failure
+                               : Outcome::failed(rc::Unknown, QString());
+    m_failure = Outcome::done();
+    return outcome;
+}
+
+Outcome DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
+{
+    return ended(runUpload(s, o));
+}
+
+Outcome DeviceTransfer::download(const DeviceSetup &s, const QString &path)
+{
+    return ended(runDownload(s, path));
+}
+
+Outcome DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyResult &result)
+{
+    return ended(runVerify(s, path, result));
+}
+
+Outcome DeviceTransfer::eraseFlash(bool stopBitmapFirst)
+{
+    return ended(runErase(stopBitmapFirst));
 }
 
 // The fixed text, and on a line of its own what the chip or the link said.
 bool DeviceTransfer::fail(const char *fixed, uint8_t result)
 {
-    return fail(joinLines({text(fixed), failureText(m_c.session(), result)}));
+    return fail(joinLines({text(fixed), failureText(m_c.session(), result)}), result);
 }
 
 void DeviceTransfer::setCounter(qint64 done, qint64 total) const
@@ -188,7 +220,7 @@ bool DeviceTransfer::keepPartial(const QString &path, const QByteArray &data)
     return fail(QStringLiteral("The %1 read so far could not be kept: %2; %3").arg(bytes(data.size()), error, untouched));
 }
 
-bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
+bool DeviceTransfer::runUpload(const DeviceSetup &s, const UploadOptions &o)
 {
     m_report.setProgress(0, 0);
     if (o.path.isEmpty())
@@ -233,7 +265,7 @@ bool DeviceTransfer::upload(const DeviceSetup &s, const UploadOptions &o)
         failure = QStringLiteral("%1 %2").arg(text(msg::kWriteFileFailed), file.errorString());
     if (!failure.isEmpty()) {
         file.cancel();
-        fail(failure);
+        fail(failure, r ? r : rc::Unknown);
         return keepPartial(o.path, data);
     }
     m_report.setStatus(text(msg::kReadFinish));
@@ -278,7 +310,7 @@ QString DeviceTransfer::downloadStop(uint32_t address) const
         .arg(hexAddress(address), bytes(address), hexAddress(address - 1));
 }
 
-bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
+bool DeviceTransfer::runDownload(const DeviceSetup &s, const QString &path)
 {
     m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
@@ -322,7 +354,7 @@ bool DeviceTransfer::download(const DeviceSetup &s, const QString &path)
     return true;
 }
 
-bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyResult &result)
+bool DeviceTransfer::runVerify(const DeviceSetup &s, const QString &path, VerifyResult &result)
 {
     m_report.setProgress(0, 0);
     if (s.device == CtrlInfoDevice::None)
@@ -348,7 +380,7 @@ bool DeviceTransfer::verify(const DeviceSetup &s, const QString &path, VerifyRes
     return true;
 }
 
-bool DeviceTransfer::eraseFlash(bool stopBitmapFirst)
+bool DeviceTransfer::runErase(bool stopBitmapFirst)
 {
     if (stopBitmapFirst)
         if (const uint8_t r = StopBitmapIfShown(m_c))
@@ -357,7 +389,7 @@ bool DeviceTransfer::eraseFlash(bool stopBitmapFirst)
     // Only an erase that the chip reported done is called finished: after a time-out the chip
     // may still be erasing.
     if (const uint8_t r = m_c.flashChipErase())
-        return fail(failureText(m_c.session(), r));
+        return fail(failureText(m_c.session(), r), r);
     m_report.setStatus(QString());
     m_report.inform(text(msg::kChipEraseFinish));
     return true;

@@ -73,17 +73,24 @@ public:
     // Where a failed upload keeps the bytes it read.
     static QString partialPath(const QString &path);
 
-    bool upload(const DeviceSetup &s, const UploadOptions &o);
-    bool download(const DeviceSetup &s, const QString &path);
+    Outcome upload(const DeviceSetup &s, const UploadOptions &o);
+    Outcome download(const DeviceSetup &s, const QString &path);
     // Reads as many bytes as the file holds and compares them with it; writes nothing. True when
     // the memory could be read, whatever the comparison found.
-    bool verify(const DeviceSetup &s, const QString &path, VerifyResult &result);
+    Outcome verify(const DeviceSetup &s, const QString &path, VerifyResult &result);
     // The chip erase of the SPI flash, its status text while it runs and "Chip Erase finish!" when
     // it succeeded; with `stopBitmapFirst` the OSD bitmap is stopped first when it is shown.
-    bool eraseFlash(bool stopBitmapFirst);
+    Outcome eraseFlash(bool stopBitmapFirst);
 
 private:
-    bool fail(const QString &text);
+    bool runUpload(const DeviceSetup &s, const UploadOptions &o);
+    bool runDownload(const DeviceSetup &s, const QString &path);
+    bool runVerify(const DeviceSetup &s, const QString &path, VerifyResult &result);
+    bool runErase(bool stopBitmapFirst);
+    // How a run that returned `ok` ended: done, stopped, or the failure fail() recorded.
+    Outcome ended(bool ok);
+    // Tells the failure and records it for the outcome; false.
+    bool fail(const QString &text, uint8_t code = rc::Unknown);
     bool fail(const char *text, uint8_t result);
     // Motion stop, bitmap stop for the SPI memories, addressing set-up (not for a download to the
     // flash, which erases instead).
@@ -102,6 +109,7 @@ private:
 
     Commands &m_c;
     const Report &m_report;
+    Outcome m_failure;
 };
 
 } // namespace zm

@@ -107,8 +107,9 @@ Result measure(bool download, const QString &dir)
     DeviceTransfer transfer(c, report);
     QElapsedTimer clock;
     clock.start();
-    const bool ok = download ? transfer.download(setup, path)
-                             : transfer.upload(setup, {UploadAmount::GivenSize, uint32_t(kBytes), path});
+    const bool ok = (download ? transfer.download(setup, path)
+                              : transfer.upload(setup, {UploadAmount::GivenSize, uint32_t(kBytes), path}))
+                        .succeeded();
     const double measured = clock.nsecsElapsed() / 1e9;
     if (!ok) {
         std::fprintf(stderr, "bench_ctrlinfo: %s failed: %s\n", download ? "download" : "upload", qPrintable(failure));

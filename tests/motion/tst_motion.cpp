@@ -85,7 +85,7 @@ Watch watch(LinkSession &session, const MotionWatchLimits &limits = {})
     report.status = [&](const QString &s) { w.statuses << s; };
     report.message = [&](const QString &s, MessageKind) { return w.messages << s, true; };
     MotionMonitor monitor(commands, report, [&](const MotionNotification &n) { w.notes << n; });
-    w.result = monitor.run(limits);
+    w.result = monitor.run(limits).succeeded();
     return w;
 }
 
